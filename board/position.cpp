@@ -1,0 +1,73 @@
+#include "board/position.h"
+
+#include <cstdlib>
+
+#include "board/random.h"
+#include "search/trans_table.h"
+
+Position pos;
+int searchPly;
+int listStart[kMaxPlies + 1];
+Move moveStack[kMoveStackSize];
+int moveScore[kMoveStackSize];
+uint64_t pieceKey[2][8][64];
+TableEntry* transTable[2];
+
+const char* const kSquareName[64] = {
+    "a8", "b8", "c8", "d8", "e8", "f8", "g8", "h8", "a7", "b7", "c7", "d7", "e7", "f7", "g7", "h7",
+    "a6", "b6", "c6", "d6", "e6", "f6", "g6", "h6", "a5", "b5", "c5", "d5", "e5", "f5", "g5", "h5",
+    "a4", "b4", "c4", "d4", "e4", "f4", "g4", "h4", "a3", "b3", "c3", "d3", "e3", "f3", "g3", "h3",
+    "a2", "b2", "c2", "d2", "e2", "f2", "g2", "h2", "a1", "b1", "c1", "d1", "e1", "f1", "g1", "h1"};
+
+void placePiece(int side, Square square, int type, int slot) {
+  if (pos.pieceAt[square] != 0 || pos.slotAt[square] != -1 || pos.pieceList[slot] != -1) abort();
+  pos.pieceAt[square] = type;
+  pos.colourAt[square] = side;
+  pos.slotAt[square] = slot;
+  pos.pieceList[slot] = square;
+  pos.material[side] += kPieceValue[type];
+  pos.pieceCount[side][type] += 1;
+  if (type == kPawn) {
+    pos.pawnsOnFile[side][square & 7] += 1;
+    pos.pawnsOnRow[side][square >> 3] += 1;
+  } else if (type == kKing) {
+    pos.kingSquare[side] = square;
+  }
+  xorKey(pieceKey[side][type][square]);
+}
+
+void removePiece(int side, Square square, int type, int slot) {
+  if (pos.pieceAt[square] != type || pos.colourAt[square] != side || pos.slotAt[square] != slot ||
+      pos.pieceList[slot] != square)
+    abort();
+  pos.pieceAt[square] = 0;
+  pos.colourAt[square] = kNoColour;
+  pos.slotAt[square] = -1;
+  pos.pieceList[slot] = -1;
+  pos.material[side] -= kPieceValue[type];
+  pos.pieceCount[side][type] -= 1;
+  if (type == kPawn) {
+    pos.pawnsOnFile[side][square & 7] -= 1;
+    pos.pawnsOnRow[side][square >> 3] -= 1;
+  }
+  xorKey(pieceKey[side][type][square]);
+}
+
+Move lastMove() {
+  int index = pos.gamePly + searchPly;
+  return index == 0 ? 0 : pos.moveHistory[index];
+}
+
+void initKeysAndTables() {
+  for (int side = 0; side < 2; ++side) {
+    transTable[side] = static_cast<TableEntry*>(calloc(kTableEntries, sizeof(TableEntry)));
+    if (!transTable[side]) abort();
+    for (int type = kPawn; type <= kKing; ++type) {
+      for (int sq = 0; sq < 64; ++sq) {
+        uint64_t k = uint64_t(nextRandom());
+        for (int i = 0; i < 4; ++i) k = (k << 15) ^ uint64_t(nextRandom());
+        pieceKey[side][type][sq] = k;
+      }
+    }
+  }
+}

@@ -1,0 +1,115 @@
+// The one position of the process: board, piece lists, incremental counts,
+// hash key and game record, plus the move stack shared by all search plies.
+#pragma once
+
+#include <cstdint>
+
+using Square = int;  // 0..63, a8 = 0, h8 = 7, a1 = 56, h1 = 63
+using Side = int;    // 0 white, 1 black; 2 marks an empty square
+using Move = uint32_t;
+
+enum : int { kWhite = 0, kBlack = 1, kNoColour = 2 };
+enum : int { kNone = 0, kPawn = 1, kKnight = 2, kBishop = 3, kRook = 4, kQueen = 5, kKing = 6 };
+
+// Move word layout.
+constexpr Move kTargetMask = 0x3F;
+constexpr Move kOriginMask = 0xFC0;
+constexpr Move kPieceMask = 0x7000;
+constexpr Move kCastleKingSide = 0x08000000;
+constexpr Move kCastleQueenSide = 0x10000000;
+constexpr Move kCastleMask = 0x18000000;
+constexpr Move kEnPassant = 0x20000000;
+constexpr Move kCapture = 0x40000000;
+constexpr Move kPromotion = 0x80000000;
+
+constexpr int moveTarget(Move m) { return int(m & kTargetMask); }
+constexpr int moveOrigin(Move m) { return int((m & kOriginMask) >> 6); }
+constexpr int movePiece(Move m) { return int((m & kPieceMask) >> 12); }
+constexpr Move makeMoveWord(int from, int to, int piece) {
+  return Move(to) | (Move(from) << 6) | (Move(piece) << 12);
+}
+
+// Castling right bits: queen side 1 << 2s, king side 2 << 2s.
+enum : int { kWhiteQueenSide = 1, kWhiteKingSide = 2, kBlackQueenSide = 4, kBlackKingSide = 8 };
+
+constexpr int kPieceValue[8] = {0, 1000, 3000, 3000, 5000, 10000, 1000000, 0};
+constexpr int kPawnStep[2] = {-8, 8};
+constexpr int kPromotionRow[2] = {0, 7};
+constexpr int kDoubleStepRow[2] = {6, 1};
+
+// 0x88 steps; each piece type uses an inclusive index range of this table.
+constexpr int kDirection[16] = {1, 16, -1, -16, 15, 17, -15, -17, 14, -14, 18, -18, 31, -31, 33, -33};
+constexpr int kFirstDirection[8] = {0, 0, 8, 4, 0, 0, 0, 0};
+constexpr int kLastDirection[8] = {0, 0, 15, 7, 3, 7, 7, 0};
+constexpr int kSlidingTypes = 0x38;  // bit mask over type numbers: bishop, rook, queen
+constexpr bool isSlider(int type) { return (kSlidingTypes >> type) & 1; }
+
+constexpr int to0x88(Square sq) { return (sq & ~7) * 2 + (sq & 7); }
+constexpr Square from0x88(int index) { return ((index >> 1) & ~3) + (index & 7); }
+constexpr bool offBoard(int index) { return (index & 0x88) != 0; }
+
+extern const char* const kSquareName[64];
+
+// Capacities.
+constexpr int kMaxGameMoves = 400;   // game record
+constexpr int kMaxHistory = 499;     // moveHistory entries: game moves plus a search line
+constexpr int kMaxPlies = 103;       // move lists the stack can hold (listStart has one more entry)
+constexpr int kMaxLegalMoves = 218;  // the largest move list of a legal position
+// Every ply can hold the largest legal list, so the stack cannot overflow
+// however deep the search goes.
+constexpr int kMoveStackSize = kMaxPlies * kMaxLegalMoves + 64;
+
+struct UndoEntry {
+  int capturedSquare;
+  int capturedType;
+  int capturedSlot;
+  int castleRights;
+};
+
+struct Position {
+  int pieceAt[64];
+  int colourAt[64];
+  int slotAt[64];
+  int pieceList[32];
+  int listFirst[2];
+  int listLast[2];
+  int pieceCount[2][8];
+  int material[2];
+  int pawnsOnFile[2][8];
+  int pawnsOnRow[2][8];
+  int castleRights;
+  int sideToMove;
+  int opponent;
+  int castledCount[2];
+  int kingSquare[2];
+  int epSquare;
+  uint32_t keyLow;
+  uint32_t keyHigh;
+  int gamePly;
+  Move moveHistory[kMaxHistory];  // [0] is the redo limit
+  uint64_t keyHistory[kMaxHistory + 2];
+  UndoEntry undoStack[kMaxHistory + 1];
+  int learnedThisGame;
+};
+
+extern Position pos;
+
+// The move stack shared by all plies; moveScore is the ordering score beside it.
+extern int searchPly;
+extern int listStart[kMaxPlies + 1];
+extern Move moveStack[kMoveStackSize];
+extern int moveScore[kMoveStackSize];
+
+// Zobrist keys [side][type][square]; types 0 and 7 stay zero.
+extern uint64_t pieceKey[2][8][64];
+
+void placePiece(int side, Square square, int type, int slot);
+void removePiece(int side, Square square, int type, int slot);
+Move lastMove();
+void initKeysAndTables();
+
+inline uint64_t currentKey() { return (uint64_t(pos.keyHigh) << 32) | pos.keyLow; }
+inline void xorKey(uint64_t k) {
+  pos.keyLow ^= uint32_t(k);
+  pos.keyHigh ^= uint32_t(k >> 32);
+}
