@@ -1,0 +1,4 @@
+// Reads the opening book text into the book table.
+#pragma once
+
+void parseBookText(const char* path);

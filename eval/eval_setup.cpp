@@ -1,0 +1,3 @@
+#include "eval/eval_setup.h"
+
+void prepareEvaluation() {}

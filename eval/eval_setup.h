@@ -1,0 +1,4 @@
+// Piece-square tables prepared before every search.
+#pragma once
+
+void prepareEvaluation();

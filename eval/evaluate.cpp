@@ -1,0 +1,3 @@
+#include "eval/evaluate.h"
+
+int evaluate(int, int) { return 0; }
