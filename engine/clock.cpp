@@ -1,0 +1,57 @@
+#include "engine/clock.h"
+
+#include "board/position.h"
+#include "platform/ticks.h"
+
+Clock searchClock = {750, 750, 0, 0, 0, false};
+
+static uint32_t (*tickSource)() = tickCount;
+
+void setTickSource(uint32_t (*source)()) { tickSource = source ? source : tickCount; }
+
+uint64_t currentCentiseconds() { return uint64_t(tickSource() / 10u); }
+
+void setSearchTime(int seconds) {
+  // 32-bit product that wraps like the protocol's original arithmetic; a
+  // wrapped (negative) product falls back to the default.
+  int32_t product = int32_t(uint32_t(seconds) * 100u);
+  searchClock.budget = product > 0 ? product : 500;
+}
+
+void setRemainingTime(int64_t remaining) {
+  // Moves to go until the next control; the two sides count differently.
+  int ply = pos.gamePly;
+  int movesToGo = pos.sideToMove == kWhite ? 40 - ((ply / 2) % 40) : 40 - (((ply - 2) / 2) % 38);
+  // 64-bit so that a huge remaining time cannot overflow into a negative budget.
+  searchClock.budget = (remaining / movesToGo) * 99 / 100;
+}
+
+void resetBudget() { searchClock.budget = 750; }
+
+void startClock() {
+  searchClock.now = searchClock.searchStart = currentCentiseconds();
+  searchClock.pollCount = 0;
+  searchClock.stopFlag = false;
+}
+
+int64_t elapsedTime() { return int64_t(searchClock.now - searchClock.searchStart); }
+
+bool readClockAndTest() {
+  searchClock.now = currentCentiseconds();
+  // The tick counter wrapped: count the elapsed time from the wrap.
+  if (searchClock.now < searchClock.searchStart) searchClock.searchStart = searchClock.now;
+  if (elapsedTime() >= searchClock.budget) {
+    searchClock.stopFlag = true;
+    return true;
+  }
+  return false;
+}
+
+bool shouldStopDeepening(int depth, int score, int previousScore) {
+  double elapsed = double(elapsedTime());
+  if (double(searchClock.budget) < 1.2 * elapsed) return true;
+  int64_t change = int64_t(previousScore) - score;
+  if (change < 0) change = -change;
+  if (depth > 2 && change < 80 && double(searchClock.savedBudget) < 1.5 * elapsed) return true;
+  return false;
+}

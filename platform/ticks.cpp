@@ -1,0 +1,11 @@
+#include "platform/ticks.h"
+
+#include <time.h>
+
+uint32_t tickCount() {
+  // CLOCK_MONOTONIC: wall-clock adjustments must not shorten or stretch a think.
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  uint64_t ms = uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u;
+  return uint32_t(ms);
+}
