@@ -19,46 +19,15 @@ const char* const kSquareName[64] = {
     "a4", "b4", "c4", "d4", "e4", "f4", "g4", "h4", "a3", "b3", "c3", "d3", "e3", "f3", "g3", "h3",
     "a2", "b2", "c2", "d2", "e2", "f2", "g2", "h2", "a1", "b1", "c1", "d1", "e1", "f1", "g1", "h1"};
 
-void placePiece(int side, Square square, int type, int slot) {
-  if (pos.pieceAt[square] != 0 || pos.slotAt[square] != -1 || pos.pieceList[slot] != -1) abort();
-  pos.pieceAt[square] = type;
-  pos.colourAt[square] = side;
-  pos.slotAt[square] = slot;
-  pos.pieceList[slot] = square;
-  pos.material[side] += kPieceValue[type];
-  pos.pieceCount[side][type] += 1;
-  if (type == kPawn) {
-    pos.pawnsOnFile[side][square & 7] += 1;
-    pos.pawnsOnRow[side][square >> 3] += 1;
-  } else if (type == kKing) {
-    pos.kingSquare[side] = square;
-  }
-  xorKey(pieceKey[side][type][square]);
-}
-
-void removePiece(int side, Square square, int type, int slot) {
-  if (pos.pieceAt[square] != type || pos.colourAt[square] != side || pos.slotAt[square] != slot ||
-      pos.pieceList[slot] != square)
-    abort();
-  pos.pieceAt[square] = 0;
-  pos.colourAt[square] = kNoColour;
-  pos.slotAt[square] = -1;
-  pos.pieceList[slot] = -1;
-  pos.material[side] -= kPieceValue[type];
-  pos.pieceCount[side][type] -= 1;
-  if (type == kPawn) {
-    pos.pawnsOnFile[side][square & 7] -= 1;
-    pos.pawnsOnRow[side][square >> 3] -= 1;
-  }
-  xorKey(pieceKey[side][type][square]);
-}
-
 Move lastMove() {
   int index = pos.gamePly + searchPly;
   return index == 0 ? 0 : pos.moveHistory[index];
 }
 
 void initKeysAndTables() {
+  // The keys must come from the generator's initial state whatever ran
+  // before (the learning file stores positions by these keys).
+  seedRandom(1);
   for (int side = 0; side < 2; ++side) {
     transTable[side] = static_cast<TableEntry*>(calloc(kTableEntries, sizeof(TableEntry)));
     if (!transTable[side]) abort();

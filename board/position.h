@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 
 using Square = int;  // 0..63, a8 = 0, h8 = 7, a1 = 56, h1 = 63
 using Side = int;    // 0 white, 1 black; 2 marks an empty square
@@ -55,9 +56,12 @@ constexpr int kMaxGameMoves = 400;   // game record
 constexpr int kMaxHistory = 499;     // moveHistory entries: game moves plus a search line
 constexpr int kMaxPlies = 103;       // move lists the stack can hold (listStart has one more entry)
 constexpr int kMaxLegalMoves = 218;  // the largest move list of a legal position
-// Every ply can hold the largest legal list, so the stack cannot overflow
-// however deep the search goes.
-constexpr int kMoveStackSize = kMaxPlies * kMaxLegalMoves + 64;
+// A FEN may give a side up to 16 pieces of any kind (fifteen queens), whose
+// pseudo-legal list is far longer than any legal game position's: 15 x 27
+// queen moves, 8 king moves, 2 castlings, 2 en-passant captures. Every ply
+// can hold such a list, so the stack cannot overflow at any reachable ply.
+constexpr int kMaxListMoves = 15 * 27 + 8 + 2 + 2;
+constexpr int kMoveStackSize = kMaxPlies * kMaxListMoves;
 
 struct UndoEntry {
   int capturedSquare;
@@ -90,6 +94,9 @@ struct Position {
   uint64_t keyHistory[kMaxHistory + 2];
   UndoEntry undoStack[kMaxHistory + 1];
   int learnedThisGame;
+  // gameMoves[k] is game move k, kept apart from moveHistory so that moves
+  // waiting for "redo" survive searches and legality tests made meanwhile.
+  Move gameMoves[kMaxGameMoves + 1];
 };
 
 extern Position pos;
@@ -103,8 +110,6 @@ extern int moveScore[kMoveStackSize];
 // Zobrist keys [side][type][square]; types 0 and 7 stay zero.
 extern uint64_t pieceKey[2][8][64];
 
-void placePiece(int side, Square square, int type, int slot);
-void removePiece(int side, Square square, int type, int slot);
 Move lastMove();
 void initKeysAndTables();
 
@@ -112,4 +117,41 @@ inline uint64_t currentKey() { return (uint64_t(pos.keyHigh) << 32) | pos.keyLow
 inline void xorKey(uint64_t k) {
   pos.keyLow ^= uint32_t(k);
   pos.keyHigh ^= uint32_t(k >> 32);
+}
+
+// The two board edits every change goes through; inline because make and
+// unmake call them for every node of the search. Any inconsistency stops the
+// process: there is no way to repair a corrupted position.
+inline void placePiece(int side, Square square, int type, int slot) {
+  if (pos.pieceAt[square] != 0 || pos.slotAt[square] != -1 || pos.pieceList[slot] != -1) abort();
+  pos.pieceAt[square] = type;
+  pos.colourAt[square] = side;
+  pos.slotAt[square] = slot;
+  pos.pieceList[slot] = square;
+  pos.material[side] += kPieceValue[type];
+  pos.pieceCount[side][type] += 1;
+  if (type == kPawn) {
+    pos.pawnsOnFile[side][square & 7] += 1;
+    pos.pawnsOnRow[side][square >> 3] += 1;
+  } else if (type == kKing) {
+    pos.kingSquare[side] = square;
+  }
+  xorKey(pieceKey[side][type][square]);
+}
+
+inline void removePiece(int side, Square square, int type, int slot) {
+  if (pos.pieceAt[square] != type || pos.colourAt[square] != side || pos.slotAt[square] != slot ||
+      pos.pieceList[slot] != square)
+    abort();
+  pos.pieceAt[square] = 0;
+  pos.colourAt[square] = kNoColour;
+  pos.slotAt[square] = -1;
+  pos.pieceList[slot] = -1;
+  pos.material[side] -= kPieceValue[type];
+  pos.pieceCount[side][type] -= 1;
+  if (type == kPawn) {
+    pos.pawnsOnFile[side][square & 7] -= 1;
+    pos.pawnsOnRow[side][square >> 3] -= 1;
+  }
+  xorKey(pieceKey[side][type][square]);
 }

@@ -1,0 +1,76 @@
+#include "board/attacks.h"
+
+int attackMask[kAttackTableSize];
+int attackStep[kAttackTableSize];
+
+void initAttackTables() {
+  for (int i = 0; i < kAttackTableSize; ++i) attackMask[i] = attackStep[i] = 0;
+  for (int type = kKnight; type <= kKing; ++type) {
+    for (int dir = kFirstDirection[type]; dir <= kLastDirection[type]; ++dir) {
+      int step = kDirection[dir];
+      int index = step + kAttackCentre;
+      for (int k = 1; k <= 7; ++k) {
+        attackMask[index] |= 1 << type;
+        if (type == kBishop && k == 1) attackMask[index] |= 1 << kPawn;
+        if (!isSlider(type)) break;
+        attackStep[index] = step;
+        index += step;
+      }
+    }
+  }
+}
+
+// Kept inline-able for sideAttacks, which runs once per pseudo-legal move in
+// the legal filter.
+static inline int attacksFrom(int from88, int type, Side side, int target88) {
+  int d = from88 - target88 + kAttackCentre;
+  if (!(attackMask[d] & (1 << type))) return 0;
+  if (isSlider(type)) {
+    int step = attackStep[d];
+    for (int i = target88 + step; !offBoard(i); i += step) {
+      if (i == from88) return 1;
+      if (pos.pieceAt[from0x88(i)] != kNone) return 0;
+    }
+    return 0;
+  }
+  if (type != kPawn) return 1;
+  // Only the row decides a pawn's direction: white attacks towards rank 8.
+  return side == kWhite ? (from88 >> 4) > (target88 >> 4) : (from88 >> 4) < (target88 >> 4);
+}
+
+int pieceAttacks(Square from, int type, Side side, Square target) {
+  return attacksFrom(to0x88(from), type, side, to0x88(target));
+}
+
+int sideAttacks(Side side, Square target) {
+  int target88 = to0x88(target);
+  for (int slot = pos.listFirst[side]; slot <= pos.listLast[side]; ++slot) {
+    int sq = pos.pieceList[slot];
+    if (sq < 0) continue;
+    if (attacksFrom(to0x88(sq), pos.pieceAt[sq], side, target88)) return 1;
+  }
+  return 0;
+}
+
+int inCheck() { return sideAttacks(pos.opponent, pos.kingSquare[pos.sideToMove]); }
+
+int castleIsLegal(Move move) {
+  int s = pos.sideToMove;
+  int o = pos.opponent;
+  int home = s == kWhite ? 60 : 4;
+  if (pos.kingSquare[s] != home) return 0;
+  if (move & kCastleKingSide) {
+    if (!(pos.castleRights & (2 << (2 * s)))) return 0;
+    if (pos.pieceAt[home + 1] || pos.pieceAt[home + 2]) return 0;
+    if (pos.pieceAt[home + 3] != kRook || pos.colourAt[home + 3] != s) return 0;
+    return !sideAttacks(o, home) && !sideAttacks(o, home + 1) && !sideAttacks(o, home + 2);
+  }
+  if (move & kCastleQueenSide) {
+    if (!(pos.castleRights & (1 << (2 * s)))) return 0;
+    if (pos.pieceAt[home - 1] || pos.pieceAt[home - 2] || pos.pieceAt[home - 3]) return 0;
+    if (pos.pieceAt[home - 4] != kRook || pos.colourAt[home - 4] != s) return 0;
+    // The knight's square may be attacked: the king never crosses it.
+    return !sideAttacks(o, home) && !sideAttacks(o, home - 1) && !sideAttacks(o, home - 2);
+  }
+  return 0;
+}

@@ -1,0 +1,163 @@
+#include "board/fen.h"
+
+#include <cstring>
+
+#include "engine/clock.h"
+
+namespace {
+
+// Kept out of the stack frame: the record is some fifteen kilobytes.
+Position savedPosition;
+
+// Splits like strtok on blanks and newlines, but keeps its cursor here so a
+// caller that is itself tokenising with strtok is not disturbed.
+char* nextField(char** cursor) {
+  char* p = *cursor;
+  while (*p == ' ' || *p == '\n') ++p;
+  if (*p == '\0') {
+    *cursor = p;
+    return nullptr;
+  }
+  char* start = p;
+  while (*p != '\0' && *p != ' ' && *p != '\n') ++p;
+  if (*p != '\0') *p++ = '\0';
+  *cursor = p;
+  return start;
+}
+
+struct PlacementChar {
+  char letter;
+  int side;
+  int type;
+  int advance;
+};
+
+constexpr PlacementChar kPlacementTable[21] = {
+    {'p', kBlack, kPawn, 1},  {'n', kBlack, kKnight, 1}, {'b', kBlack, kBishop, 1},
+    {'r', kBlack, kRook, 1},  {'q', kBlack, kQueen, 1},  {'k', kBlack, kKing, 1},
+    {'P', kWhite, kPawn, 1},  {'N', kWhite, kKnight, 1}, {'B', kWhite, kBishop, 1},
+    {'R', kWhite, kRook, 1},  {'Q', kWhite, kQueen, 1},  {'K', kWhite, kKing, 1},
+    {'1', 0, kNone, 1},       {'2', 0, kNone, 2},        {'3', 0, kNone, 3},
+    {'4', 0, kNone, 4},       {'5', 0, kNone, 5},        {'6', 0, kNone, 6},
+    {'7', 0, kNone, 7},       {'8', 0, kNone, 8},        {'/', 0, kNone, 0}};
+
+const PlacementChar* findPlacementChar(char c) {
+  for (const PlacementChar& entry : kPlacementTable)
+    if (entry.letter == c) return &entry;
+  return nullptr;
+}
+
+void clearPosition() {
+  memset(&pos, 0, sizeof pos);
+  for (int& square : pos.pieceList) square = -1;
+  for (int sq = 0; sq < 64; ++sq) {
+    pos.colourAt[sq] = kNoColour;
+    pos.slotAt[sq] = -1;
+  }
+  pos.listFirst[kWhite] = 0;
+  pos.listFirst[kBlack] = 16;
+  pos.sideToMove = kWhite;
+  pos.opponent = kBlack;
+}
+
+int readPlacement(const char* field) {
+  int nextSlot[2] = {0, 16};
+  const int slotLimit[2] = {16, 32};
+  int cursor = 0;
+  for (const char* c = field; *c; ++c) {
+    const PlacementChar* entry = findPlacementChar(*c);
+    if (!entry) return 0;
+    if (entry->type != kNone) {
+      int side = entry->side;
+      if (cursor > 63 || nextSlot[side] >= slotLimit[side] || pos.pieceAt[cursor] != kNone) return 0;
+      // A pawn on the first or last rank would step off the board in
+      // generation and evaluation, and on a8 would collide with the pass marker.
+      int row = cursor >> 3;
+      if (entry->type == kPawn && (row == 0 || row == 7)) return 0;
+      placePiece(side, cursor, entry->type, nextSlot[side]);
+      nextSlot[side] += 1;
+    }
+    cursor += entry->advance;
+  }
+  pos.listLast[kWhite] = nextSlot[kWhite] - 1;
+  pos.listLast[kBlack] = nextSlot[kBlack] - 1;
+  return pos.pieceCount[kWhite][kKing] == 1 && pos.pieceCount[kBlack][kKing] == 1;
+}
+
+int readSide(const char* field) {
+  if (strlen(field) > 1) return 0;
+  if (field[0] == 'b') {
+    pos.sideToMove = kBlack;
+    pos.opponent = kWhite;
+    return 1;
+  }
+  return field[0] == 'w' || field[0] == '-';
+}
+
+int readCastling(const char* field) {
+  if (strcmp(field, "-") == 0) return 1;
+  for (const char* c = field; *c; ++c) {
+    switch (*c) {
+      case 'K': pos.castleRights |= kWhiteKingSide; break;
+      case 'Q': pos.castleRights |= kWhiteQueenSide; break;
+      case 'k': pos.castleRights |= kBlackKingSide; break;
+      case 'q': pos.castleRights |= kBlackQueenSide; break;
+      default: return 0;
+    }
+  }
+  return 1;
+}
+
+int readEnPassant(const char* field) {
+  if (strcmp(field, "-") == 0) return 1;
+  Square sq = squareFromName(field);
+  if (sq < 0) return 0;
+  int side = pos.sideToMove;
+  int wantedRow = side == kWhite ? 2 : 5;
+  if ((sq >> 3) != wantedRow) return 0;
+  int step = kPawnStep[side];
+  Square passed = sq - step;
+  if (pos.pieceAt[passed] != kPawn || pos.colourAt[passed] != pos.opponent) return 0;
+  if (pos.pieceAt[sq] != kNone || pos.pieceAt[sq + step] != kNone) return 0;
+  pos.epSquare = sq;
+  return 1;
+}
+
+// Fills the cleared position from the fields; 0 on the first refusal.
+int readFields(char* buffer) {
+  char* cursor = buffer;
+  char* field = nextField(&cursor);
+  if (!field || !readPlacement(field)) return 0;
+  if (!(field = nextField(&cursor))) return 1;
+  if (!readSide(field)) return 0;
+  if (!(field = nextField(&cursor))) return 1;
+  if (!readCastling(field)) return 0;
+  if (!(field = nextField(&cursor))) return 1;
+  return readEnPassant(field);
+}
+
+}  // namespace
+
+Square squareFromName(const char* text) {
+  if (!text || text[0] == '\0') return -1;
+  for (Square sq = 0; sq < 64; ++sq)
+    if (kSquareName[sq][0] == text[0] && kSquareName[sq][1] == text[1]) return sq;
+  return -1;
+}
+
+int setupFromFen(const char* text) {
+  if (!text) return 0;
+  size_t length = strlen(text);
+  if (length >= size_t(kFenBufferSize)) return 0;
+  char buffer[kFenBufferSize];
+  memcpy(buffer, text, length + 1);
+
+  savedPosition = pos;
+  clearPosition();
+  if (!readFields(buffer)) {
+    pos = savedPosition;
+    return 0;
+  }
+  resetBudget();
+  return 1;
+}
