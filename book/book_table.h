@@ -1,6 +1,48 @@
 // The table of known positions: opening book and learned search results.
+// Each node is also the record of the learning file (see learning.h).
 #pragma once
 
+#include <cstdint>
+
+constexpr int kBookBuckets = 65536;
+constexpr uint32_t kBookBucketMask = 0xFFFF;
+constexpr int kPositionTextSize = 256;  // positionText buffer, terminating zero included
+
+struct BookNode {
+  int32_t score;   // last search score here, side to move's view
+  int32_t weight;  // book preference: 16 from the book text, 0 from a search
+  int32_t side;    // side to move
+  int32_t depth;   // depth of the search that produced score
+  int32_t size;    // length of the file record: 48 + text length
+  int32_t isBook;  // 1 when the position came from the book text
+  BookNode* next;  // next node of the same bucket
+  uint32_t keyLow;
+  uint32_t keyHigh;
+  char* text;  // position text; stored in the same allocation, after the node
+};
+
+struct BookTable {
+  BookNode* bucket[kBookBuckets];
+};
+
+extern BookTable bookTable;
+
+// Test hook: when not negative, the number of node allocations that may
+// still succeed; lets tests exercise the out-of-memory path.
+extern long bookNodeAllowance;
+
+// Identity text of the current position; buffer holds kPositionTextSize bytes.
+char* positionText(char* buffer);
+
+BookNode* findNode();
+BookNode* findNodeByKey(uint32_t keyLow, uint32_t keyHigh, int side);
+// A new, unlinked book node for the current position, or null when memory
+// for it cannot be obtained (the table then simply stops growing).
+BookNode* newBookNode(const char* text);
+// A zeroed node with room for a text of textLength characters, or null.
+BookNode* allocateBookNode(int textLength);
+void linkNode(BookNode* node);
 void clearBookTable();
+int countBookNodes();
 // 1 with *value set when the table supplies a score for the current position.
 int probeBook(int alpha, int depth, int beta, int* value);
