@@ -19,4 +19,16 @@ constexpr int kTableBits = 19;
 constexpr uint32_t kTableEntries = 1u << kTableBits;
 constexpr uint32_t kTableMask = kTableEntries - 1;
 
+enum : int { kBoundNone = 0, kBoundUpper = 1, kBoundLower = 2, kBoundExact = 3 };
+
 extern TableEntry* transTable[2];
+
+// 1 when the entry of the current position decides the node, with its score
+// in *value. Writes *hashMove whenever the entry belongs to the position, even
+// when it is too shallow to decide anything.
+int probeTable(int alpha, int beta, int depth, int* value, Move* hashMove);
+
+// Records a searched node; bestMove 0 means no move raised alpha.
+void storeTable(int score, Move bestMove, int depth, int beta);
+
+void clearTranspositionTables();
