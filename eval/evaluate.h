@@ -2,3 +2,15 @@
 #pragma once
 
 int evaluate(int alpha, int beta);
+
+// Per-side parts of the last evaluation that passed the lazy exit, for tests
+// and diagnostics. kind[s][type] holds what the terms of that piece kind added
+// to the running sum (for the king: its safety term).
+struct EvalBreakdown {
+  int pieceSquare[2];  // table values
+  int common[2];       // defence, attack and hanging terms
+  int kind[2][8];
+  int hanging[2];      // hanging pieces found
+  int positional[2];   // the side's score minus its material
+};
+extern EvalBreakdown lastEvalBreakdown;
