@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board/attacks.h"
+#include "board/make_move.h"
 
 SearchTree* searchTree = nullptr;
 
@@ -71,6 +73,31 @@ TreeNode** findTreeList() {
     slot = &(*found)->firstChild;
   }
   return slot;
+}
+
+void storeRootLine(const Move* line, int depth, int score) {
+  if (!searchTree) return;
+  TreeNode** slot = &searchTree->rootList;
+  int d = depth;
+  int made = 0;
+  for (int i = 0; i < kMaxStoredLine && line[i] != 0; ++i) {
+    TreeNode** found = findLink(slot, line[i]);
+    makeMove(line[i]);
+    ++made;
+    if (found) {
+      moveToFront(slot, found);
+      (*slot)->depth = d;
+    } else {
+      TreeNode* node = newTreeNode(d, pos.sideToMove, score, inCheck(), line[i], pos.keyLow, pos.keyHigh);
+      // Pool exhausted: the front of this list is some other move, so
+      // descending further would file the rest of the line under it.
+      if (!node) break;
+      pushFront(slot, node);
+    }
+    slot = &(*slot)->firstChild;
+    --d;
+  }
+  for (int i = made - 1; i >= 0; --i) unmakeMove(line[i]);
 }
 
 Move frontRootMove() {

@@ -1,0 +1,71 @@
+#include "search/search_tables.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/clock.h"
+#include "search/trans_table.h"
+
+int historyScore[2][8][64];
+Move bestAtPly[kMaxSearchPly];
+Move pvAtPly[kMaxSearchPly];
+RootMove rootMoves[kMaxRootMoves];
+
+void updateHistory(Move move, int score, int beta) {
+  int side = pos.sideToMove;
+  int inc = score >= beta ? 1 : 2;
+  if (score > 999900) inc += 20;
+  int& entry = historyScore[side][movePiece(move)][moveTarget(move)];
+  entry += inc;
+  // The only decay: keeps the scores of one side in proportion and bounded.
+  if (entry > kHistoryLimit) {
+    for (auto& byPiece : historyScore[side]) {
+      for (int& h : byPiece) h /= 2;
+    }
+  }
+}
+
+void recordRootMove(const Move* childLine, Move move, int score, int beta, int depth) {
+  RootMove* record = nullptr;
+  for (int i = 0; i < listStart[1] - listStart[0] && i < kMaxRootMoves; ++i) {
+    if (rootMoves[i].move == move) {
+      record = &rootMoves[i];
+      break;
+    }
+  }
+  // The root list and the records are built together: a miss is a broken engine.
+  if (!record) abort();
+
+  record->depth = depth;
+  record->score = score;
+  record->bound = score < beta ? 3 : 2;
+  memset(record->line, 0, sizeof record->line);
+  record->line[0] = move;
+  for (int k = 1; k <= 95 && childLine[k] != 0; ++k) record->line[k] = childLine[k];
+
+  int elapsed = int32_t(elapsedTime());
+  uint64_t divisor = uint64_t(elapsed > 1 ? elapsed : 1);
+  uint64_t rate = searchClock.pollCount * 1000u / divisor;
+  printThinking(record->score, record->depth, elapsed, rate, record->line);
+}
+
+char* formatDecimal64(char* buffer, uint64_t value) {
+  char reversed[24];
+  int count = 0;
+  do {
+    reversed[count++] = char('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (int i = 0; i < count; ++i) buffer[i] = reversed[count - 1 - i];
+  buffer[count] = '\0';
+  return buffer;
+}
+
+void clearSearchTables() {
+  clearTranspositionTables();
+  memset(historyScore, 0, sizeof historyScore);
+  memset(bestAtPly, 0, sizeof bestAtPly);
+  memset(pvAtPly, 0, sizeof pvAtPly);
+  memset(rootMoves, 0, sizeof rootMoves);
+}
