@@ -3,6 +3,16 @@
 
 #include "search/root_move.h"
 
+constexpr int kFirstIteration = 2;
+constexpr int kLastIteration = 90;
+
 // 1 with result.move set, 0 when the side to move has no legal move.
 // Leaves the position, gamePly and searchPly as it found them.
 int think(RootMove& result);
+
+// Fills rootMoves and the ply-0 list of moveStack with the legal root moves,
+// each record scored by the static value after the move.
+void buildRootList();
+// One step of the best-first selection sort of the root records (and of the
+// root moves and their ordering scores beside them).
+void selectBestRoot(int first, int last);

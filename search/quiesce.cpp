@@ -1,0 +1,65 @@
+#include "search/quiesce.h"
+
+#include "board/make_move.h"
+#include "board/movegen.h"
+#include "engine/clock.h"
+#include "eval/evaluate.h"
+#include "search/move_picker.h"
+#include "search/search.h"
+
+namespace {
+
+// Long capture lists in a hopeless position are sorted once instead of
+// selected move by move: most of them will be searched anyway.
+constexpr int kSortAbove = 20;
+
+}  // namespace
+
+int quiesce(int alpha, int beta) {
+  // Steps 1-3. Clock, stand pat, ply limit.
+  if (pollTime()) return 0;
+  const int stand = evaluate(alpha, beta);
+  if (stand > alpha) alpha = stand;
+  if (stand >= beta) return alpha;
+  const int ply = searchPly;
+  if (ply > kDeepestSearchPly) return alpha;
+
+  // Steps 4-5. Captures and promotions; the root keeps its own list.
+  if (ply > 0 && !generateCaptures()) return kInfinity - ply;
+  const int first = listStart[ply];
+  int end = listStart[ply + 1];
+  if (first == end) return alpha;
+
+  // Step 6. Capture scores and the largest victim.
+  const Move prev = lastMove();
+  int maxVictim = -kInfinity;
+  for (int i = first; i < end; ++i) {
+    const Move m = moveStack[i];
+    moveScore[i] = captureScore(m, prev);
+    if ((m & kCapture) && !(m & kEnPassant)) {
+      const int victim = kPieceValue[pos.pieceAt[moveTarget(m)]];
+      if (victim > maxVictim) maxVictim = victim;
+    }
+  }
+
+  // Step 7.
+  int sorted = 0;
+  if (end - first > kSortAbove &&
+      pos.material[pos.sideToMove] - pos.material[pos.opponent] + maxVictim < alpha) {
+    sortRange(first, end - 1);
+    sorted = 1;
+  }
+
+  // Step 8. No legality test: an illegal capture is refuted by the child.
+  for (int i = first; i < end; ++i) {
+    if (!sorted) selectBest(i, end - 1);
+    const Move m = moveStack[i];
+    makeMove(m);
+    const int score = -quiesce(-beta, -alpha);
+    unmakeMove(m);
+    if (score > alpha) alpha = score;
+    if (alpha >= beta) break;
+    end = listStart[ply + 1];
+  }
+  return alpha;
+}

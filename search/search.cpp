@@ -1,0 +1,293 @@
+#include "search/search.h"
+
+#include <cstring>
+
+#include "board/attacks.h"
+#include "board/make_move.h"
+#include "board/movegen.h"
+#include "book/book_table.h"
+#include "engine/clock.h"
+#include "eval/evaluate.h"
+#include "search/move_picker.h"
+#include "search/quiesce.h"
+#include "search/search_tables.h"
+#include "search/search_tree.h"
+#include "search/trans_table.h"
+
+Move rootLine[kMaxLine];
+int iterationDepth;
+int rootSide;
+int nullMoveAllowed;
+int inNullMove;
+
+namespace {
+
+// Rows of the seventh rank as seen by each side (row 0 is rank 8).
+constexpr int kSeventhRow[2] = {1, 6};
+// Below this ply the game record is too short for the book to know anything useful.
+constexpr int kBookProbePly = 4;
+constexpr int kFiftyPlies = 50;
+
+inline int listSize(int ply) { return listStart[ply + 1] - listStart[ply]; }
+
+inline int pushesToSeventh(Move m, int side) {
+  return movePiece(m) == kPawn && (moveTarget(m) >> 3) == kSeventhRow[side];
+}
+
+// A move whose mover left its own king attacked is no move at all.
+inline int leavesKingAttacked() { return sideAttacks(pos.sideToMove, pos.kingSquare[pos.opponent]); }
+
+// Step 1 of both searches: when in check, count the evasions. Returns 1 with
+// *score set when the node is decided by that count.
+inline int countEvasions(int ply, int* singleReply, int* score) {
+  if (!generateLegalMoves()) {
+    *score = kInfinity - ply;
+    return 1;
+  }
+  const int count = listSize(ply);
+  if (count == 0) {
+    *score = ply - kMatedAtZero;
+    return 1;
+  }
+  *singleReply = count == 1;
+  return 0;
+}
+
+inline void adjustDepth(SearchArgs& args, int ply) {
+  if (args.isInCheck && args.depth <= 0)
+    args.depth = 1;
+  else if (!args.isInCheck && ply > 3 * iterationDepth)
+    args.depth = 0;
+}
+
+inline SearchArgs childArgs(int alpha, int beta, int depth, int isInCheck, Move* line, int noNull,
+                            int followTree) {
+  return SearchArgs{alpha, beta, depth, isInCheck, line, noNull, followTree};
+}
+
+}  // namespace
+
+int isRepetition() {
+  const int n = pos.gamePly + searchPly;
+  if (n - 1 < 4) return 0;
+  const uint64_t key = currentKey();
+  int matches = 0;
+  for (int j = 0; n - j >= 1; ++j) {
+    if (j > 0 && pos.keyHistory[n - j] == key) {
+      // Inside the search line one earlier occurrence is enough; before the
+      // root it takes a third occurrence.
+      if (++matches == 2 || n - j >= pos.gamePly) return 1;
+    }
+    const Move mv = pos.moveHistory[n - j];
+    if (mv == 0 || (mv & (kPromotion | kCapture | kCastleMask)) || movePiece(mv) == kPawn) return 0;
+    if (j + 1 >= kFiftyPlies) return 1;
+  }
+  return 0;
+}
+
+void copyLine(const Move* childLine, Move* line, Move move) {
+  const int ply = searchPly;
+  line[ply] = move;
+  int i = ply + 1;
+  for (; i < kDeepestSearchPly && childLine[i] != 0; ++i) line[i] = childLine[i];
+  line[i] = 0;
+}
+
+int principalSearch(SearchArgs args) {
+  const int ply = searchPly;
+  const int side = pos.sideToMove;
+  int singleReply = 0;
+  int score;
+
+  // Step 1. Evasion count: mate, king capture and the single-reply flag.
+  if (ply > 0 && args.isInCheck && countEvasions(ply, &singleReply, &score)) return score;
+
+  // Steps 2-6. Depth adjustment, picker reset, leaves and the clock.
+  adjustDepth(args, ply);
+  MovePicker picker{};
+  picker.followTree = args.followTree;
+  if (args.depth <= 0) return quiesce(args.alpha, args.beta);
+  if (pollTime()) return 0;
+  if (ply > kDeepestSearchPly) return evaluate(args.alpha, args.beta);
+
+  // Steps 7-8. Draws, then a value the book table may know.
+  if (ply > 0 && isRepetition()) return 0;
+  if (ply > kBookProbePly && !inNullMove) {
+    int value;
+    if (probeBook(args.alpha, args.depth, args.beta, &value)) return value;
+  }
+
+  // Steps 9-12. The hash move only orders here; moves of this ply.
+  const Move prev = lastMove();
+  int tableValue;
+  probeTable(args.alpha, args.beta, args.depth, &tableValue, &picker.hashMove);
+  if (ply > 0 && !generateMoves()) return kInfinity - ply;
+  if (listSize(ply) == 0) return 0;
+
+  // Step 13. Move loop.
+  Move childLine[kMaxLine];
+  Move verifyLine[kMaxLine];
+  int alpha = args.alpha;
+  const int beta = args.beta;
+  int legal = 0;
+  Move best = 0;
+  Move m;
+  while (nextMove(picker, &m)) {
+    if ((m & kCastleMask) && !castleIsLegal(m)) continue;
+    makeMove(m);
+    if (leavesKingAttacked()) {
+      unmakeMove(m);
+      continue;
+    }
+    ++legal;
+    const int givesCheck = inCheck();
+    const int extension = (givesCheck + pushesToSeventh(m, side) + singleReply) > 0 ? 1 : 0;
+    const int newDepth = args.depth - 1 + extension;
+    const int fromTree = picker.fromTree;
+
+    childLine[ply + 1] = 0;
+    if ((fromTree && legal == 1 && alpha == -kInfinity && beta == kInfinity) || newDepth <= 0) {
+      score = -principalSearch(childArgs(-beta, -alpha, newDepth, givesCheck, childLine, 0, fromTree));
+    } else {
+      score = -innerSearch(childArgs(-alpha - 1, -alpha, newDepth, givesCheck, childLine, 0, fromTree));
+      if (score > alpha && score < beta)
+        score = -innerSearch(childArgs(-beta, -alpha, newDepth, givesCheck, childLine, 0, fromTree));
+      // A fail low of the inner search is verified by the principal search.
+      if (!args.isInCheck && score <= alpha) {
+        verifyLine[ply + 1] = 0;
+        score = -principalSearch(childArgs(-beta, -alpha, newDepth, givesCheck, verifyLine, 0, fromTree));
+        if (score > alpha && score < beta) std::memcpy(childLine, verifyLine, sizeof childLine);
+      }
+    }
+    unmakeMove(m);
+    if (searchClock.stopFlag) return 0;
+
+    if (score > alpha) {
+      best = m;
+      alpha = score;
+      if (moveTarget(m) != moveTarget(prev)) bestAtPly[ply] = m;
+      updateHistory(m, score, beta);
+      if (ply == 0) recordRootMove(childLine, m, alpha, beta, args.depth);
+      if (alpha < beta) {
+        copyLine(childLine, args.line, m);
+        pvAtPly[ply] = m;
+      }
+      if (args.followTree && ply == 0) {
+        if (alpha >= beta) break;
+        storeRootLine(args.line, args.depth, alpha);
+      }
+      if (alpha >= beta) break;
+    }
+  }
+
+  // Steps 14-15. The root is never stored: its list is the driver's.
+  if (legal > 0) {
+    if (ply > 0) storeTable(alpha, best, args.depth, beta);
+    return alpha;
+  }
+  return args.isInCheck ? ply - kMatedAtZero : 0;
+}
+
+int innerSearch(SearchArgs args) {
+  const int ply = searchPly;
+  const int side = pos.sideToMove;
+  int singleReply = 0;
+  int score;
+
+  // Step 1. Evasion count.
+  if (ply > 0 && args.isInCheck && countEvasions(ply, &singleReply, &score)) return score;
+
+  // Step 2. Even a mate at this ply could not reach beta.
+  if (ply > 0 && ply - kMatedAtZero >= args.beta) return args.beta;
+
+  // Step 3. Depth adjustment, picker reset, leaves and the clock.
+  adjustDepth(args, ply);
+  MovePicker picker{};
+  picker.followTree = args.followTree;
+  if (args.depth <= 0) return quiesce(args.alpha, args.beta);
+  if (pollTime()) return 0;
+  if (ply > kDeepestSearchPly) return evaluate(args.alpha, args.beta);
+
+  // Steps 4-6. Draws with contempt for the root side, book, table cutoff.
+  if (ply > 0 && isRepetition()) return pos.sideToMove == rootSide ? kRootSideDraw : 0;
+  if (ply > kBookProbePly && !inNullMove) {
+    int value;
+    if (probeBook(args.alpha, args.depth, args.beta, &value)) return value;
+  }
+  int tableValue;
+  if (probeTable(args.alpha, args.beta, args.depth, &tableValue, &picker.hashMove)) return tableValue;
+
+  // Step 7.
+  const Move prev = lastMove();
+  int mateThreat = 0;
+  Move childLine[kMaxLine];
+  const int beta = args.beta;
+
+  // Step 8. Null move.
+  if (nullMoveAllowed && !args.noNull && !args.isInCheck && ply >= 1 &&
+      !(args.depth >= 4 && evaluate(beta - 501, beta - 500) < beta - 500)) {
+    listStart[ply + 1] = listStart[ply];
+    makeMove(0);
+    const int savedNull = inNullMove;
+    inNullMove = 1;
+    childLine[ply + 1] = 0;
+    const int value = -innerSearch(childArgs(-beta, -beta + 1, args.depth - 3, 0, childLine, 1, 0));
+    unmakeMove(0);
+    inNullMove = savedNull;
+    if (value >= beta) return beta;
+    if (value < -kMateThreshold && beta > -kMateThreshold) mateThreat = 1;
+  }
+
+  // Step 9.
+  if (ply > 0 && !generateMoves()) return kInfinity - ply;
+  if (listSize(ply) == 0) return 0;
+
+  // Step 10. Move loop with late-move reductions.
+  int alpha = args.alpha;
+  int legal = 0;
+  Move best = 0;
+  Move m;
+  while (nextMove(picker, &m)) {
+    if ((m & kCastleMask) && !castleIsLegal(m)) continue;
+    makeMove(m);
+    if (leavesKingAttacked()) {
+      unmakeMove(m);
+      continue;
+    }
+    ++legal;
+    const int givesCheck = inCheck();
+    const int seventh = pushesToSeventh(m, side);
+    const int full = givesCheck || seventh;
+    const int extension = (givesCheck + seventh + mateThreat + singleReply) > 0 ? 1 : 0;
+    const int newDepth = args.depth - 1 + extension;
+    const int fromTree = picker.fromTree;
+
+    childLine[ply + 1] = 0;
+    if (legal <= 3 || full || newDepth <= 0) {
+      score = -innerSearch(childArgs(-beta, -alpha, newDepth, givesCheck, childLine, 0, fromTree));
+    } else {
+      score = -innerSearch(childArgs(-alpha - 1, -alpha, newDepth - 1, givesCheck, childLine, 0, fromTree));
+      if (score > alpha)
+        score = -innerSearch(childArgs(-beta, -alpha, newDepth, givesCheck, childLine, 0, fromTree));
+    }
+    unmakeMove(m);
+    if (searchClock.stopFlag) return 0;
+
+    if (score > alpha) {
+      best = m;
+      alpha = score;
+      if (moveTarget(m) != moveTarget(prev)) bestAtPly[ply] = m;
+      updateHistory(m, score, beta);
+      if (alpha >= beta) break;
+      copyLine(childLine, args.line, m);
+      pvAtPly[ply] = m;
+    }
+  }
+
+  // Steps 11-12.
+  if (legal > 0) {
+    storeTable(alpha, best, args.depth, beta);
+    return alpha;
+  }
+  return args.isInCheck ? ply - kMatedAtZero : 0;
+}
