@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board/move_text.h"
 #include "engine/clock.h"
 #include "search/trans_table.h"
 
@@ -48,6 +49,38 @@ void recordRootMove(const Move* childLine, Move move, int score, int beta, int d
   uint64_t divisor = uint64_t(elapsed > 1 ? elapsed : 1);
   uint64_t rate = searchClock.pollCount * 1000u / divisor;
   printThinking(record->score, record->depth, elapsed, rate, record->line);
+}
+
+namespace {
+
+// Appends to a fixed buffer, never past its end: a full line is 143 chars at
+// most, so truncation cannot happen, but the buffer stays safe regardless.
+void appendText(char* buffer, int* length, const char* text) {
+  int n = snprintf(buffer + *length, size_t(kThinkingBufferSize - *length), "%s", text);
+  *length = (*length + n < kThinkingBufferSize) ? *length + n : kThinkingBufferSize - 1;
+}
+
+}  // namespace
+
+int formatThinking(char* buffer, int score, int depth, int elapsed, uint64_t rate, const Move* line) {
+  char digits[24];
+  // Shown as s / 10 plus the remainder of s by 10, not s / 10 alone.
+  int shown = score - 9 * (score / 10);
+  int length = snprintf(buffer, kThinkingBufferSize, "%2d %4d %4d %10s ", depth, shown, elapsed,
+                        formatDecimal64(digits, rate));
+  char text[16];
+  for (int k = 0; k < kThinkingMoves && line[k] != 0; ++k) {
+    appendText(buffer, &length, moveToText(line[k], text));
+    appendText(buffer, &length, " ");
+  }
+  appendText(buffer, &length, "\n");
+  return length;
+}
+
+void printThinking(int score, int depth, int elapsed, uint64_t rate, const Move* line) {
+  char buffer[kThinkingBufferSize];
+  formatThinking(buffer, score, depth, elapsed, rate, line);
+  fputs(buffer, stdout);
 }
 
 char* formatDecimal64(char* buffer, uint64_t value) {
