@@ -94,9 +94,10 @@ struct Position {
   uint64_t keyHistory[kMaxHistory + 2];
   UndoEntry undoStack[kMaxHistory + 1];
   int learnedThisGame;
-  // gameMoves[k] is game move k, kept apart from moveHistory so that moves
-  // waiting for "redo" survive searches and legality tests made meanwhile.
-  Move gameMoves[kMaxGameMoves + 1];
+  // Moves waiting for "redo" that a line made since then has overwritten in
+  // moveHistory; unmake puts them back, so searches and legality tests
+  // between "undo" and "redo" do not lose them.
+  Move redoMoves[kMaxGameMoves + 1];
 };
 
 extern Position pos;

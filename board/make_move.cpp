@@ -1,0 +1,148 @@
+#include "board/make_move.h"
+
+#include <cstdlib>
+
+namespace {
+
+// Castling right lost when the rook of that colour leaves or is taken on a
+// corner: a1 1, h1 2 (white), a8 4, h8 8 (black).
+int cornerRight(int side, Square sq) {
+  if (side == kWhite) return sq == 56 ? kWhiteQueenSide : sq == 63 ? kWhiteKingSide : 0;
+  return sq == 0 ? kBlackQueenSide : sq == 7 ? kBlackKingSide : 0;
+}
+
+// True while index k of the record holds a move kept for "redo".
+inline bool inRedoRange(int k) { return k > pos.gamePly && k <= int(pos.moveHistory[0]); }
+
+void moveRook(int side, Square from, Square to) {
+  int slot = pos.slotAt[from];
+  removePiece(side, from, kRook, slot);
+  // placePiece aborts unless the square is empty and the slot free.
+  placePiece(side, to, kRook, slot);
+}
+
+}  // namespace
+
+void makeMove(Move move) {
+  int n = pos.gamePly + searchPly;
+  int side = pos.sideToMove;
+  if (move == 0) {
+    // The pass marker: no pawn can stand on a8.
+    xorKey(pieceKey[side][kPawn][0]);
+  } else {
+    UndoEntry& undo = pos.undoStack[n];
+    undo.castleRights = pos.castleRights;
+    int from = moveOrigin(move);
+    int to = moveTarget(move);
+    int field = movePiece(move);
+    int moving = (move & kPromotion) ? kPawn : field;
+    int slot = pos.slotAt[from];
+    removePiece(side, from, moving, slot);
+
+    if (move & kCapture) {
+      Square captured = (move & kEnPassant) ? to - kPawnStep[side] : to;
+      int type = pos.pieceAt[captured];
+      int capturedSlot = pos.slotAt[captured];
+      undo.capturedSquare = captured;
+      undo.capturedType = type;
+      undo.capturedSlot = capturedSlot;
+      removePiece(side ^ 1, captured, type, capturedSlot);
+      if (type == kRook) pos.castleRights &= ~cornerRight(side ^ 1, captured);
+    } else {
+      undo.capturedSquare = undo.capturedType = undo.capturedSlot = 0;
+    }
+
+    if (move & kCastleMask) {
+      pos.castledCount[side] += 1;
+      if (move & kCastleKingSide)
+        moveRook(side, from + 3, from + 1);
+      else
+        moveRook(side, from - 4, from - 1);
+    }
+
+    placePiece(side, to, field, slot);
+
+    if (moving == kKing)
+      pos.castleRights &= ~(3 << (2 * side));
+    else if (moving == kRook)
+      pos.castleRights &= ~cornerRight(side, from);
+  }
+
+  if (inRedoRange(n + 1)) pos.redoMoves[n + 1] = pos.moveHistory[n + 1];
+  pos.moveHistory[n + 1] = move;
+  pos.keyHistory[n + 1] = currentKey();
+  pos.sideToMove ^= 1;
+  pos.opponent ^= 1;
+  searchPly += 1;
+}
+
+void unmakeMove(Move move) {
+  int n = pos.gamePly + searchPly - 1;
+  pos.moveHistory[n + 1] = inRedoRange(n + 1) ? pos.redoMoves[n + 1] : 0;
+  pos.keyHistory[n + 1] = 0;
+  pos.opponent ^= 1;
+  searchPly -= 1;
+  pos.sideToMove ^= 1;
+  int side = pos.sideToMove;
+
+  if (move == 0) {
+    xorKey(pieceKey[side][kPawn][0]);
+    return;
+  }
+
+  UndoEntry& undo = pos.undoStack[n];
+  pos.castleRights = undo.castleRights;
+  int from = moveOrigin(move);
+  int to = moveTarget(move);
+  int field = movePiece(move);
+  int moving = (move & kPromotion) ? kPawn : field;
+  int slot = pos.slotAt[to];
+  removePiece(side, to, field, slot);
+
+  if (move & kCapture) placePiece(side ^ 1, undo.capturedSquare, undo.capturedType, undo.capturedSlot);
+
+  if (move & kCastleMask) {
+    pos.castledCount[side] -= 1;
+    if (move & kCastleKingSide)
+      moveRook(side, from + 1, from + 3);
+    else
+      moveRook(side, from - 1, from - 4);
+  }
+
+  placePiece(side, from, moving, slot);
+  undo = UndoEntry{0, 0, 0, 0};
+}
+
+int commitGameMove(Move move) {
+  // A pass would enter the record as an unreplayable 0.
+  if (move == 0 || pos.gamePly >= kMaxGameMoves) return 0;
+  // Made, taken back and made again so that any inconsistency stops the
+  // process before the move enters the game.
+  makeMove(move);
+  unmakeMove(move);
+  makeMove(move);
+  pos.gamePly += 1;
+  pos.moveHistory[0] = pos.gamePly;
+  searchPly = 0;
+  return 1;
+}
+
+int takeBackGameMove() {
+  if (pos.gamePly <= 0) return 0;
+  searchPly = 0;
+  Move move = pos.moveHistory[pos.gamePly];
+  unmakeMove(move);
+  pos.moveHistory[pos.gamePly] = move;
+  pos.gamePly -= 1;
+  searchPly = 0;
+  return 1;
+}
+
+int replayGameMove() {
+  if (pos.gamePly >= int(pos.moveHistory[0])) return 0;
+  searchPly = 0;
+  makeMove(pos.moveHistory[pos.gamePly + 1]);
+  pos.gamePly += 1;
+  searchPly = 0;
+  return 1;
+}

@@ -1,0 +1,157 @@
+#include "board/movegen.h"
+
+#include <cstdlib>
+
+#include "board/attacks.h"
+#include "board/make_move.h"
+
+namespace {
+
+// Pushes the promotion pair, queen first, or the plain word.
+inline Move* writePawnMove(Move* out, Move word, bool promotes) {
+  if (promotes) {
+    Move base = word & ~kPieceMask;
+    *out++ = base | kPromotion | (Move(kQueen) << 12);
+    *out++ = base | kPromotion | (Move(kKnight) << 12);
+  } else {
+    *out++ = word;
+  }
+  return out;
+}
+
+Square enPassantTarget(int side) {
+  if (pos.gamePly + searchPly == 0) return pos.epSquare;
+  Move m = lastMove();
+  if (m == 0 || movePiece(m) != kPawn) return 0;
+  int rows = (moveOrigin(m) >> 3) - (moveTarget(m) >> 3);
+  if (rows != 2 && rows != -2) return 0;
+  return moveTarget(m) + kPawnStep[side];
+}
+
+// One generator for both lists: kAll adds quiet moves, en passant and castling.
+// Returns the end of the written list, or nullptr when the enemy king hangs.
+template <bool kAll>
+Move* generate(Move* out) {
+  const int s = pos.sideToMove;
+  const int o = pos.opponent;
+  const Square enemyKing = pos.kingSquare[o];
+
+  if (kAll) {
+    Square target = enPassantTarget(s);
+    if (target != 0) {
+      Square passed = target - kPawnStep[s];
+      Move word = Move(target) | Move(kPawn) << 12 | kCapture | kEnPassant;
+      // The pawn to the right of the passed pawn comes first.
+      if ((passed & 7) != 7 && pos.pieceAt[passed + 1] == kPawn && pos.colourAt[passed + 1] == s)
+        *out++ = word | Move(passed + 1) << 6;
+      if ((passed & 7) != 0 && pos.pieceAt[passed - 1] == kPawn && pos.colourAt[passed - 1] == s)
+        *out++ = word | Move(passed - 1) << 6;
+    }
+  }
+
+  for (int slot = pos.listFirst[s]; slot <= pos.listLast[s]; ++slot) {
+    const Square q = pos.pieceList[slot];
+    if (q < 0) continue;
+    const int type = pos.pieceAt[q];
+
+    if (type == kPawn) {
+      const int d = kPawnStep[s];
+      const Square ahead = q + d;
+      const bool promotes = (ahead >> 3) == kPromotionRow[s];
+      if (pos.pieceAt[ahead] == kNone) {
+        if (promotes) {
+          out = writePawnMove(out, makeMoveWord(q, ahead, kPawn), true);
+        } else if (kAll) {
+          *out++ = makeMoveWord(q, ahead, kPawn);
+          if ((q >> 3) == kDoubleStepRow[s] && pos.pieceAt[ahead + d] == kNone)
+            *out++ = makeMoveWord(q, ahead + d, kPawn);
+        }
+      }
+      if ((q & 7) != 0 && pos.colourAt[ahead - 1] == o) {
+        if (ahead - 1 == enemyKing) return nullptr;
+        out = writePawnMove(out, makeMoveWord(q, ahead - 1, kPawn) | kCapture, promotes);
+      }
+      if ((q & 7) != 7 && pos.colourAt[ahead + 1] == o) {
+        if (ahead + 1 == enemyKing) return nullptr;
+        out = writePawnMove(out, makeMoveWord(q, ahead + 1, kPawn) | kCapture, promotes);
+      }
+      continue;
+    }
+
+    const int q88 = to0x88(q);
+    const Move base = makeMoveWord(q, 0, type);
+    const bool slides = isSlider(type);
+    for (int dir = kFirstDirection[type]; dir <= kLastDirection[type]; ++dir) {
+      const int step = kDirection[dir];
+      for (int i = q88 + step; !offBoard(i); i += step) {
+        const Square t = from0x88(i);
+        const int colour = pos.colourAt[t];
+        if (colour == kNoColour) {
+          if (kAll) *out++ = base | Move(t);
+        } else {
+          if (colour == o) {
+            if (t == enemyKing) return nullptr;
+            *out++ = base | Move(t) | kCapture;
+          }
+          break;
+        }
+        if (!slides) break;
+      }
+    }
+  }
+
+  if (kAll) {
+    const Square home = s == kWhite ? 60 : 4;
+    if (pos.kingSquare[s] == home) {
+      // Attacks on the king's path are left to castleIsLegal.
+      if ((pos.castleRights & (2 << (2 * s))) && pos.pieceAt[home + 1] == kNone &&
+          pos.pieceAt[home + 2] == kNone && pos.pieceAt[home + 3] == kRook &&
+          pos.colourAt[home + 3] == s)
+        *out++ = makeMoveWord(home, home + 2, kKing) | kCastleKingSide;
+      if ((pos.castleRights & (1 << (2 * s))) && pos.pieceAt[home - 1] == kNone &&
+          pos.pieceAt[home - 2] == kNone && pos.pieceAt[home - 3] == kNone &&
+          pos.pieceAt[home - 4] == kRook && pos.colourAt[home - 4] == s)
+        *out++ = makeMoveWord(home, home - 2, kKing) | kCastleQueenSide;
+    }
+  }
+  return out;
+}
+
+template <bool kAll>
+int generateList() {
+  const int p = searchPly;
+  // listStart has one entry per ply plus one; a deeper ply has no room.
+  if (p < 0 || p >= kMaxPlies) abort();
+  const int start = listStart[p];
+  listStart[p + 1] = start;
+  Move* end = generate<kAll>(moveStack + start);
+  if (!end) return 0;
+  listStart[p + 1] = int(end - moveStack);
+  return 1;
+}
+
+}  // namespace
+
+int generateMoves() { return generateList<true>(); }
+
+int generateCaptures() { return generateList<false>(); }
+
+int generateLegalMoves() {
+  if (!generateMoves()) return 0;
+  const int p = searchPly;
+  const int mover = pos.sideToMove;
+  int keep = listStart[p];
+  for (int read = listStart[p]; read < listStart[p + 1]; ++read) {
+    const Move move = moveStack[read];
+    if ((move & kCastleMask) && !castleIsLegal(move)) continue;
+    makeMove(move);
+    const int exposed = sideAttacks(pos.sideToMove, pos.kingSquare[mover]);
+    unmakeMove(move);
+    if (!exposed) {
+      moveStack[read] = moveStack[keep];
+      moveStack[keep++] = move;
+    }
+  }
+  listStart[p + 1] = keep;
+  return 1;
+}

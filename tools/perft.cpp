@@ -1,0 +1,175 @@
+// Counts the leaves of the legal move tree, the move generator's check.
+//   perft [--all-promotions] [--divide] <depth> [fen]
+//   perft --suite <epd-file> [--max-depth N] [--all-promotions]
+// The generator lists only queen and knight promotions; --all-promotions adds
+// the rook and bishop ones so that published counts can be reproduced.
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "board/attacks.h"
+#include "board/fen.h"
+#include "board/make_move.h"
+#include "board/movegen.h"
+#include "board/position.h"
+
+namespace {
+
+bool allPromotions = false;
+
+inline bool isQueenPromotion(Move m) { return (m & kPromotion) && movePiece(m) == kQueen; }
+
+inline Move withPiece(Move m, int type) { return (m & ~kPieceMask) | (Move(type) << 12); }
+
+uint64_t perft(int depth) {
+  if (!generateLegalMoves()) return 0;
+  const int first = listStart[searchPly];
+  const int last = listStart[searchPly + 1];
+  if (depth == 1) {
+    uint64_t count = uint64_t(last - first);
+    if (allPromotions)
+      for (int i = first; i < last; ++i)
+        if (isQueenPromotion(moveStack[i])) count += 2;
+    return count;
+  }
+  uint64_t total = 0;
+  for (int i = first; i < last; ++i) {
+    const Move move = moveStack[i];
+    const int variants = allPromotions && isQueenPromotion(move) ? 3 : 1;
+    const int pieces[3] = {kQueen, kRook, kBishop};
+    for (int v = 0; v < variants; ++v) {
+      const Move m = v == 0 ? move : withPiece(move, pieces[v]);
+      makeMove(m);
+      total += perft(depth - 1);
+      unmakeMove(m);
+    }
+  }
+  return total;
+}
+
+const char* moveText(Move m, char* buffer) {
+  static const char kLetter[8] = {0, 'p', 'n', 'b', 'r', 'q', 'k', 0};
+  snprintf(buffer, 8, "%s%s", kSquareName[moveOrigin(m)], kSquareName[moveTarget(m)]);
+  if (m & kPromotion) {
+    size_t len = strlen(buffer);
+    buffer[len] = kLetter[movePiece(m)];
+    buffer[len + 1] = '\0';
+  }
+  return buffer;
+}
+
+uint64_t divide(int depth) {
+  if (!generateLegalMoves()) return 0;
+  const int first = listStart[searchPly];
+  const int last = listStart[searchPly + 1];
+  uint64_t total = 0;
+  char text[8];
+  for (int i = first; i < last; ++i) {
+    const Move move = moveStack[i];
+    const int variants = allPromotions && isQueenPromotion(move) ? 3 : 1;
+    const int pieces[3] = {kQueen, kRook, kBishop};
+    for (int v = 0; v < variants; ++v) {
+      const Move m = v == 0 ? move : withPiece(move, pieces[v]);
+      makeMove(m);
+      uint64_t count = depth > 1 ? perft(depth - 1) : 1;
+      unmakeMove(m);
+      printf("%s %" PRIu64 "\n", moveText(m, text), count);
+      total += count;
+    }
+  }
+  return total;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+int runSuite(const char* path, int maxDepth) {
+  FILE* file = fopen(path, "r");
+  if (!file) {
+    fprintf(stderr, "perft: cannot read %s\n", path);
+    return 2;
+  }
+  char line[1024];
+  int failures = 0;
+  int lineNumber = 0;
+  while (fgets(line, sizeof line, file)) {
+    ++lineNumber;
+    char* fields = strchr(line, ';');
+    if (!fields) continue;
+    std::string fen(line, fields);
+    if (!setupFromFen(fen.c_str())) {
+      printf("line %d: FEN refused: %s\n", lineNumber, fen.c_str());
+      ++failures;
+      continue;
+    }
+    for (char* field = fields; field; field = strchr(field + 1, ';')) {
+      int depth = 0;
+      unsigned long long expected = 0;
+      if (sscanf(field, ";D%d %llu", &depth, &expected) != 2) continue;
+      if (maxDepth > 0 && depth > maxDepth) continue;
+      auto start = std::chrono::steady_clock::now();
+      uint64_t count = perft(depth);
+      bool ok = count == expected;
+      if (!ok) ++failures;
+      printf("line %d depth %d: %" PRIu64 " %s (expected %llu, %.2f s)\n", lineNumber, depth, count,
+             ok ? "ok" : "WRONG", expected, secondsSince(start));
+    }
+  }
+  fclose(file);
+  printf("%s\n", failures ? "FAILED" : "all counts match");
+  return failures ? 1 : 0;
+}
+
+int usage() {
+  fprintf(stderr,
+          "usage: perft [--all-promotions] [--divide] <depth> [fen]\n"
+          "       perft --suite <epd-file> [--max-depth N] [--all-promotions]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool divideRoot = false;
+  const char* suite = nullptr;
+  int maxDepth = 0;
+  int depth = -1;
+  std::string fen;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (strcmp(arg, "--all-promotions") == 0) {
+      allPromotions = true;
+    } else if (strcmp(arg, "--divide") == 0) {
+      divideRoot = true;
+    } else if (strcmp(arg, "--suite") == 0 && i + 1 < argc) {
+      suite = argv[++i];
+    } else if (strcmp(arg, "--max-depth") == 0 && i + 1 < argc) {
+      maxDepth = atoi(argv[++i]);
+    } else if (depth < 0 && !suite) {
+      depth = atoi(arg);
+    } else {
+      // The rest of the words form the FEN, so it may be given unquoted.
+      if (!fen.empty()) fen += ' ';
+      fen += arg;
+    }
+  }
+
+  initAttackTables();
+  initKeysAndTables();
+  if (suite) return runSuite(suite, maxDepth);
+  if (depth < 1) return usage();
+  if (!setupFromFen(fen.empty() ? kStartFen : fen.c_str())) {
+    fprintf(stderr, "perft: FEN refused\n");
+    return 2;
+  }
+  auto start = std::chrono::steady_clock::now();
+  uint64_t count = divideRoot ? divide(depth) : perft(depth);
+  double seconds = secondsSince(start);
+  printf("perft %d: %" PRIu64 " leaves in %.2f s (%.1f M leaves/s)\n", depth, count, seconds,
+         seconds > 0 ? count / seconds / 1e6 : 0.0);
+  return 0;
+}
