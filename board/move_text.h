@@ -1,0 +1,12 @@
+// Move text in coordinate notation: e2e4, e7e8n, o-o, o-o-o.
+#pragma once
+
+#include "board/position.h"
+
+// 1 with *move set when the text names a legal move of the side to move;
+// 0 for any other text. Uses the move list of the current ply.
+int parseMove(const char* text, Move* move);
+
+// Writes the move's text into buffer (at least 6 characters); returns buffer.
+// The null move reads a8a8.
+char* moveToText(Move move, char* buffer);
