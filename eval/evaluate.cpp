@@ -25,7 +25,8 @@ bool deadDraw() {
   return true;
 }
 
-// Defence, attack and hanging terms of one piece.
+}  // namespace
+
 int commonTerms(int s, int type, int q, int& hangingCount) {
   const int own = foldedWord(attackMap[s][q]);
   const int opp = foldedWord(attackMap[s ^ 1][q]);
@@ -48,8 +49,6 @@ int commonTerms(int s, int type, int q, int& hangingCount) {
   }
   return v;
 }
-
-}  // namespace
 
 int evaluate(int alpha, int beta) {
   // Step 1: dead draw by material, whatever the window.

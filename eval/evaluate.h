@@ -3,6 +3,11 @@
 
 int evaluate(int alpha, int beta);
 
+// Defence, attack and hanging terms of one piece of side s (type on q), read
+// from the attack maps; hangingCount is the side's running count of hanging
+// pieces, which the surcharges for the second and later ones depend on.
+int commonTerms(int s, int type, int q, int& hangingCount);
+
 // Per-side parts of the last evaluation that passed the lazy exit, for tests
 // and diagnostics. kind[s][type] holds what the terms of that piece kind added
 // to the running sum (for the king: its safety term).

@@ -1,0 +1,121 @@
+// Whole evaluations: worked positions, the dead draw, the lazy window and the
+// symmetry between the two sides to move.
+#include <gtest/gtest.h>
+
+#include "eval/evaluate.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr int kFull = 1000000;
+
+int scoreOf(const char* fen) {
+  EXPECT_TRUE(setFen(fen)) << fen;
+  prepareEvaluation();
+  return evaluate(-kFull, kFull);
+}
+
+TEST(EvalScore, StartPositionBreakdown) {
+  EXPECT_EQ(scoreOf(kStartFen), 0);
+  const EvalBreakdown& b = lastEvalBreakdown;
+  for (int s = kWhite; s <= kBlack; s++) {
+    SCOPED_TRACE(s);
+    EXPECT_EQ(b.positional[s], 541);
+    EXPECT_EQ(b.pieceSquare[s], 134);
+    EXPECT_EQ(b.common[s], -1);  // rooks undefended, the king defended by the queen
+    EXPECT_EQ(b.kind[s][kPawn], 0);
+    EXPECT_EQ(b.kind[s][kKnight], 2 * 50);
+    EXPECT_EQ(b.kind[s][kBishop], 2 * 55);
+    EXPECT_EQ(b.kind[s][kRook], 2 * 42);
+    EXPECT_EQ(b.kind[s][kQueen], 116);
+    EXPECT_EQ(b.kind[s][kKing], -2);
+    EXPECT_EQ(b.hanging[s], 0);
+  }
+}
+
+TEST(EvalScore, AfterKingPawnOpening) {
+  EXPECT_EQ(scoreOf("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -"), -30);
+  EXPECT_EQ(lastEvalBreakdown.positional[kWhite], 571);
+  EXPECT_EQ(lastEvalBreakdown.positional[kBlack], 541);
+  EXPECT_EQ(lastEvalBreakdown.kind[kWhite][kBishop], 2 * 55 + 9);
+  EXPECT_EQ(lastEvalBreakdown.kind[kWhite][kQueen], 116 + 5);
+  EXPECT_EQ(lastEvalBreakdown.kind[kWhite][kKing], 0);
+}
+
+TEST(EvalScore, KingAndPawnEnding) {
+  EXPECT_EQ(scoreOf("8/8/8/4k3/8/8/4P3/4K3 w - -"), 1011);
+  const EvalBreakdown& b = lastEvalBreakdown;
+  EXPECT_EQ(b.kind[kWhite][kPawn], 13);
+  EXPECT_EQ(b.pieceSquare[kWhite], 4);
+  EXPECT_EQ(b.common[kWhite], -1);
+  EXPECT_EQ(b.positional[kWhite], 17);  // pawn count term +1
+  EXPECT_EQ(b.pieceSquare[kBlack], 23);
+  EXPECT_EQ(b.common[kBlack], -1);
+  EXPECT_EQ(b.positional[kBlack], 6);  // no pawns: -16
+  // The same with black to move is the exact negation.
+  EXPECT_EQ(scoreOf("8/8/8/4k3/8/8/4P3/4K3 b - -"), -1011);
+}
+
+TEST(EvalScore, DeadDrawByMaterialIgnoresWindow) {
+  const char* draws[] = {"4k3/8/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/4KN2 w - -",
+                         "4k3/8/8/8/8/8/8/3NKN2 b - -", "4kn2/8/8/8/8/8/8/4KB2 w - -"};
+  for (const char* fen : draws) {
+    ASSERT_TRUE(setFen(fen));
+    prepareEvaluation();
+    EXPECT_EQ(evaluate(-kFull, kFull), 0) << fen;
+    EXPECT_EQ(evaluate(50000, 50001), 0) << fen;  // before the lazy exit
+  }
+  const char* live[] = {"4k3/8/8/8/8/8/8/3NKB2 w - -", "4k3/8/8/8/8/8/8/4KR2 w - -",
+                        "4k3/p7/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/2BBK3 w - -"};
+  for (const char* fen : live) EXPECT_NE(scoreOf(fen), 0) << fen;
+}
+
+TEST(EvalScore, LazyExitBoundaries) {
+  // White is a rook up: D = 5000 for white to move.
+  ASSERT_TRUE(setFen("4k3/pppppppp/8/8/8/8/PPPPPPPP/R3K3 w - -"));
+  prepareEvaluation();
+  const int full = evaluate(-kFull, kFull);
+  ASSERT_NE(full, 5000);
+  const int D = 5000;
+  EXPECT_EQ(evaluate(D + 500, kFull), D);
+  EXPECT_EQ(evaluate(D + 499, kFull), full);
+  EXPECT_EQ(evaluate(-kFull, D - 500), D);
+  EXPECT_EQ(evaluate(-kFull, D - 499), full);
+  // From the other side the balance is negative.
+  ASSERT_TRUE(setFen("4k3/pppppppp/8/8/8/8/PPPPPPPP/R3K3 b - -"));
+  EXPECT_EQ(evaluate(-D + 500, kFull), -D);
+  EXPECT_EQ(evaluate(-D + 499, kFull), -full);
+}
+
+TEST(EvalScore, CheckedKingIsHanging) {
+  // The black rook checks along the e-file: the white king loses one attack and 20.
+  ASSERT_TRUE(setFen("4r1k1/5ppp/8/8/8/8/5PPP/4K3 w - -"));
+  prepareEvaluation();
+  evaluate(-kFull, kFull);
+  EXPECT_EQ(lastEvalBreakdown.hanging[kWhite], 1);
+  ASSERT_TRUE(setFen("r5k1/5ppp/8/8/8/8/5PPP/4K3 w - -"));
+  prepareEvaluation();
+  evaluate(-kFull, kFull);
+  EXPECT_EQ(lastEvalBreakdown.hanging[kWhite], 0);
+}
+
+TEST(EvalScore, SideToMoveOnlyFlipsTheSign) {
+  const char* fens[] = {
+      "r4rk1/4Rp2/6p1/1p1p1bNp/p1qP3P/2P1Q3/P4PP1/4R1K1 b - - 0 0",
+      "r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - - 0 12",
+      "2r2b1r/p1qk1ppp/2p1pn2/1B6/Pp6/4PP2/1PQB1P1P/2R2RK1 w - - 0 16 ",
+      "r5k1/7p/1Rp2rp1/2Pp4/P2Qp3/4PqP1/3R1P1P/6K1 w - - 0 38",
+      "4b3/2R3B1/5P2/pk5p/2p2r1P/P1K5/1P6/8 w - - 0 63",
+      "r1b1kb1r/ppp1n3/3q4/4pp2/4Q1p1/3B4/PPPP1PP1/R1B1NRK1 w kq - 0 15",
+  };
+  for (const char* fen : fens) {
+    ASSERT_TRUE(setFen(fen)) << fen;
+    prepareEvaluation();
+    const int v = evaluate(-kFull, kFull);
+    pos.sideToMove ^= 1;
+    pos.opponent ^= 1;
+    EXPECT_EQ(evaluate(-kFull, kFull), -v) << fen;
+  }
+}
+
+}  // namespace
