@@ -1,5 +1,7 @@
 #include "engine/clock.h"
 
+#include <cstdint>
+
 #include "board/position.h"
 #include "platform/ticks.h"
 
@@ -22,8 +24,11 @@ void setRemainingTime(int64_t remaining) {
   // Moves to go until the next control; the two sides count differently.
   int ply = pos.gamePly;
   int movesToGo = pos.sideToMove == kWhite ? 40 - ((ply / 2) % 40) : 40 - (((ply - 2) / 2) % 38);
-  // 64-bit so that a huge remaining time cannot overflow into a negative budget.
-  searchClock.budget = (remaining / movesToGo) * 99 / 100;
+  // 64-bit, and capped, so that a huge remaining time cannot overflow into a
+  // negative budget.
+  int64_t share = remaining / movesToGo;
+  if (share > INT64_MAX / 99) share = INT64_MAX / 99;
+  searchClock.budget = share * 99 / 100;
 }
 
 void resetBudget() { searchClock.budget = 750; }

@@ -77,6 +77,7 @@ TEST_F(ClockTest, RemainingTimeTruncatesAndNeverOverflows) {
   // Beyond what 32-bit arithmetic could hold: must stay a large positive budget.
   EXPECT_EQ(budgetAfterTime(78, kWhite, 2147483647), int64_t(2147483647) * 99 / 100);
   EXPECT_EQ(budgetAfterTime(0, kWhite, 4000000000000LL), 99000000000LL);
+  EXPECT_EQ(budgetAfterTime(78, kWhite, INT64_MAX), INT64_MAX / 99 * 99 / 100);
 }
 
 TEST_F(ClockTest, ResetBudgetRestoresTheDefault) {
