@@ -140,13 +140,25 @@ int generateLegalMoves() {
   if (!generateMoves()) return 0;
   const int p = searchPly;
   const int mover = pos.sideToMove;
+  const Square king = pos.kingSquare[mover];
+  const int king88 = to0x88(king);
+  const bool checked = sideAttacks(pos.opponent, king) != 0;
   int keep = listStart[p];
   for (int read = listStart[p]; read < listStart[p + 1]; ++read) {
     const Move move = moveStack[read];
     if ((move & kCastleMask) && !castleIsLegal(move)) continue;
-    makeMove(move);
-    const int exposed = sideAttacks(pos.sideToMove, pos.kingSquare[mover]);
-    unmakeMove(move);
+    // Out of check, a piece that does not stand on a line through its own
+    // king cannot uncover an attack on it by moving; only the king itself
+    // and en passant (two pawns leave one row) need the full test.
+    bool exposed = false;
+    const int origin = moveOrigin(move);
+    const bool quick = !checked && origin != king && !(move & kEnPassant) &&
+                       !(attackMask[to0x88(origin) - king88 + kAttackCentre] & (1 << kQueen));
+    if (!quick) {
+      makeMove(move);
+      exposed = sideAttacks(pos.sideToMove, pos.kingSquare[mover]) != 0;
+      unmakeMove(move);
+    }
     if (!exposed) {
       moveStack[read] = moveStack[keep];
       moveStack[keep++] = move;
