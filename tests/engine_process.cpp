@@ -1,0 +1,144 @@
+#include "tests/engine_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+long long monotonicMs() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
+// Appends what is available on fd; false at end of stream.
+bool drain(int fd, std::string& into) {
+  char buffer[4096];
+  ssize_t n = read(fd, buffer, sizeof buffer);
+  if (n > 0) into.append(buffer, size_t(n));
+  return n > 0 || (n < 0 && errno == EINTR);
+}
+
+}  // namespace
+
+EngineDir::EngineDir() {
+  char pattern[] = "/tmp/morvek-test-XXXXXX";
+  path = mkdtemp(pattern) ? pattern : "";
+  binary = path + "/morvek";
+  lockPath = path + "/instance.lock";
+  std::filesystem::copy_file(MORVEK_BINARY, binary);
+  chmod(binary.c_str(), 0755);
+}
+
+EngineDir::~EngineDir() {
+  std::error_code ignored;
+  if (!path.empty()) std::filesystem::remove_all(path, ignored);
+}
+
+bool EngineDir::has(const char* fileName) const {
+  return access((path + "/" + fileName).c_str(), F_OK) == 0;
+}
+
+EngineProcess launchEngine(const EngineDir& dir) {
+  signal(SIGPIPE, SIG_IGN);  // an engine that ended early must not kill the tests
+  int in[2], out[2], err[2];
+  EngineProcess engine;
+  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return engine;
+
+  // Everything the child needs is built before the fork.
+  std::string lockVariable = "MORVEK_INSTANCE_LOCK=" + dir.lockPath;
+  std::vector<char*> env;
+  for (char** e = environ; *e; ++e)
+    if (strncmp(*e, "MORVEK_INSTANCE_LOCK=", 21) != 0) env.push_back(*e);
+  env.push_back(const_cast<char*>(lockVariable.c_str()));
+  env.push_back(nullptr);
+  char* argv[] = {const_cast<char*>(dir.binary.c_str()), nullptr};
+
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    chdir(dir.path.c_str());
+    execve(argv[0], argv, env.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  engine.pid = pid;
+  engine.input = in[1];
+  engine.output = out[0];
+  engine.error = err[0];
+  return engine;
+}
+
+bool sendInput(EngineProcess& engine, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(engine.input, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += size_t(n);
+  }
+  return true;
+}
+
+bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& seen,
+                   int timeoutMs) {
+  long long deadline = monotonicMs() + timeoutMs;
+  while (seen.size() < text.size() || seen.compare(seen.size() - text.size(), text.size(), text)) {
+    long long left = deadline - monotonicMs();
+    if (left <= 0) return false;
+    pollfd fd = {engine.output, POLLIN, 0};
+    if (poll(&fd, 1, int(left)) > 0 && !drain(engine.output, seen)) return false;
+  }
+  return true;
+}
+
+EngineRun finishEngine(EngineProcess& engine, int timeoutMs) {
+  EngineRun run;
+  if (engine.pid <= 0) return run;
+  close(engine.input);
+  long long deadline = monotonicMs() + timeoutMs;
+  bool outOpen = true, errOpen = true;
+  while (outOpen || errOpen) {
+    long long left = deadline - monotonicMs();
+    if (left <= 0) {
+      run.timedOut = true;
+      kill(engine.pid, SIGKILL);
+      break;
+    }
+    pollfd fds[2] = {{outOpen ? engine.output : -1, POLLIN, 0},
+                     {errOpen ? engine.error : -1, POLLIN, 0}};
+    if (poll(fds, 2, int(left)) <= 0) continue;
+    if (fds[0].revents && !drain(engine.output, run.out)) outOpen = false;
+    if (fds[1].revents && !drain(engine.error, run.err)) errOpen = false;
+  }
+  close(engine.output);
+  close(engine.error);
+  int status = 0;
+  while (waitpid(engine.pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!run.timedOut && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  engine.pid = -1;
+  return run;
+}
+
+EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutMs) {
+  EngineProcess engine = launchEngine(dir);
+  sendInput(engine, input);
+  return finishEngine(engine, timeoutMs);
+}

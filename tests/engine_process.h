@@ -1,0 +1,40 @@
+// Runs the built engine as a child process with scripted standard input, for
+// tests that compare its protocol output exactly. Each EngineDir is a fresh
+// temporary directory holding a copy of the program, so the engine's data
+// files and its instance lock stay private to one test.
+#pragma once
+
+#include <signal.h>
+#include <string>
+#include <sys/types.h>
+
+struct EngineDir {
+  std::string path;
+  std::string binary;
+  std::string lockPath;
+  EngineDir();  // copies the built engine into a new temporary directory
+  ~EngineDir();
+  bool has(const char* fileName) const;
+};
+
+struct EngineProcess {
+  pid_t pid = -1;
+  int input = -1, output = -1, error = -1;
+};
+
+struct EngineRun {
+  std::string out, err;
+  int exitCode = -1;     // -1 when killed by a signal or timed out
+  bool timedOut = false;
+};
+
+// Starts the engine of dir, with its absolute path as the first word.
+EngineProcess launchEngine(const EngineDir& dir);
+bool sendInput(EngineProcess& engine, const std::string& text);
+// Reads standard output until it ends with text; false on timeout or end.
+bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& seen,
+                   int timeoutMs = 10000);
+// Closes the input, collects both streams to their end and reaps the child;
+// kills it after timeoutMs.
+EngineRun finishEngine(EngineProcess& engine, int timeoutMs = 30000);
+EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutMs = 30000);
