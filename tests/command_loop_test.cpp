@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "board/make_move.h"
 #include "engine/clock.h"
 #include "engine/command_loop.h"
+#include "platform/instance_marker.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -62,6 +66,27 @@ TEST(DataPaths, LongProgramPathIsCutButTheFileNameIsWhole) {
   EXPECT_EQ(strlen(loop.baseDirectory), 1020u);  // the last slash within 1023
   std::string learning = loop.learningPath;
   EXPECT_EQ(learning.substr(learning.size() - 14), "/zivorur12.dat");
+}
+
+TEST(InstanceMarker, SecondHolderIsToldAndTheLockPathCanBeRedirected) {
+  char path[256];
+  snprintf(path, sizeof path, "/tmp/morvek-marker-test-%d.lock", int(getpid()));
+  setenv("MORVEK_INSTANCE_LOCK", path, 1);
+  char chosen[256];
+  instanceLockPath(chosen, sizeof chosen);
+  EXPECT_STREQ(chosen, path);
+  EXPECT_FALSE(createInstanceMarker());  // first: takes the lock
+  EXPECT_TRUE(createInstanceMarker());   // a second holder finds it taken
+  setenv("MORVEK_INSTANCE_LOCK", "/nonexistent-dir/x.lock", 1);
+  EXPECT_FALSE(createInstanceMarker());  // an unusable lock file is no other instance
+  unsetenv("MORVEK_INSTANCE_LOCK");
+  const char* runtime = getenv("XDG_RUNTIME_DIR");
+  std::string savedRuntime = runtime ? runtime : "";
+  setenv("XDG_RUNTIME_DIR", "/run/user/77", 1);
+  instanceLockPath(chosen, sizeof chosen);
+  EXPECT_STREQ(chosen, "/run/user/77/morvek.lock");
+  if (runtime) setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1); else unsetenv("XDG_RUNTIME_DIR");
+  unlink(path);
 }
 
 TEST_F(CommandLoopTest, KeywordsMatchOnlyWhole) {
