@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 
+#include "board/attacks.h"
 #include "board/fen.h"
 #include "board/make_move.h"
 #include "board/move_text.h"
@@ -13,7 +14,6 @@
 #include "engine/think.h"
 #include "eval/eval_setup.h"
 #include "eval/evaluate.h"
-#include "board/attacks.h"
 #include "platform/console.h"
 #include "platform/instance_marker.h"
 #include "search/root_move.h"
