@@ -2,7 +2,9 @@
 // symmetry between the two sides to move.
 #include <gtest/gtest.h>
 
+#include "eval/attack_map.h"
 #include "eval/evaluate.h"
+#include "eval/pieces.h"
 #include "test_support.h"
 
 namespace {
@@ -85,6 +87,23 @@ TEST(EvalScore, LazyExitBoundaries) {
   ASSERT_TRUE(setFen("4k3/pppppppp/8/8/8/8/PPPPPPPP/R3K3 b - -"));
   EXPECT_EQ(evaluate(-D + 500, kFull), -D);
   EXPECT_EQ(evaluate(-D + 499, kFull), -full);
+}
+
+TEST(EvalScore, RookRoundsWhatTheEarlierPiecesAdded) {
+  // The white king on e6 comes before the rook on a1 in the piece list and
+  // leaves a negative running sum, which the rook's endgame step (ph 0.75)
+  // rounds toward zero together with the rook's own terms.
+  ASSERT_TRUE(setFen("rnbqk1n1/8/4K3/8/8/8/8/R7 w - -"));
+  prepareEvaluation();
+  ASSERT_EQ(opponentPhase(kWhite), 0.75);
+  buildAttackMaps();
+  const int own = rookTerms(kWhite, squareFromName("a1"), 1.0, 0);
+  evaluate(-kFull, kFull);
+  const EvalBreakdown& b = lastEvalBreakdown;
+  const int before = b.pieceSquare[kWhite] + b.common[kWhite] + b.kind[kWhite][kKing];
+  ASSERT_LT(before + own, -3);
+  EXPECT_EQ(b.kind[kWhite][kRook], own + 3);  // trunc(x + 2.5) = x + 3 for x < -3
+  EXPECT_EQ(b.positional[kWhite], before + own + 3 - 16);
 }
 
 TEST(EvalScore, CheckedKingIsHanging) {

@@ -253,6 +253,15 @@ TEST(EvalKingSafety, CastlingProspectsAndScaling) {
   pos.castledCount[kWhite] = 0;
 }
 
+TEST(EvalKingSafety, KnightJumpsOnAWalledInKing) {
+  // No free square around g1: a knight covering f3 and h3 costs 8 each, and
+  // the walled-in king pays 4 + 8; ph = 17 / 40.
+  setUp("4k3/8/8/q7/8/8/5PPP/n4RKB w - -");
+  EXPECT_EQ(kingSafety(kWhite), -4);  // trunc((12 - 4 - 18) x 0.425)
+  setUp("4k3/8/8/q5n1/8/8/5PPP/5RKB w - -");
+  EXPECT_EQ(kingSafety(kWhite), -28);  // trunc((trunc(12 - 16 - 12 - A(2)) - 18) x 0.425)
+}
+
 TEST(EvalKingSafety, CastledKingBonusByWing) {
   setUp("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQ1RK1 w kq -");
   const int uncastled = kingSafety(kWhite);
