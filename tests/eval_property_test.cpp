@@ -66,14 +66,6 @@ TEST(EvalProperty, OtherSideToMoveNegatesUnlessLazy) {
   EXPECT_GT(positions, 3000);
 }
 
-TEST(EvalProperty, BareMaterialIsADrawWhateverTheMoves) {
-  // King and two knights against king and knight: every position reached is 0.
-  forRandomPositions("4k3/8/3n4/8/8/8/8/1N2K1N1 w - -", 4, 5, 60, [] {
-    ASSERT_EQ(evaluate(-kFull, kFull), 0);
-    ASSERT_EQ(evaluate(kFull - 1, kFull), 0);
-  });
-}
-
 // Runs the program on the given input and returns its standard output.
 std::string runProgram(const std::string& input) {
   const std::string inputPath = ::testing::TempDir() + "eval_score_input.txt";

@@ -106,35 +106,4 @@ TEST(EvalScore, RookRoundsWhatTheEarlierPiecesAdded) {
   EXPECT_EQ(b.positional[kWhite], before + own + 3 - 16);
 }
 
-TEST(EvalScore, CheckedKingIsHanging) {
-  // The black rook checks along the e-file: the white king loses one attack and 20.
-  ASSERT_TRUE(setFen("4r1k1/5ppp/8/8/8/8/5PPP/4K3 w - -"));
-  prepareEvaluation();
-  evaluate(-kFull, kFull);
-  EXPECT_EQ(lastEvalBreakdown.hanging[kWhite], 1);
-  ASSERT_TRUE(setFen("r5k1/5ppp/8/8/8/8/5PPP/4K3 w - -"));
-  prepareEvaluation();
-  evaluate(-kFull, kFull);
-  EXPECT_EQ(lastEvalBreakdown.hanging[kWhite], 0);
-}
-
-TEST(EvalScore, SideToMoveOnlyFlipsTheSign) {
-  const char* fens[] = {
-      "r4rk1/4Rp2/6p1/1p1p1bNp/p1qP3P/2P1Q3/P4PP1/4R1K1 b - - 0 0",
-      "r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - - 0 12",
-      "2r2b1r/p1qk1ppp/2p1pn2/1B6/Pp6/4PP2/1PQB1P1P/2R2RK1 w - - 0 16 ",
-      "r5k1/7p/1Rp2rp1/2Pp4/P2Qp3/4PqP1/3R1P1P/6K1 w - - 0 38",
-      "4b3/2R3B1/5P2/pk5p/2p2r1P/P1K5/1P6/8 w - - 0 63",
-      "r1b1kb1r/ppp1n3/3q4/4pp2/4Q1p1/3B4/PPPP1PP1/R1B1NRK1 w kq - 0 15",
-  };
-  for (const char* fen : fens) {
-    ASSERT_TRUE(setFen(fen)) << fen;
-    prepareEvaluation();
-    const int v = evaluate(-kFull, kFull);
-    pos.sideToMove ^= 1;
-    pos.opponent ^= 1;
-    EXPECT_EQ(evaluate(-kFull, kFull), -v) << fen;
-  }
-}
-
 }  // namespace
