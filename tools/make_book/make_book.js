@@ -10,7 +10,7 @@
 // coordinate moves (e2e4 e7e5 g1f3 ...), the engine's move text.
 //
 // Usage: node make_book.js [--bin book.bin] [--polyglot path] [--out file]
-//                          [--max-ply 18] [--min-share 10] [--min-line-share 0.0001]
+//                          [--max-ply 18] [--min-share 10] [--min-line-share 0.00005]
 
 'use strict';
 
@@ -27,7 +27,7 @@ function parseArguments(argv) {
     out: '-',
     maxPly: 18,
     minShare: 10,
-    minLineShare: 0.0001,
+    minLineShare: 0.00005,
   };
   for (let i = 0; i < argv.length; i += 2) {
     const value = argv[i + 1];
