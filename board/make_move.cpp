@@ -25,6 +25,9 @@ void moveRook(int side, Square from, Square to) {
 
 void makeMove(Move move) {
   int n = pos.gamePly + searchPly;
+  // The record has room for 400 game moves plus a 98-move line; writing past
+  // it would corrupt the position silently.
+  if (n + 1 >= kMaxHistory) abort();
   int side = pos.sideToMove;
   if (move == 0) {
     // The pass marker: no pawn can stand on a8.

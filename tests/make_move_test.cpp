@@ -182,6 +182,18 @@ TEST(MakeMoveDeathTest, CastlingRookWithoutRoomStops) {
   EXPECT_DEATH(makeMove(word("e1", "e2", kQueen)), "");
 }
 
+TEST(MakeMoveDeathTest, ALineBeyondTheRecordStops) {
+  ASSERT_TRUE(setFen(kStartFen));
+  pos.gamePly = kMaxGameMoves;
+  searchPly = kMaxHistory - 1 - kMaxGameMoves;
+  EXPECT_DEATH(makeMove(0), "");
+  searchPly -= 1;
+  makeMove(0);  // the last entry still fits
+  EXPECT_EQ(pos.moveHistory[kMaxHistory - 1], 0u);
+  unmakeMove(0);
+  searchPly = 0;
+}
+
 // Plays g1f3 g8f6 f3g1 f6g8 round and round.
 Move shuffleMove(int ply) {
   static const char* const moves[4][2] = {{"g1", "f3"}, {"g8", "f6"}, {"f3", "g1"}, {"f6", "g8"}};
