@@ -78,10 +78,7 @@ void selectBestRoot(int first, int last) {
   std::swap(moveScore[listStart[0] + first], moveScore[listStart[0] + best]);
 }
 
-int think(RootMove& result) {
-  // Steps 1-4. Clock, generator, evaluation tables, search tables.
-  startClock();
-  seedRandom(uint32_t(std::time(nullptr)));
+int prepareRoot() {
   prepareEvaluation();
   clearSearchTables();
 
@@ -107,17 +104,10 @@ int think(RootMove& result) {
     if (node) pushFront(&searchTree->rootList, node);
     unmakeMove(m);
   }
+  return count;
+}
 
-  // Step 9. The book, less and less likely as the game goes on.
-  const int draw = nextRandom() % kBookDraws;
-  if (std::min(pos.gamePly, kBookPlyCap) < draw) {
-    const Move m = pickBookMove(listStart[0], listStart[1] - 1);
-    if (m != 0) {
-      result.move = m;
-      return 1;
-    }
-  }
-
+Move deepen(int lastDepth) {
   // Steps 10-12.
   nullMoveAllowed = pos.material[kWhite] - kPieceValue[kKing] > kNullMoveMaterial &&
                     pos.material[kBlack] - kPieceValue[kKing] > kNullMoveMaterial;
@@ -137,13 +127,35 @@ int think(RootMove& result) {
     if (shouldStopDeepening(depth, score, lastScore)) break;
     ++depth;
     lastScore = score;
-    if (depth > kLastIteration) break;
+    if (depth > lastDepth) break;
   }
   searchClock.budget = searchClock.savedBudget;
 
-  // Steps 15-18.
+  // Step 15. Without a tree block the best root record stands in.
   const Move front = frontRootMove();
-  result.move = front != 0 ? front : bestRootRecord();
+  return front != 0 ? front : bestRootRecord();
+}
+
+int think(RootMove& result) {
+  // Steps 1-8.
+  startClock();
+  seedRandom(uint32_t(std::time(nullptr)));
+  if (prepareRoot() == 0) return 0;
+
+  // Step 9. The book, less and less likely as the game goes on.
+  const int draw = nextRandom() % kBookDraws;
+  if (std::min(pos.gamePly, kBookPlyCap) < draw) {
+    const Move m = pickBookMove(listStart[0], listStart[1] - 1);
+    if (m != 0) {
+      result.move = m;
+      return 1;
+    }
+  }
+
+  // Steps 10-15.
+  result.move = deepen(kLastIteration);
+
+  // Steps 16-18.
   recordSearchResult(rootMoves[0].score, rootMoves[0].depth);
   learnGameResult();
   return 1;

@@ -16,3 +16,10 @@ void buildRootList();
 // One step of the best-first selection sort of the root records (and of the
 // root moves and their ordering scores beside them).
 void selectBestRoot(int first, int last);
+
+// The parts of think, for tools that search without book or learning:
+// prepareRoot readies tables, root list and tree (the number of root moves,
+// 0 for none); deepen runs the iterations up to lastDepth under the clock's
+// rules and returns the move to play.
+int prepareRoot();
+Move deepen(int lastDepth);
