@@ -1,5 +1,9 @@
-// Shared set-up for tests that need the board core.
+// Shared set-up and helpers for tests that need the board core.
 #pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <vector>
 
 #include "board/attacks.h"
 #include "board/fen.h"
@@ -23,3 +27,24 @@ inline bool setFen(const char* fen) {
   searchPly = 0;
   return setupFromFen(fen) == 1;
 }
+
+inline Square boardSquare(const char* name) { return squareFromName(name); }
+
+inline Move boardMove(const char* from, const char* to, int piece, Move flags = 0) {
+  return makeMoveWord(squareFromName(from), squareFromName(to), piece) | flags;
+}
+
+// Byte image of the position record and the search ply, to check that an
+// operation left everything exactly as it was. By default it stops short of
+// the redo store, scratch space that may keep stale copies of replayed moves.
+struct PositionImage {
+  std::vector<unsigned char> bytes;
+  int ply;
+  explicit PositionImage(size_t size = offsetof(Position, redoMoves))
+      : bytes(reinterpret_cast<const unsigned char*>(&pos),
+              reinterpret_cast<const unsigned char*>(&pos) + size),
+        ply(searchPly) {}
+  bool unchanged() const {
+    return ply == searchPly && memcmp(bytes.data(), &pos, bytes.size()) == 0;
+  }
+};
