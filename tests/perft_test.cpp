@@ -64,15 +64,4 @@ TEST(Perft, ReproducesThePublishedCounts) {
   EXPECT_GE(checked, 30);
 }
 
-// Without the extra pieces the counts are those of the engine's own lists.
-TEST(Perft, PromotionsAreListedAsQueenAndKnightOnly) {
-  ASSERT_TRUE(setFen("4k3/1P6/8/8/8/8/8/4K3 w"));
-  ASSERT_EQ(generateLegalMoves(), 1);
-  int promotions = 0;
-  for (int i = listStart[0]; i < listStart[1]; ++i)
-    if (moveStack[i] & kPromotion) ++promotions;
-  EXPECT_EQ(promotions, 2);
-  EXPECT_EQ(perft(1), 9u);  // b8 = Q, R, B, N and five king moves
-}
-
 }  // namespace
