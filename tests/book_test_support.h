@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "board/make_move.h"
@@ -14,9 +14,9 @@
 #include "tests/test_support.h"
 
 // Plays blank-separated moves into the game; false at the first refused one.
-inline bool playGameMoves(const char* moves) {
+inline bool playGameMoves(const std::string& moves) {
   char buffer[4096];
-  snprintf(buffer, sizeof buffer, "%s", moves);
+  snprintf(buffer, sizeof buffer, "%s", moves.c_str());
   for (char* word = strtok(buffer, " "); word; word = strtok(nullptr, " ")) {
     Move m = 0;
     if (!parseMove(word, &m) || !commitGameMove(m)) return false;
@@ -29,34 +29,6 @@ inline std::string currentText() {
   return positionText(text);
 }
 
-// A fresh, empty table and the start position for each test.
-struct BookFixture : ::testing::Test {
-  void SetUp() override {
-    initEngineOnce();
-    clearBookTable();
-    bookNodeAllowance = -1;
-    ASSERT_TRUE(setFen(kStartFen));
-  }
-  void TearDown() override {
-    bookNodeAllowance = -1;
-    clearBookTable();
-  }
-};
-
-// A file in a private temporary directory, removed with it.
-struct TempDir {
-  std::string path;
-  TempDir() {
-    char pattern[] = "/tmp/morvek-book-XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~TempDir() {
-    std::string command = "rm -rf '" + path + "'";
-    if (system(command.c_str()) != 0) fprintf(stderr, "cannot remove %s\n", path.c_str());
-  }
-  std::string file(const char* name) const { return path + "/" + name; }
-};
-
 inline void writeFile(const std::string& path, const std::string& content) {
   FILE* f = fopen(path.c_str(), "wb");
   ASSERT_NE(f, nullptr);
@@ -66,11 +38,35 @@ inline void writeFile(const std::string& path, const std::string& content) {
 
 inline std::string readFile(const std::string& path) {
   std::string content;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return content;
-  char chunk[4096];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, n);
-  fclose(f);
+  if (FILE* f = fopen(path.c_str(), "rb")) {
+    char chunk[4096];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;) content.append(chunk, n);
+    fclose(f);
+  }
   return content;
 }
+
+// An empty table, the start position and a private directory per test.
+struct BookFixture : ::testing::Test {
+  std::string dir;
+  void SetUp() override {
+    char pattern[] = "/tmp/morvek-book-XXXXXX";
+    dir = mkdtemp(pattern);
+    clearBookTable();
+    bookNodeAllowance = -1;
+    ASSERT_TRUE(setFen(kStartFen));
+  }
+  void TearDown() override {
+    bookNodeAllowance = -1;
+    clearBookTable();
+    std::filesystem::remove_all(dir);
+  }
+  std::string file(const char* name) const { return dir + "/" + name; }
+  // True when the position after moves from the start is a book node.
+  bool inBook(const std::string& moves) {
+    EXPECT_TRUE(setFen(kStartFen) && playGameMoves(moves));
+    BookNode* node = findNode();
+    EXPECT_TRUE(setFen(kStartFen));
+    return node && node->isBook == 1 && node->weight == 16;
+  }
+};

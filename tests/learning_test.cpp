@@ -4,6 +4,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,10 +13,6 @@
 #include "tests/book_test_support.h"
 
 namespace {
-
-// Eighteen plies reaching eighteen different positions.
-const char* const kGameLine =
-    "e2e4 c7c5 g1f3 d7d6 d2d4 c5d4 f3d4 g8f6 b1c3 a7a6 c1g5 e7e6 f2f4 d8b6 d1d2 b6b2 a1b1 b2a3";
 
 BookNode* linkedNode(uint32_t keyLow, uint32_t keyHigh, int side, const char* text) {
   BookNode* node = allocateBookNode(int(strlen(text)));
@@ -28,29 +25,25 @@ BookNode* linkedNode(uint32_t keyLow, uint32_t keyHigh, int side, const char* te
   return node;
 }
 
-std::string saveToString(const TempDir& dir, const char* name) {
-  std::string path = dir.file(name);
-  FILE* f = fopen(path.c_str(), "wb");
-  saveLearning(f);
-  return readFile(path);
-}
-
-int loadFromString(const TempDir& dir, const std::string& bytes) {
-  std::string path = dir.file("in.dat");
-  writeFile(path, bytes);
-  return loadLearning(fopen(path.c_str(), "rb"));
-}
-
-// Chain of each bucket as (keyHigh, text) from the head.
-std::vector<std::string> chains() {
-  std::vector<std::string> all;
-  for (int b = 0; b < kBookBuckets; ++b)
-    for (BookNode* n = bookTable.bucket[b]; n; n = n->next)
-      all.push_back(std::to_string(b) + ":" + std::to_string(n->keyHigh) + ":" + n->text);
-  return all;
-}
-
-using LearningFile = BookFixture;
+struct LearningFile : BookFixture {
+  std::string save() {
+    EXPECT_EQ(saveLearningFile(file("out.dat").c_str()), 1);
+    return readFile(file("out.dat"));
+  }
+  int load(const std::string& bytes) {
+    clearBookTable();
+    writeFile(file("in.dat"), bytes);
+    return loadLearning(fopen(file("in.dat").c_str(), "rb"));
+  }
+  // Every bucket's chain from the head, as key and text.
+  static std::vector<std::string> chains() {
+    std::vector<std::string> all;
+    for (BookNode* head : bookTable.bucket)
+      for (BookNode* n = head; n; n = n->next)
+        all.push_back(std::to_string(n->keyLow) + ":" + n->text);
+    return all;
+  }
+};
 
 TEST_F(LearningFile, RecordLayoutByteForByte) {
   std::string text(60, 'x');
@@ -59,142 +52,85 @@ TEST_F(LearningFile, RecordLayoutByteForByte) {
   node->weight = 17;
   node->depth = 9;
   node->isBook = 1;
-  TempDir dir;
-  std::string bytes = saveToString(dir, "out.dat");
+  std::string bytes = save();
   ASSERT_EQ(bytes.size(), 108u);
-  const unsigned char expected[40] = {
+  const unsigned char header[40] = {
       0xFE, 0xFF, 0xFF, 0xFF, 17, 0, 0, 0, 1, 0, 0, 0, 9, 0, 0, 0, 108, 0, 0, 0,
       1,    0,    0,    0,    0,  0, 0, 0, 0, 0, 0, 0, 4, 3, 2, 1, 0xD0, 0xC0, 0xB0, 0xA0};
-  EXPECT_EQ(bytes.substr(0, 40), std::string(reinterpret_cast<const char*>(expected), 40));
-  EXPECT_EQ(bytes.substr(40, 60), text);
-  EXPECT_EQ(bytes.substr(100), std::string(8, '\0'));  // terminating zero and padding
+  EXPECT_EQ(bytes.substr(0, 40), std::string(reinterpret_cast<const char*>(header), 40));
+  EXPECT_EQ(bytes.substr(40), text + std::string(8, '\0'));
 }
 
-TEST_F(LearningFile, SaveLoadSaveRoundTripsAndTwoLoadsRestoreChainOrder) {
-  // Three nodes share bucket 0x1234; two others stand alone.
-  linkedNode(0x00001234u, 1, 0, "first");
+TEST_F(LearningFile, EachLoadReversesChainsSoTwoRestoreThem) {
+  linkedNode(0x00001234u, 1, 0, "first");  // three nodes of one bucket
   linkedNode(0x00011234u, 2, 1, "second");
   linkedNode(0x00021234u, 3, 0, "third text");
   linkedNode(0x00000007u, 4, 1, "alone");
-  BookNode* last = linkedNode(0xFFFFFFFFu, 5, 0, "end");
-  last->score = 999;
-  last->depth = 12;
-  std::vector<std::string> original = chains();
-  TempDir dir;
-  std::string first = saveToString(dir, "a.dat");
+  linkedNode(0xFFFFFFFFu, 5, 0, "end")->score = 999;
+  const std::vector<std::string> original = chains();
+  const std::string first = save();
 
-  clearBookTable();
-  ASSERT_EQ(loadFromString(dir, first), 1);
-  std::vector<std::string> once = chains();
-  ASSERT_EQ(once.size(), original.size());
-  EXPECT_EQ(once[0], original[0]);  // bucket 7, then 0x1234 reversed
-  EXPECT_EQ(once[1], original[3]);
-  EXPECT_EQ(once[2], original[2]);
-  EXPECT_EQ(once[3], original[1]);
-  EXPECT_EQ(once[4], original[4]);
-  std::string second = saveToString(dir, "b.dat");
-  EXPECT_EQ(second.size(), first.size());
-
-  clearBookTable();
-  ASSERT_EQ(loadFromString(dir, second), 1);
+  ASSERT_EQ(load(first), 1);
+  EXPECT_EQ(chains(), (std::vector<std::string>{original[0], original[3], original[2],
+                                                original[1], original[4]}));
+  ASSERT_EQ(load(save()), 1);
   EXPECT_EQ(chains(), original);
-  EXPECT_EQ(saveToString(dir, "c.dat"), first);
-  BookNode* reloaded = findNodeByKey(0xFFFFFFFFu, 5, 0);
-  ASSERT_NE(reloaded, nullptr);
-  EXPECT_EQ(reloaded->score, 999);
-  EXPECT_EQ(reloaded->depth, 12);
-}
-
-TEST_F(LearningFile, SingleNodeBucketsSaveTheSameBytesAfterALoad) {
-  ASSERT_TRUE(playGameMoves("e2e4"));
-  recordSearchResult(40, 6);
-  ASSERT_TRUE(playGameMoves("e7e5"));
-  recordSearchResult(-15, 7);
-  TempDir dir;
-  std::string bytes = saveToString(dir, "a.dat");
-  clearBookTable();
-  ASSERT_EQ(loadFromString(dir, bytes), 1);
-  EXPECT_EQ(saveToString(dir, "b.dat"), bytes);
-  EXPECT_EQ(findNode()->score, -15);
-}
-
-TEST_F(LearningFile, EmptyFileIsAValidEmptyTable) {
-  TempDir dir;
-  EXPECT_EQ(loadFromString(dir, ""), 1);
+  EXPECT_EQ(save(), first);
+  EXPECT_EQ(findNodeByKey(0xFFFFFFFFu, 5, 0)->score, 999);
+  EXPECT_EQ(load(""), 1);  // an empty file is an empty table
   EXPECT_EQ(countBookNodes(), 0);
 }
 
 TEST_F(LearningFile, MalformedRecordsAreRejectedWithoutReadingPastThem) {
   linkedNode(0x10u, 1, 0, "good");
-  TempDir dir;
-  const std::string good = saveToString(dir, "good.dat");
+  const std::string good = save();
   ASSERT_EQ(good.size(), 52u);
-  auto withSize = [&](std::string record, uint32_t size) {
+  auto withSize = [](std::string record, uint32_t size) {
     for (int i = 0; i < 4; ++i) record[16 + i] = char(size >> (8 * i));
     return record;
   };
-  struct Case {
+  struct {
     const char* what;
     std::string bytes;
   } cases[] = {
       {"short header", good + good.substr(0, 47)},
-      {"size of exactly 48", good + withSize(good, 48)},
+      {"size of 48", good + withSize(good, 48)},
       {"negative size", good + withSize(good, 0x80000000u)},
       {"size past the end of the file", good + withSize(good, 53)},
       {"truncated text", good + good.substr(0, 50)},
       {"text without its zero", good + withSize(std::string(40, '\0') + "abcdefghij", 50)},
   };
-  for (const Case& c : cases) {
-    clearBookTable();
-    EXPECT_EQ(loadFromString(dir, c.bytes), 0) << c.what;
-    EXPECT_EQ(countBookNodes(), 1) << c.what;  // the records before the error stay
+  for (const auto& c : cases) {
+    EXPECT_EQ(load(c.bytes), 0) << c.what;
+    EXPECT_EQ(countBookNodes(), 1) << c.what;  // records before the error stay
   }
-  // A zero within the record is enough, with any padding after it.
-  clearBookTable();
+  // A zero anywhere within the record is enough.
   std::string tight = withSize(std::string(40, '\0') + "abcdefgh" + '\0', 49);
-  EXPECT_EQ(loadFromString(dir, tight), 1);
-  EXPECT_EQ(saveToString(dir, "tight.dat"), tight);
-}
-
-TEST_F(LearningFile, NoMemoryForARecordRejectsTheFile) {
-  linkedNode(0x10u, 1, 0, "a");
-  linkedNode(0x11u, 1, 0, "b");
-  TempDir dir;
-  std::string bytes = saveToString(dir, "a.dat");
-  clearBookTable();
+  EXPECT_EQ(load(tight), 1);
+  EXPECT_EQ(save(), tight);
+  // No memory for a record rejects the file.
+  ASSERT_EQ(load(good + good), 1);
   bookNodeAllowance = 1;
-  EXPECT_EQ(loadFromString(dir, bytes), 0);
+  EXPECT_EQ(load(good + good), 0);
   EXPECT_EQ(countBookNodes(), 1);
 }
 
-TEST_F(LearningFile, SafeSaveReplacesTheFileOnlyWhenComplete) {
-  TempDir dir;
-  std::string path = dir.file("zivorur12.dat");
-  writeFile(path, "old learning");
-  linkedNode(0x10u, 1, 0, "new");
-  ASSERT_EQ(saveLearningFile(path.c_str()), 1);
-  EXPECT_EQ(readFile(path).size(), 51u);
-  EXPECT_EQ(access((path + ".tmp").c_str(), F_OK), -1);
-
-  // The temporary file cannot be created: the old file stays.
-  writeFile(path, "old learning");
-  ASSERT_EQ(mkdir((path + ".tmp").c_str(), 0700), 0);
-  EXPECT_EQ(saveLearningFile(path.c_str()), 0);
-  EXPECT_EQ(readFile(path), "old learning");
-  rmdir((path + ".tmp").c_str());
-
-  EXPECT_EQ(saveLearningFile(dir.file("missing/zivorur12.dat").c_str()), 0);
-}
-
-TEST_F(LearningFile, WriteErrorMidwayKeepsTheOldFile) {
-  TempDir dir;
-  std::string path = dir.file("zivorur12.dat");
-  writeFile(path, "old learning");
+TEST_F(LearningFile, FailedSaveKeepsTheOldFile) {
+  const std::string path = file("zivorur12.dat");
+  const std::string temporary = path + ".tmp";
   for (int i = 0; i < 200; ++i) linkedNode(uint32_t(i), 1, 0, "a position text of some length");
+
+  writeFile(path, "old");
+  ASSERT_EQ(mkdir(temporary.c_str(), 0700), 0);  // no temporary file possible
+  EXPECT_EQ(saveLearningFile(path.c_str()), 0);
+  EXPECT_EQ(readFile(path), "old");
+  rmdir(temporary.c_str());
+  EXPECT_EQ(saveLearningFile(file("missing/zivorur12.dat").c_str()), 0);
+
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    // The file size limit makes the write fail part way.
+    // A file size limit makes the write fail part way.
     signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = {1000, 1000};
     setrlimit(RLIMIT_FSIZE, &limit);
@@ -202,50 +138,49 @@ TEST_F(LearningFile, WriteErrorMidwayKeepsTheOldFile) {
   }
   int status = 0;
   waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed write must be reported";
-  EXPECT_EQ(readFile(path), "old learning");
-  EXPECT_EQ(access((path + ".tmp").c_str(), F_OK), -1);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "failure must be reported";
+  EXPECT_EQ(readFile(path), "old");
+  EXPECT_NE(access(temporary.c_str(), F_OK), 0);
+
+  ASSERT_EQ(saveLearningFile(path.c_str()), 1);
+  EXPECT_EQ(readFile(path).size(), 200u * 78);
+  EXPECT_NE(access(temporary.c_str(), F_OK), 0);
 }
 
-using SearchResults = BookFixture;
-
-TEST_F(SearchResults, BookPositionKeepsWeightAndBookMark) {
+TEST_F(LearningFile, SearchResultsUpdateOrCreateNodes) {
   ASSERT_TRUE(playGameMoves("e2e4"));
-  BookNode* node = newBookNode(currentText().c_str());
-  node->weight = 18;
-  linkNode(node);
+  BookNode* book = newBookNode(currentText().c_str());
+  book->weight = 18;
+  linkNode(book);
   recordSearchResult(-250, 8);
   EXPECT_EQ(countBookNodes(), 1);
-  EXPECT_EQ(node->score, -250);
-  EXPECT_EQ(node->depth, 8);
-  EXPECT_EQ(node->weight, 18);
-  EXPECT_EQ(node->isBook, 1);
-}
+  EXPECT_EQ(book->score, -250);
+  EXPECT_EQ(book->depth, 8);
+  EXPECT_EQ(book->weight, 18);
+  EXPECT_EQ(book->isBook, 1);
 
-TEST_F(SearchResults, NewPositionIsASearchNodeWithoutWeight) {
-  ASSERT_TRUE(playGameMoves("d2d4 g8f6"));
+  ASSERT_TRUE(playGameMoves("g8f6"));
   recordSearchResult(75, 4);
-  BookNode* node = findNode();
-  ASSERT_NE(node, nullptr);
-  EXPECT_EQ(node->score, 75);
-  EXPECT_EQ(node->depth, 4);
-  EXPECT_EQ(node->weight, 0);
-  EXPECT_EQ(node->isBook, 0);
-  EXPECT_EQ(node->side, kWhite);
-  EXPECT_STREQ(node->text, currentText().c_str());
-  bookNodeAllowance = 0;  // out of memory: nothing kept, nothing broken
+  BookNode* searched = findNode();
+  ASSERT_NE(searched, nullptr);
+  EXPECT_EQ(searched->score, 75);
+  EXPECT_EQ(searched->depth, 4);
+  EXPECT_EQ(searched->weight, 0);
+  EXPECT_EQ(searched->isBook, 0);
+  EXPECT_EQ(searched->side, kWhite);
+  EXPECT_EQ(searched->text, currentText());
+
+  bookNodeAllowance = 0;  // out of memory: the result is dropped, nothing breaks
   ASSERT_TRUE(playGameMoves("c2c4"));
   recordSearchResult(1, 1);
-  EXPECT_EQ(countBookNodes(), 1);
+  EXPECT_EQ(countBookNodes(), 2);
 }
 
-// Rising-score rule on constructed histories: nodes[n] for the position
-// after move n, scores rising by step per ply.
+// The trend rule on constructed histories: nodes[n] for the position after
+// move n, scores rising by step per ply, depth 3.
 struct RisingScores : ::testing::Test {
   BookNode storage[kMaxGameMoves + 1] = {};
   BookNode* nodes[kMaxGameMoves + 1] = {};
-  void SetUp() override { pos.learnedThisGame = 0; }
   void history(int gamePly, int sideToMove, int step = 10) {
     pos.gamePly = gamePly;
     pos.sideToMove = sideToMove;
@@ -260,127 +195,106 @@ struct RisingScores : ::testing::Test {
   }
 };
 
-TEST_F(RisingScores, SixRisingPositionsFromPlySeventeen) {
+TEST_F(RisingScores, TrueExactlyAtItsLimits) {
   history(17, kWhite);
   EXPECT_TRUE(risingScores(kWhite, nodes));
-  EXPECT_FALSE(risingScores(kBlack, nodes));  // black's latest is ply 16
+  EXPECT_FALSE(risingScores(kBlack, nodes));  // black's latest position is ply 16
   history(16, kWhite);
   EXPECT_FALSE(risingScores(kWhite, nodes));
   history(18, kWhite);
-  EXPECT_TRUE(risingScores(kBlack, nodes));  // t = 17
-  history(30, kBlack);
   EXPECT_TRUE(risingScores(kBlack, nodes));
-}
+  history(0, kWhite);
+  EXPECT_FALSE(risingScores(kWhite, nodes));
 
-TEST_F(RisingScores, DepthsAtTheirLimits) {
+  struct {
+    const char* what;
+    int ply, depth, scoreFrom, delta;  // storage[ply] = storage[scoreFrom] + delta
+    bool rising;
+  } cases[] = {
+      {"oldest examined, depth 3", 7, 3, 0, 0, true},
+      {"oldest examined, depth 2", 7, 2, 0, 0, false},
+      {"oldest compared, depth 2", 1, 2, 0, 0, true},
+      {"oldest compared, depth 1", 1, 1, 0, 0, false},
+      {"compared one below", 1, 3, 7, -1, true},
+      {"compared equal", 1, 3, 7, 0, false},
+      {"falls by 23 to the next", 13, 3, 15, 23, true},
+      {"falls by 24 to the next", 13, 3, 15, 24, false},
+  };
+  for (const auto& c : cases) {
+    history(17, kWhite, 100);
+    storage[c.ply].depth = c.depth;
+    if (c.scoreFrom) storage[c.ply].score = storage[c.scoreFrom].score + c.delta;
+    EXPECT_EQ(risingScores(kWhite, nodes), c.rising) << c.what;
+  }
   history(17, kWhite);
-  storage[7].depth = 2;  // the oldest examined position needs more than 2
-  EXPECT_FALSE(risingScores(kWhite, nodes));
-  storage[7].depth = 3;
-  storage[1].depth = 2;  // the oldest compared position needs 2
-  EXPECT_TRUE(risingScores(kWhite, nodes));
-  storage[1].depth = 1;
-  EXPECT_FALSE(risingScores(kWhite, nodes));
-  storage[1].depth = 2;
   nodes[4] = nullptr;  // never looked at
   EXPECT_TRUE(risingScores(kWhite, nodes));
-  nodes[5] = nullptr;
-  EXPECT_FALSE(risingScores(kWhite, nodes));
-}
-
-TEST_F(RisingScores, EachScoreAboveTheOneSixPliesBefore) {
-  history(17, kWhite);
-  storage[1].score = storage[7].score - 1;  // the oldest pair
-  EXPECT_TRUE(risingScores(kWhite, nodes));
-  storage[1].score = storage[7].score;
-  EXPECT_FALSE(risingScores(kWhite, nodes));
-}
-
-TEST_F(RisingScores, FallBetweenConsecutivePositionsUnderTwentyFour) {
-  history(17, kWhite, 100);
-  storage[13].score = storage[15].score + 23;  // falls by 23 towards ply 15
-  EXPECT_TRUE(risingScores(kWhite, nodes));
-  storage[13].score = storage[15].score + 24;
-  EXPECT_FALSE(risingScores(kWhite, nodes));
-}
-
-TEST_F(RisingScores, WrongSideOrMissingNodeEndsTheTest) {
-  history(17, kWhite);
   storage[9].side = kBlack;
   EXPECT_FALSE(risingScores(kWhite, nodes));
   history(17, kWhite);
-  nodes[17] = nullptr;
-  EXPECT_FALSE(risingScores(kWhite, nodes));
-  history(0, kWhite);
+  nodes[5] = nullptr;
   EXPECT_FALSE(risingScores(kWhite, nodes));
 }
 
 // learnGameResult over a real game whose positions all have nodes.
 struct GameLearning : BookFixture {
   BookNode* node[kMaxGameMoves + 1] = {};
-  void play(const char* moves, int rising) {
+  // rising > 0: the side to move now gains; < 0: its opponent does.
+  void play(int plies, int rising) {
+    static const char* const kLine =
+        "e2e4 c7c5 g1f3 d7d6 d2d4 c5d4 f3d4 g8f6 b1c3 a7a6 c1g5 e7e6 f2f4 d8b6 d1d2 b6b2 a1b1 "
+        "b2a3 f4f5";
+    std::string moves(kLine, size_t(plies) * 5 - 1);
     ASSERT_TRUE(playGameMoves(moves));
     int side = pos.sideToMove;
-    for (int n = pos.gamePly; n >= 1; --n) {
+    for (int n = pos.gamePly; n >= 1; --n, side ^= 1) {
       uint64_t key = pos.keyHistory[n];
       node[n] = linkedNode(uint32_t(key), uint32_t(key >> 32), side, "t");
       node[n]->weight = 16;
       node[n]->depth = 5;
-      // rising > 0: the side to move now gains; < 0: its opponent does.
-      bool engineTurn = side == pos.sideToMove;
-      node[n]->score = (engineTurn ? rising : -rising) * 30 * n;
-      side ^= 1;
+      node[n]->score = (side == pos.sideToMove ? rising : -rising) * 30 * n;
     }
   }
-  void expectWeights(int engineDelta) {
-    for (int n = 1; n <= pos.gamePly; ++n) {
-      bool engineTurn = (pos.gamePly - n) % 2 == 0;
-      EXPECT_EQ(node[n]->weight, 16 + (engineTurn ? engineDelta : 0)) << "ply " << n;
-    }
+  void expectWeights(int engineDelta, bool marked) {
+    for (int n = 1; n <= pos.gamePly; ++n)
+      EXPECT_EQ(node[n]->weight, 16 + ((pos.gamePly - n) % 2 == 0 ? engineDelta : 0)) << n;
+    EXPECT_EQ(pos.learnedThisGame, marked ? 1 : 0);
   }
 };
 
-TEST_F(GameLearning, EngineRisingRaisesItsTurnsOncePerGame) {
-  play(kGameLine, 1);
+TEST_F(GameLearning, EngineTurnsRiseOrFallOncePerGame) {
+  play(18, 1);
   learnGameResult();
-  expectWeights(1);
-  EXPECT_EQ(pos.learnedThisGame, 1);
+  expectWeights(1, true);
   learnGameResult();
-  expectWeights(1);
+  expectWeights(1, true);
   ASSERT_TRUE(setFen(kStartFen));
   EXPECT_EQ(pos.learnedThisGame, 0);
+  clearBookTable();
+  play(18, -1);
+  learnGameResult();
+  expectWeights(-1, true);
 }
 
-TEST_F(GameLearning, OpponentRisingLowersTheEngineTurns) {
-  play(kGameLine, -1);
+TEST_F(GameLearning, NoChangeWithoutTrendOrBeforeMoveSeventeen) {
+  play(18, 0);
   learnGameResult();
-  expectWeights(-1);
-  EXPECT_EQ(pos.learnedThisGame, 1);
-}
-
-TEST_F(GameLearning, NoTrendChangesNothingAndTriesAgainLater) {
-  play(kGameLine, 0);
+  expectWeights(0, false);  // tried again at the next think
+  ASSERT_TRUE(setFen(kStartFen));
+  clearBookTable();
+  play(16, 1);
   learnGameResult();
-  expectWeights(0);
-  EXPECT_EQ(pos.learnedThisGame, 0);
-}
-
-TEST_F(GameLearning, NothingChangesBeforeTheSeventeenthMove) {
-  play("e2e4 c7c5 g1f3 d7d6 d2d4 c5d4 f3d4 g8f6 b1c3 a7a6 c1g5 e7e6 f2f4 d8b6 d1d2 b6b2", 1);
-  learnGameResult();
-  expectWeights(0);
-  EXPECT_EQ(pos.learnedThisGame, 0);
+  expectWeights(0, false);
 }
 
 TEST_F(GameLearning, MissingNodeOnTheEngineTurnsChangesNothingButMarks) {
-  // After 19 plies the trend test looks no further back than ply 3, so the
-  // engine-turn position after move 1 can be missing while the trend holds.
-  play((std::string(kGameLine) + " f4f5").c_str(), 1);
+  // After 19 plies the trend reaches back to ply 3 only, so the position
+  // after move 1 can be missing while the trend holds.
+  play(19, 1);
   node[1]->side ^= 1;  // invisible to the lookup by key and side
   learnGameResult();
   node[1]->side ^= 1;
-  expectWeights(0);
-  EXPECT_EQ(pos.learnedThisGame, 1);
+  expectWeights(0, true);
 }
 
 }  // namespace
