@@ -122,6 +122,7 @@ int replaceFile(const char* from, const char* to) {
 }  // namespace
 
 int loadLearning(FILE* file) {
+  if (!file) return 0;
   long length = 0;
   unsigned char* block = readWholeFile(file, &length);
   fclose(file);
@@ -139,6 +140,7 @@ int writeLearning(FILE* file) {
 }
 
 void saveLearning(FILE* file) {
+  if (!file) return;
   writeLearning(file);
   fclose(file);
 }
