@@ -9,6 +9,7 @@
 #include "engine/think.h"
 #include "search/search.h"
 #include "search/search_tables.h"
+#include "search/search_tree.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -156,4 +157,19 @@ TEST_F(ThinkTest, RootOrderIsByDepthThenScoreFirstOfEqualsStays) {
   EXPECT_EQ(rootMoves[3].score, 50);
   EXPECT_EQ(rootMoves[4].score, 9);
   for (int i = 0; i < count; ++i) EXPECT_EQ(rootMoves[i].move, moveStack[i]);
+}
+
+TEST_F(ThinkTest, WithoutTreeNodesTheBestRootRecordIsPlayed) {
+  // Stands in for a search-tree block that could not be allocated: with no
+  // root nodes the root search has nothing to offer, and the move must still
+  // come from the root records, not from a missing front node.
+  ASSERT_TRUE(setFen("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1"));
+  startClock();
+  searchClock.budget = 100000;
+  ASSERT_GT(prepareRoot(), 0);
+  clearSearchTree();
+  const Move chosen = deepen(3);
+  EXPECT_TRUE(isLegalRootMove(chosen));
+  EXPECT_EQ(chosen, rootMoves[0].move);  // the best static record
+  EXPECT_EQ(searchPly, 0);
 }
