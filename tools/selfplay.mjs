@@ -38,7 +38,7 @@ if (!options.engine) {
 // One engine process with a line reader; lines are awaited one "move" at a time.
 function startEngine(name) {
   const child = spawn(options.engine, [], { stdio: ['pipe', 'pipe', 'pipe'] });
-  const engine = { name, child, buffer: '', waiting: null, errors: [], exited: null };
+  const engine = { name, child, buffer: '', waiting: null, errors: [], exited: null, recent: [] };
   child.stdout.setEncoding('utf8');
   child.stderr.setEncoding('utf8');
   child.stdout.on('data', (chunk) => {
@@ -47,6 +47,8 @@ function startEngine(name) {
     while ((nl = engine.buffer.indexOf('\n')) >= 0) {
       const line = engine.buffer.slice(0, nl).trim();
       engine.buffer = engine.buffer.slice(nl + 1);
+      engine.recent.push(line);
+      if (engine.recent.length > 4) engine.recent.shift();
       if (line.startsWith('move ') && engine.waiting) {
         const w = engine.waiting;
         engine.waiting = null;
@@ -115,11 +117,14 @@ function applyMove(chess, text) {
   }
 }
 
-// Moves to go and budget exactly as the engine derives them from "time".
-function budgetFor(remaining, gamePly, whiteToMove) {
-  const m = whiteToMove ? 40 - (Math.trunc(gamePly / 2) % 40) : 40 - (Math.trunc((gamePly - 2) / 2) % 38);
+// Moves to go and budget exactly as the engine derives them from "time". The
+// engine reads "time" before the opponent's move reaches it, so it counts
+// moves to go from that earlier position: ply timePly with timeWhite to move.
+// The doubling looks at the ply of the think itself.
+function budgetFor(remaining, timePly, timeWhite, thinkPly) {
+  const m = timeWhite ? 40 - (Math.trunc(timePly / 2) % 40) : 40 - (Math.trunc((timePly - 2) / 2) % 38);
   const budget = Math.trunc((Math.trunc(remaining / m) * 99) / 100);
-  return gamePly < 60 ? 2 * budget : budget;
+  return thinkPly < 60 ? 2 * budget : budget;
 }
 
 async function playGame(number) {
@@ -146,8 +151,15 @@ async function playGame(number) {
       const text = await ask(engine, lines);
       const spent = Math.round((Date.now() - started) / 10);
       if (options.timeuse) {
-        const budget = budgetFor(remaining, result.plies, side === 0);
+        const replying = lastMove !== null;
+        const timePly = replying ? result.plies - 1 : result.plies;
+        const timeWhite = replying ? side === 1 : side === 0;
+        const budget = budgetFor(remaining, timePly, timeWhite, result.plies);
         const overrun = spent - budget;
+        if (overrun > 10) {
+          console.log(`  ply ${result.plies}: spent ${spent} cs of a budget of ${budget} cs (clock ${remaining} cs)`);
+          for (const l of engine.recent) console.log(`    ${l}`);
+        }
         if (overrun > result.maxOverrun) {
           result.maxOverrun = overrun;
           result.worst = { ply: result.plies, spent, budget };
