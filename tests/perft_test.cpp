@@ -40,7 +40,7 @@ uint64_t perft(int depth) {
 // the cheap ones.
 TEST(Perft, ReproducesThePublishedCounts) {
   initEngineOnce();
-  const std::string path = std::string(MORVEK_SHARED_DATA) + "/perft.epd";
+  const std::string path = std::string(MORVEK_TEST_DATA) + "/perft.epd";
   FILE* file = fopen(path.c_str(), "r");
   ASSERT_NE(file, nullptr) << path;
   char line[1024];
