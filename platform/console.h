@@ -3,6 +3,8 @@
 
 // Unbuffered standard output, then standard input, so that every answer
 // leaves at once and no input is read ahead. Interrupt and broken-pipe
-// signals are ignored: the interface sends SIGINT to engines on Linux, and a
-// closed output pipe must not kill the engine before it saves its learning.
+// signals are ignored: the interface sends SIGINT to engines on Linux (and
+// Ctrl-C reaches every console process on Windows), and a closed output pipe
+// must not kill the engine before it saves its learning. The streams keep
+// the platform's text mode: interfaces read "\r\n" on Windows as usual.
 void prepareConsole();

@@ -1,5 +1,25 @@
 #include "platform/instance_marker.h"
 
+#ifdef _WIN32
+
+#include <windows.h>
+
+// The bytes of "dummy" with its terminating zero read as 16-bit units, then
+// a real terminator so the name ends where it should.
+static const wchar_t kMarkerName[] = {wchar_t(0x7564), wchar_t(0x6D6D), wchar_t(0x0079), 0};
+constexpr DWORD kMarkerBytes = 1024;
+
+bool createInstanceMarker() {
+  // The handle is never closed: the object lives as long as any instance.
+  HANDLE marker = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                     kMarkerBytes, kMarkerName);
+  DWORD error = GetLastError();
+  (void)marker;
+  return error == ERROR_ALREADY_EXISTS;
+}
+
+#else
+
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -36,3 +56,5 @@ bool createInstanceMarker() {
   close(fd);
   return heldElsewhere;
 }
+
+#endif

@@ -23,11 +23,29 @@ long long monotonicMs() {
   return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
 }
 
+std::string environmentText(const char* name) {
+  const char* value = getenv(name);
+  return value ? value : "";
+}
+
+// Drops each '\r' that ends a line, from index from on. A '\r' still waiting
+// for its '\n' at the end stays until the next read brings it.
+void dropCarriageReturns(std::string& text, size_t from) {
+  size_t kept = from;
+  for (size_t i = from; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) text[kept++] = text[i];
+  text.resize(kept);
+}
+
 // Appends what is available on fd; false at end of stream.
-bool drain(int fd, std::string& into) {
+bool drain(int fd, std::string& into, bool textMode) {
   char buffer[4096];
   ssize_t n = read(fd, buffer, sizeof buffer);
-  if (n > 0) into.append(buffer, size_t(n));
+  if (n > 0) {
+    size_t from = into.empty() ? 0 : into.size() - 1;
+    into.append(buffer, size_t(n));
+    if (textMode) dropCarriageReturns(into, from);
+  }
   return n > 0 || (n < 0 && errno == EINTR);
 }
 
@@ -36,9 +54,12 @@ bool drain(int fd, std::string& into) {
 EngineDir::EngineDir() {
   char pattern[] = "/tmp/morvek-test-XXXXXX";
   path = mkdtemp(pattern) ? pattern : "";
-  binary = path + "/morvek";
+  std::string source = environmentText("MORVEK_ENGINE_BINARY");
+  if (source.empty()) source = MORVEK_BINARY;
+  // The file name is kept: a Windows program stays a ".exe".
+  binary = path + "/" + std::filesystem::path(source).filename().string();
   lockPath = path + "/instance.lock";
-  std::filesystem::copy_file(MORVEK_BINARY, binary);
+  std::filesystem::copy_file(source, binary);
   chmod(binary.c_str(), 0755);
 }
 
@@ -50,6 +71,8 @@ EngineDir::~EngineDir() {
 bool EngineDir::has(const char* fileName) const {
   return access((path + "/" + fileName).c_str(), F_OK) == 0;
 }
+
+std::string engineLauncher() { return environmentText("MORVEK_ENGINE_LAUNCHER"); }
 
 EngineProcess launchEngine(const EngineDir& dir) {
   signal(SIGPIPE, SIG_IGN);  // an engine that ended early must not kill the tests
@@ -64,7 +87,11 @@ EngineProcess launchEngine(const EngineDir& dir) {
     if (strncmp(*e, "MORVEK_INSTANCE_LOCK=", 21) != 0) env.push_back(*e);
   env.push_back(const_cast<char*>(lockVariable.c_str()));
   env.push_back(nullptr);
-  char* argv[] = {const_cast<char*>(dir.binary.c_str()), nullptr};
+  std::string launcher = engineLauncher();
+  std::vector<char*> argv;
+  if (!launcher.empty()) argv.push_back(const_cast<char*>(launcher.c_str()));
+  argv.push_back(const_cast<char*>(dir.binary.c_str()));
+  argv.push_back(nullptr);
 
   pid_t pid = fork();
   if (pid == 0) {
@@ -72,7 +99,8 @@ EngineProcess launchEngine(const EngineDir& dir) {
     dup2(out[1], 1);
     dup2(err[1], 2);
     chdir(dir.path.c_str());
-    execve(argv[0], argv, env.data());
+    // A launcher is looked up in PATH like a shell would.
+    execvpe(argv[0], argv.data(), env.data());
     _exit(127);
   }
   close(in[0]);
@@ -82,6 +110,7 @@ EngineProcess launchEngine(const EngineDir& dir) {
   engine.input = in[1];
   engine.output = out[0];
   engine.error = err[0];
+  engine.textMode = !launcher.empty();
   return engine;
 }
 
@@ -103,7 +132,7 @@ bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& 
     long long left = deadline - monotonicMs();
     if (left <= 0) return false;
     pollfd fd = {engine.output, POLLIN, 0};
-    if (poll(&fd, 1, int(left)) > 0 && !drain(engine.output, seen)) return false;
+    if (poll(&fd, 1, int(left)) > 0 && !drain(engine.output, seen, engine.textMode)) return false;
   }
   return true;
 }
@@ -124,8 +153,8 @@ EngineRun finishEngine(EngineProcess& engine, int timeoutMs) {
     pollfd fds[2] = {{outOpen ? engine.output : -1, POLLIN, 0},
                      {errOpen ? engine.error : -1, POLLIN, 0}};
     if (poll(fds, 2, int(left)) <= 0) continue;
-    if (fds[0].revents && !drain(engine.output, run.out)) outOpen = false;
-    if (fds[1].revents && !drain(engine.error, run.err)) errOpen = false;
+    if (fds[0].revents && !drain(engine.output, run.out, engine.textMode)) outOpen = false;
+    if (fds[1].revents && !drain(engine.error, run.err, engine.textMode)) errOpen = false;
   }
   close(engine.output);
   close(engine.error);

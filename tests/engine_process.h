@@ -2,6 +2,11 @@
 // tests that compare its protocol output exactly. Each EngineDir is a fresh
 // temporary directory holding a copy of the program, so the engine's data
 // files and its instance lock stay private to one test.
+//
+// MORVEK_ENGINE_BINARY names another program to test instead of the built
+// one, and MORVEK_ENGINE_LAUNCHER a program that runs it (e.g. "wine" for the
+// Windows build). Under a launcher the engine's text-mode "\r\n" line ends
+// are read as "\n", so the same transcripts hold for both builds.
 #pragma once
 
 #include <signal.h>
@@ -20,7 +25,11 @@ struct EngineDir {
 struct EngineProcess {
   pid_t pid = -1;
   int input = -1, output = -1, error = -1;
+  bool textMode = false;  // "\r\n" in the output becomes "\n"
 };
+
+// The launcher from MORVEK_ENGINE_LAUNCHER; empty when the engine runs itself.
+std::string engineLauncher();
 
 struct EngineRun {
   std::string out, err;
@@ -28,7 +37,8 @@ struct EngineRun {
   bool timedOut = false;
 };
 
-// Starts the engine of dir, with its absolute path as the first word.
+// Starts the engine of dir, with its absolute path as the first word (the
+// launcher's first argument under a launcher).
 EngineProcess launchEngine(const EngineDir& dir);
 bool sendInput(EngineProcess& engine, const std::string& text);
 // Reads standard output until it ends with text; false on timeout or end.
