@@ -3,9 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 
 #include "board/make_move.h"
@@ -15,12 +16,10 @@
 
 // Plays blank-separated moves into the game; false at the first refused one.
 inline bool playGameMoves(const std::string& moves) {
-  char buffer[4096];
-  snprintf(buffer, sizeof buffer, "%s", moves.c_str());
-  for (char* word = strtok(buffer, " "); word; word = strtok(nullptr, " ")) {
-    Move m = 0;
-    if (!parseMove(word, &m) || !commitGameMove(m)) return false;
-  }
+  std::istringstream words(moves);
+  Move m = 0;
+  for (std::string word; words >> word;)
+    if (!parseMove(word.c_str(), &m) || !commitGameMove(m)) return false;
   return true;
 }
 
@@ -30,20 +29,12 @@ inline std::string currentText() {
 }
 
 inline void writeFile(const std::string& path, const std::string& content) {
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  fwrite(content.data(), 1, content.size(), f);
-  fclose(f);
+  std::ofstream(path, std::ios::binary) << content;
 }
 
 inline std::string readFile(const std::string& path) {
-  std::string content;
-  if (FILE* f = fopen(path.c_str(), "rb")) {
-    char chunk[4096];
-    for (size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;) content.append(chunk, n);
-    fclose(f);
-  }
-  return content;
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // An empty table, the start position and a private directory per test.
@@ -62,6 +53,15 @@ struct BookFixture : ::testing::Test {
     std::filesystem::remove_all(dir);
   }
   std::string file(const char* name) const { return dir + "/" + name; }
+  // Links a book node for the position after moves from the start.
+  BookNode* addNode(const std::string& moves, int weight = 16, int isBook = 1) {
+    EXPECT_TRUE(setFen(kStartFen) && playGameMoves(moves));
+    BookNode* node = newBookNode(currentText().c_str());
+    node->weight = weight;
+    node->isBook = isBook;
+    linkNode(node);
+    return node;
+  }
   // True when the position after moves from the start is a book node.
   bool inBook(const std::string& moves) {
     EXPECT_TRUE(setFen(kStartFen) && playGameMoves(moves));
