@@ -1,10 +1,17 @@
-// Whole evaluations: worked positions, the dead draw, the lazy window and the
-// symmetry between the two sides to move.
+// Whole evaluations: worked positions with their breakdowns, the dead draw,
+// the lazy window, the order of the terms, the side-to-move symmetry over
+// random play, and the "score" command of the real program.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "board/make_move.h"
+#include "board/movegen.h"
 #include "eval/attack_map.h"
 #include "eval/evaluate.h"
 #include "eval/pieces.h"
+#include "engine_process.h"
 #include "test_support.h"
 
 namespace {
@@ -17,93 +24,109 @@ int scoreOf(const char* fen) {
   return evaluate(-kFull, kFull);
 }
 
-TEST(EvalScore, StartPositionBreakdown) {
+// A side's part of the last evaluation: positional, piece-square, common,
+// hanging count, then what each kind added, pawn to king.
+std::vector<int> partsOf(int s) {
+  const EvalBreakdown& b = lastEvalBreakdown;
+  std::vector<int> parts{b.positional[s], b.pieceSquare[s], b.common[s], b.hanging[s]};
+  for (int t = kPawn; t <= kKing; t++) parts.push_back(b.kind[s][t]);
+  return parts;
+}
+
+TEST(EvalScore, WorkedPositionsAndTheirBreakdowns) {
+  // Knights 2 x 50, bishops 2 x 55, rooks 2 x 42; rooks undefended, the king
+  // defended by the queen.
+  const std::vector<int> start{541, 134, -1, 0, 0, 100, 110, 84, 116, -2};
   EXPECT_EQ(scoreOf(kStartFen), 0);
-  const EvalBreakdown& b = lastEvalBreakdown;
-  for (int s = kWhite; s <= kBlack; s++) {
-    SCOPED_TRACE(s);
-    EXPECT_EQ(b.positional[s], 541);
-    EXPECT_EQ(b.pieceSquare[s], 134);
-    EXPECT_EQ(b.common[s], -1);  // rooks undefended, the king defended by the queen
-    EXPECT_EQ(b.kind[s][kPawn], 0);
-    EXPECT_EQ(b.kind[s][kKnight], 2 * 50);
-    EXPECT_EQ(b.kind[s][kBishop], 2 * 55);
-    EXPECT_EQ(b.kind[s][kRook], 2 * 42);
-    EXPECT_EQ(b.kind[s][kQueen], 116);
-    EXPECT_EQ(b.kind[s][kKing], -2);
-    EXPECT_EQ(b.hanging[s], 0);
-  }
-}
-
-TEST(EvalScore, AfterKingPawnOpening) {
+  EXPECT_EQ(partsOf(kWhite), start);
+  EXPECT_EQ(partsOf(kBlack), start);
   EXPECT_EQ(scoreOf("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -"), -30);
-  EXPECT_EQ(lastEvalBreakdown.positional[kWhite], 571);
-  EXPECT_EQ(lastEvalBreakdown.positional[kBlack], 541);
-  EXPECT_EQ(lastEvalBreakdown.kind[kWhite][kBishop], 2 * 55 + 9);
-  EXPECT_EQ(lastEvalBreakdown.kind[kWhite][kQueen], 116 + 5);
-  EXPECT_EQ(lastEvalBreakdown.kind[kWhite][kKing], 0);
-}
-
-TEST(EvalScore, KingAndPawnEnding) {
+  EXPECT_EQ(partsOf(kWhite)[0], 571);
+  EXPECT_EQ(partsOf(kBlack)[0], 541);
+  // White +1 for its pawn count, black -16 for having none.
   EXPECT_EQ(scoreOf("8/8/8/4k3/8/8/4P3/4K3 w - -"), 1011);
-  const EvalBreakdown& b = lastEvalBreakdown;
-  EXPECT_EQ(b.kind[kWhite][kPawn], 13);
-  EXPECT_EQ(b.pieceSquare[kWhite], 4);
-  EXPECT_EQ(b.common[kWhite], -1);
-  EXPECT_EQ(b.positional[kWhite], 17);  // pawn count term +1
-  EXPECT_EQ(b.pieceSquare[kBlack], 23);
-  EXPECT_EQ(b.common[kBlack], -1);
-  EXPECT_EQ(b.positional[kBlack], 6);  // no pawns: -16
-  // The same with black to move is the exact negation.
+  EXPECT_EQ(partsOf(kWhite), (std::vector<int>{17, 4, -1, 0, 13, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(partsOf(kBlack), (std::vector<int>{6, 23, -1, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(scoreOf("8/8/8/4k3/8/8/4P3/4K3 b - -"), -1011);
 }
 
-TEST(EvalScore, DeadDrawByMaterialIgnoresWindow) {
-  const char* draws[] = {"4k3/8/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/4KN2 w - -",
-                         "4k3/8/8/8/8/8/8/3NKN2 b - -", "4kn2/8/8/8/8/8/8/4KB2 w - -"};
-  for (const char* fen : draws) {
-    ASSERT_TRUE(setFen(fen));
-    prepareEvaluation();
-    EXPECT_EQ(evaluate(-kFull, kFull), 0) << fen;
-    EXPECT_EQ(evaluate(50000, 50001), 0) << fen;  // before the lazy exit
+TEST(EvalScore, DeadDrawAndLazyExitBoundaries) {
+  // Bare kings, one or two knights, a minor each: 0 whatever the window.
+  for (const char* fen :
+       {"4k3/8/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/3NKN2 b - -", "4kn2/8/8/8/8/8/8/4KB2 w - -"}) {
+    EXPECT_EQ(scoreOf(fen), 0) << fen;
+    EXPECT_EQ(evaluate(50000, 50001), 0) << fen;
   }
-  const char* live[] = {"4k3/8/8/8/8/8/8/3NKB2 w - -", "4k3/8/8/8/8/8/8/4KR2 w - -",
-                        "4k3/p7/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/2BBK3 w - -"};
-  for (const char* fen : live) EXPECT_NE(scoreOf(fen), 0) << fen;
-}
+  for (const char* fen :
+       {"4k3/8/8/8/8/8/8/3NKB2 w - -", "4k3/p7/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/2BBK3 w - -"})
+    EXPECT_NE(scoreOf(fen), 0) << fen;
 
-TEST(EvalScore, LazyExitBoundaries) {
-  // White is a rook up: D = 5000 for white to move.
-  ASSERT_TRUE(setFen("4k3/pppppppp/8/8/8/8/PPPPPPPP/R3K3 w - -"));
-  prepareEvaluation();
-  const int full = evaluate(-kFull, kFull);
-  ASSERT_NE(full, 5000);
-  const int D = 5000;
+  const int D = 5000;  // white is a rook up
+  const int full = scoreOf("4k3/pppppppp/8/8/8/8/PPPPPPPP/R3K3 w - -");
+  ASSERT_NE(full, D);
   EXPECT_EQ(evaluate(D + 500, kFull), D);
   EXPECT_EQ(evaluate(D + 499, kFull), full);
   EXPECT_EQ(evaluate(-kFull, D - 500), D);
   EXPECT_EQ(evaluate(-kFull, D - 499), full);
-  // From the other side the balance is negative.
   ASSERT_TRUE(setFen("4k3/pppppppp/8/8/8/8/PPPPPPPP/R3K3 b - -"));
   EXPECT_EQ(evaluate(-D + 500, kFull), -D);
   EXPECT_EQ(evaluate(-D + 499, kFull), -full);
 }
 
 TEST(EvalScore, RookRoundsWhatTheEarlierPiecesAdded) {
-  // The white king on e6 comes before the rook on a1 in the piece list and
-  // leaves a negative running sum, which the rook's endgame step (ph 0.75)
-  // rounds toward zero together with the rook's own terms.
+  // The king on e6 precedes the rook in the piece list and leaves a negative
+  // running sum, which the rook's endgame step (ph 0.75) rounds toward zero
+  // together with its own terms: a different term order gives another value.
   ASSERT_TRUE(setFen("rnbqk1n1/8/4K3/8/8/8/8/R7 w - -"));
   prepareEvaluation();
   ASSERT_EQ(opponentPhase(kWhite), 0.75);
   buildAttackMaps();
-  const int own = rookTerms(kWhite, squareFromName("a1"), 1.0, 0);
+  const int own = rookTerms(kWhite, squareFromName("a1"), 1.0, 0);  // ph 1: no rounding
   evaluate(-kFull, kFull);
   const EvalBreakdown& b = lastEvalBreakdown;
   const int before = b.pieceSquare[kWhite] + b.common[kWhite] + b.kind[kWhite][kKing];
   ASSERT_LT(before + own, -3);
   EXPECT_EQ(b.kind[kWhite][kRook], own + 3);  // trunc(x + 2.5) = x + 3 for x < -3
   EXPECT_EQ(b.positional[kWhite], before + own + 3 - 16);
+}
+
+TEST(EvalScore, OtherSideToMoveNegatesOverRandomPlay) {
+  uint32_t state = 1;  // the test's own generator leaves the engine's alone
+  auto next = [&state] { return (state = state * 1664525u + 1013904223u) >> 8; };
+  const char* starts[] = {kStartFen, "r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - - 0 12",
+                          "4b3/2R3B1/5P2/pk5p/2p2r1P/P1K5/1P6/8 w - - 0 63"};
+  int positions = 0;
+  for (const char* fen : starts) {
+    for (int game = 0; game < 12; game++) {
+      ASSERT_TRUE(setFen(fen));
+      prepareEvaluation();
+      for (int ply = 0; ply < 150; ply++) {
+        const int full = evaluate(-kFull, kFull);
+        pos.sideToMove ^= 1, pos.opponent ^= 1;
+        ASSERT_EQ(evaluate(-kFull, kFull), -full) << ply;
+        pos.sideToMove ^= 1, pos.opponent ^= 1;
+        positions++;
+        const int count = generateLegalMoves();
+        if (count == 0) break;
+        ASSERT_EQ(commitGameMove(moveStack[listStart[0] + next() % count]), 1);
+      }
+    }
+  }
+  EXPECT_GT(positions, 3000);
+}
+
+TEST(EvalScore, ScoreCommandAgreesWithTheUnit) {
+  const char* fens[] = {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -", "8/8/8/4k3/8/8/4P3/4K3 w - -",
+                        "r4rk1/4Rp2/6p1/1p1p1bNp/p1qP3P/2P1Q3/P4PP1/4R1K1 b - - 0 0",
+                        "r3kb1r/ppp1pppp/2n2n2/q4b2/2BP4/2N2P2/PPP1N1PP/R1BQK2R w KQkq - 1 8"};
+  std::string input, expected;
+  for (const char* fen : fens) {
+    input += std::string("setboard ") + fen + "\nscore\n";
+    expected += "# " + std::to_string(scoreOf(fen)) + "\n";
+  }
+  EngineDir dir;
+  const EngineRun run = runEngine(dir, input + "quit\n");
+  EXPECT_NE(run.out.find("\n" + expected), std::string::npos) << run.out;
 }
 
 }  // namespace
