@@ -7,4 +7,6 @@
 // Ctrl-C reaches every console process on Windows), and a closed output pipe
 // must not kill the engine before it saves its learning. The streams keep
 // the platform's text mode: interfaces read "\r\n" on Windows as usual.
+// On POSIX systems SIGTERM ends the input instead of the process, so that
+// the learning file is still written when xboard sends it right after "quit".
 void prepareConsole();
