@@ -14,8 +14,8 @@
 //
 // Exit code 0 when every game ended without an illegal move, a crash, a hang
 // or an error line from an engine; 1 otherwise.
-import { spawn } from 'node:child_process';
 import { Chess } from 'chess.js';
+import { startEngine as spawnEngine, send, ask as askEngine, stopEngine, applyMove, morvekBudget as budgetFor } from './engine.mjs';
 
 const options = { games: 3, time: 40, maxPlies: 300, engine: null, timeuse: false, moveTimeout: 60000 };
 for (let i = 2; i < process.argv.length; i++) {
@@ -35,97 +35,8 @@ if (!options.engine) {
   process.exit(2);
 }
 
-// One engine process with a line reader; lines are awaited one "move" at a time.
-function startEngine(name) {
-  const child = spawn(options.engine, [], { stdio: ['pipe', 'pipe', 'pipe'] });
-  const engine = { name, child, buffer: '', waiting: null, errors: [], exited: null, recent: [] };
-  child.stdout.setEncoding('utf8');
-  child.stderr.setEncoding('utf8');
-  child.stdout.on('data', (chunk) => {
-    engine.buffer += chunk;
-    let nl;
-    while ((nl = engine.buffer.indexOf('\n')) >= 0) {
-      const line = engine.buffer.slice(0, nl).trim();
-      engine.buffer = engine.buffer.slice(nl + 1);
-      engine.recent.push(line);
-      if (engine.recent.length > 4) engine.recent.shift();
-      if (line.startsWith('move ') && engine.waiting) {
-        const w = engine.waiting;
-        engine.waiting = null;
-        w.resolve(line.slice(5).trim());
-      }
-    }
-  });
-  child.stderr.on('data', (chunk) => engine.errors.push(...chunk.split('\n').filter((l) => l.trim())));
-  child.on('exit', (code, signal) => {
-    engine.exited = { code, signal };
-    if (engine.waiting) {
-      const w = engine.waiting;
-      engine.waiting = null;
-      w.reject(new Error(`${name} exited (code ${code}, signal ${signal})`));
-    }
-  });
-  child.stdin.on('error', () => {});  // a dead engine is reported by its exit
-  return engine;
-}
-
-function send(engine, text) {
-  if (!engine.exited) engine.child.stdin.write(text + '\n');
-}
-
-// Sends the lines and waits for the engine's "move" answer.
-function ask(engine, lines) {
-  return new Promise((resolve, reject) => {
-    if (engine.exited) return reject(new Error(`${engine.name} is not running`));
-    const timer = setTimeout(() => {
-      engine.waiting = null;
-      reject(new Error(`${engine.name} gave no move within ${options.moveTimeout / 1000} s`));
-    }, options.moveTimeout);
-    engine.waiting = {
-      resolve: (m) => { clearTimeout(timer); resolve(m); },
-      reject: (e) => { clearTimeout(timer); reject(e); },
-    };
-    for (const l of lines) send(engine, l);
-  });
-}
-
-function stopEngine(engine) {
-  return new Promise((resolve) => {
-    if (engine.exited) return resolve(engine.exited);
-    const timer = setTimeout(() => { engine.child.kill('SIGKILL'); }, 5000);
-    engine.child.on('exit', (code, signal) => { clearTimeout(timer); resolve({ code, signal }); });
-    send(engine, 'quit');
-    engine.child.stdin.end();
-  });
-}
-
-// Engine text to a chess.js move; castling may also come as o-o / o-o-o.
-function applyMove(chess, text) {
-  let from = text.slice(0, 2);
-  let to = text.slice(2, 4);
-  if (text === 'o-o' || text === 'o-o-o') {
-    const rank = chess.turn() === 'w' ? '1' : '8';
-    from = 'e' + rank;
-    to = (text === 'o-o' ? 'g' : 'c') + rank;
-  }
-  const move = { from, to };
-  if (text.length === 5) move.promotion = text[4];
-  try {
-    return chess.move(move);
-  } catch {
-    return null;
-  }
-}
-
-// Moves to go and budget exactly as the engine derives them from "time". The
-// engine reads "time" before the opponent's move reaches it, so it counts
-// moves to go from that earlier position: ply timePly with timeWhite to move.
-// The doubling looks at the ply of the think itself.
-function budgetFor(remaining, timePly, timeWhite, thinkPly) {
-  const m = timeWhite ? 40 - (Math.trunc(timePly / 2) % 40) : 40 - (Math.trunc((timePly - 2) / 2) % 38);
-  const budget = Math.trunc((Math.trunc(remaining / m) * 99) / 100);
-  return thinkPly < 60 ? 2 * budget : budget;
-}
+const startEngine = (name) => spawnEngine(options.engine, name);
+const ask = (engine, lines) => askEngine(engine, lines, options.moveTimeout);
 
 async function playGame(number) {
   const chess = new Chess();

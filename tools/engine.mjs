@@ -1,0 +1,150 @@
+// An xboard-protocol engine as a child process, for the self-play check and
+// the match runner: a line reader, replies awaited one at a time, the
+// protocol-2 handshake, and engine move text turned into chess.js moves.
+import { spawn } from 'node:child_process';
+import { existsSync } from 'node:fs';
+
+// command is a program path, or else a command line split at blanks
+// ("gnuchess -x").
+export function startEngine(command, name, { cwd } = {}) {
+  const words = existsSync(command) ? [command] : command.trim().split(/\s+/);
+  const child = spawn(words[0], words.slice(1), { stdio: ['pipe', 'pipe', 'pipe'], cwd });
+  const engine = {
+    name, child, buffer: '', waiting: null, errors: [], exited: null, recent: [], features: {},
+  };
+  child.stdout.setEncoding('utf8');
+  child.stderr.setEncoding('utf8');
+  child.stdout.on('data', (chunk) => {
+    engine.buffer += chunk;
+    let nl;
+    while ((nl = engine.buffer.indexOf('\n')) >= 0) {
+      const line = engine.buffer.slice(0, nl).trim();
+      engine.buffer = engine.buffer.slice(nl + 1);
+      engine.recent.push(line);
+      if (engine.recent.length > 4) engine.recent.shift();
+      if (line.startsWith('feature ')) readFeatures(engine, line);
+      if (engine.waiting) {
+        const answer = engine.waiting.accept(line);
+        if (answer !== undefined) {
+          const w = engine.waiting;
+          engine.waiting = null;
+          w.resolve(answer);
+        }
+      }
+    }
+  });
+  child.stderr.on('data', (chunk) => engine.errors.push(...chunk.split('\n').filter((l) => l.trim())));
+  child.on('error', (error) => finish(engine, { code: null, signal: null, error: error.message }));
+  child.on('exit', (code, signal) => finish(engine, { code, signal }));
+  child.stdin.on('error', () => {});  // a dead engine is reported by its exit
+  return engine;
+}
+
+function finish(engine, exit) {
+  if (engine.exited) return;
+  engine.exited = exit;
+  if (engine.waiting) {
+    const w = engine.waiting;
+    engine.waiting = null;
+    const why = exit.error ? `could not start (${exit.error})` : `exited (code ${exit.code}, signal ${exit.signal})`;
+    w.reject(Object.assign(new Error(`${engine.name} ${why}`), { crash: true }));
+  }
+}
+
+// feature a=1 b="text with blanks" ...
+function readFeatures(engine, line) {
+  const re = /(\w+)=("([^"]*)"|\S+)/g;
+  let m;
+  while ((m = re.exec(line)) !== null) engine.features[m[1]] = m[3] !== undefined ? m[3] : m[2];
+}
+
+export function send(engine, text) {
+  if (!engine.exited) engine.child.stdin.write(text + '\n');
+}
+
+export const moveLine = (line) => (line.startsWith('move ') ? line.slice(5).trim() : undefined);
+
+// Sends the lines and waits for the first line that accept() answers (by
+// default a "move"). Rejects on timeout (error.timeout) or exit (error.crash).
+export function ask(engine, lines, timeoutMs, accept = moveLine) {
+  return new Promise((resolve, reject) => {
+    if (engine.exited) return reject(Object.assign(new Error(`${engine.name} is not running`), { crash: true }));
+    const timer = setTimeout(() => {
+      engine.waiting = null;
+      reject(Object.assign(new Error(`${engine.name} gave no answer within ${timeoutMs / 1000} s`), { timeout: true }));
+    }, timeoutMs);
+    engine.waiting = {
+      accept,
+      resolve: (m) => { clearTimeout(timer); resolve(m); },
+      reject: (e) => { clearTimeout(timer); reject(e); },
+    };
+    for (const l of lines) send(engine, l);
+  });
+}
+
+// Protocol 2 start: "xboard", "protover 2", then the features up to done=1.
+// An engine that sends no features within two seconds is taken as protocol 1;
+// done=0 asks for up to a minute more. Every feature is accepted, as xboard
+// does; the runner then honours usermove, san and myname.
+export async function handshake(engine) {
+  const accepted = new Set();
+  const answer = (line) => {
+    if (!line.startsWith('feature ')) return undefined;
+    for (const key of Object.keys(engine.features)) {
+      if (!accepted.has(key)) {
+        accepted.add(key);
+        send(engine, `accepted ${key}`);
+      }
+    }
+    if (engine.features.done === '1') return true;
+    return undefined;
+  };
+  try {
+    await ask(engine, ['xboard', 'protover 2'], 2000, answer);
+  } catch (error) {
+    if (error.crash) throw error;
+    if (engine.features.done === '0') await ask(engine, [], 60000, answer).catch((e) => { if (e.crash) throw e; });
+  }
+  if (engine.features.myname) engine.displayName = engine.features.myname;
+}
+
+export function stopEngine(engine) {
+  return new Promise((resolve) => {
+    if (engine.exited) return resolve(engine.exited);
+    const timer = setTimeout(() => { engine.child.kill('SIGKILL'); }, 5000);
+    engine.child.on('exit', (code, signal) => { clearTimeout(timer); resolve({ code, signal }); });
+    send(engine, 'quit');
+    engine.child.stdin.end();
+  });
+}
+
+// Engine move text to a chess.js move, or null when illegal: coordinate
+// notation with an optional promotion letter, o-o / o-o-o / O-O / 0-0, or SAN.
+export function applyMove(chess, text) {
+  const castle = text.replace(/0/g, 'O').toUpperCase();
+  let move;
+  if (castle === 'O-O' || castle === 'O-O-O') {
+    const rank = chess.turn() === 'w' ? '1' : '8';
+    move = { from: 'e' + rank, to: (castle === 'O-O' ? 'g' : 'c') + rank };
+  } else if (/^[a-h][1-8][a-h][1-8][qrbnQRBN]?$/.test(text)) {
+    move = { from: text.slice(0, 2), to: text.slice(2, 4) };
+    if (text.length === 5) move.promotion = text[4].toLowerCase();
+  } else {
+    move = text;  // SAN
+  }
+  try {
+    return chess.move(move);
+  } catch {
+    return null;
+  }
+}
+
+// Moves to go and budget exactly as morvek derives them from "time". It reads
+// "time" before the opponent's move reaches it, so it counts moves to go from
+// that earlier position: ply timePly with timeWhite to move. The doubling
+// looks at the ply of the think itself.
+export function morvekBudget(remaining, timePly, timeWhite, thinkPly) {
+  const m = timeWhite ? 40 - (Math.trunc(timePly / 2) % 40) : 40 - (Math.trunc((timePly - 2) / 2) % 38);
+  const budget = Math.trunc((Math.trunc(remaining / m) * 99) / 100);
+  return thinkPly < 60 ? 2 * budget : budget;
+}
