@@ -3,15 +3,19 @@
 
 #include <cstddef>
 #include <cstring>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "board/attacks.h"
 #include "board/fen.h"
+#include "board/make_move.h"
+#include "board/move_text.h"
 #include "board/position.h"
 #include "eval/eval_setup.h"
 
-// Builds the attack tables, the hash keys and the evaluation tables once per
-// test process, in the engine's start-up order.
+// Builds attack tables, hash keys and evaluation tables once per test
+// process, in the engine's start-up order.
 inline void initEngineOnce() {
   static bool done = false;
   if (done) return;
@@ -21,11 +25,24 @@ inline void initEngineOnce() {
   prepareEvaluation();
 }
 
-// Sets up a position with search ply 0; the result of setupFromFen.
+// Sets up a position at search ply 0; the result of setupFromFen.
 inline bool setFen(const char* fen) {
   initEngineOnce();
   searchPly = 0;
   return setupFromFen(fen) == 1;
+}
+
+// Makes the blank-separated move texts ("--" passes) as a search line, or as
+// game moves with commit; false at the first one refused.
+inline bool playMoves(const char* text, bool commit = false) {
+  std::istringstream words(text);
+  for (std::string word; words >> word;) {
+    Move move = 0;
+    if (word != "--" && !parseMove(word.c_str(), &move)) return false;
+    if (!commit) makeMove(move);
+    else if (!commitGameMove(move)) return false;
+  }
+  return true;
 }
 
 inline Square boardSquare(const char* name) { return squareFromName(name); }
@@ -34,17 +51,14 @@ inline Move boardMove(const char* from, const char* to, int piece, Move flags = 
   return makeMoveWord(squareFromName(from), squareFromName(to), piece) | flags;
 }
 
-// Byte image of the position record and the search ply, to check that an
-// operation left everything exactly as it was. By default it stops short of
-// the redo store, scratch space that may keep stale copies of replayed moves.
+// Byte image of the position record and the search ply. By default it stops
+// short of the redo store, scratch space that may keep stale copies of
+// replayed moves.
 struct PositionImage {
   std::vector<unsigned char> bytes;
   int ply;
   explicit PositionImage(size_t size = offsetof(Position, redoMoves))
-      : bytes(reinterpret_cast<const unsigned char*>(&pos),
-              reinterpret_cast<const unsigned char*>(&pos) + size),
+      : bytes(reinterpret_cast<const unsigned char*>(&pos), reinterpret_cast<const unsigned char*>(&pos) + size),
         ply(searchPly) {}
-  bool unchanged() const {
-    return ply == searchPly && memcmp(bytes.data(), &pos, bytes.size()) == 0;
-  }
+  bool unchanged() const { return ply == searchPly && memcmp(bytes.data(), &pos, bytes.size()) == 0; }
 };
