@@ -21,14 +21,7 @@
 const char* const kBookFileName = "Morvek.bk";
 const char* const kLearningFileName = "zivorur12.dat";
 
-namespace {
-
-// "Morvek chess v1.0", each character code shifted left by one.
-constexpr int kBanner[18] = {'M' << 1, 'o' << 1, 'r' << 1, 'v' << 1, 'e' << 1, 'k' << 1,
-                             ' ' << 1, 'c' << 1, 'h' << 1, 'e' << 1, 's' << 1, 's' << 1,
-                             ' ' << 1, 'v' << 1, '1' << 1, '.' << 1, '0' << 1, 0};
-
-// Test positions for "deb" (1..10); trailing blanks are part of the texts.
+// Trailing blanks are part of the texts.
 const char* const kTestPositions[10] = {
     "r4rk1/4Rp2/6p1/1p1p1bNp/p1qP3P/2P1Q3/P4PP1/4R1K1 b - - 0 0",
     "r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - - 0 12",
@@ -41,6 +34,13 @@ const char* const kTestPositions[10] = {
     "r3kb1r/ppp1pppp/2n2n2/q7/2BP2b1/2N5/PPP1NPPP/R1BQK2R w KQkq - 5 7 ",
     "r3kb1r/ppp1pppp/2n2n2/q4b2/2BP4/2N2P2/PPP1N1PP/R1BQK2R w KQkq - 1 8 ",
 };
+
+namespace {
+
+// "Morvek chess v1.0", each character code shifted left by one.
+constexpr int kBanner[18] = {'M' << 1, 'o' << 1, 'r' << 1, 'v' << 1, 'e' << 1, 'k' << 1,
+                             ' ' << 1, 'c' << 1, 'h' << 1, 'e' << 1, 's' << 1, 's' << 1,
+                             ' ' << 1, 'v' << 1, '1' << 1, '.' << 1, '0' << 1, 0};
 
 constexpr const char* kWordDelimiters = " \n";
 

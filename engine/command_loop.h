@@ -14,6 +14,9 @@ constexpr int kLineSize = 1024;
 extern const char* const kBookFileName;      // "Morvek.bk"
 extern const char* const kLearningFileName;  // "zivorur12.dat"
 
+// The positions of "deb 1".."deb 10"; the benchmark tools use them too.
+extern const char* const kTestPositions[10];
+
 struct CommandLoop {
   char baseDirectory[kBaseDirectorySize];
   char bookTextPath[kDataPathSize];

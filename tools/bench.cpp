@@ -19,6 +19,7 @@
 #include "board/fen.h"
 #include "board/position.h"
 #include "engine/clock.h"
+#include "engine/command_loop.h"
 #include "engine/think.h"
 #include "eval/eval_setup.h"
 
@@ -40,19 +41,6 @@ long long recordedSignature(const char* path, int depth) {
 }
 
 constexpr int kDefaultDepth = 8;
-
-const char* const kBenchPositions[10] = {
-    "r4rk1/4Rp2/6p1/1p1p1bNp/p1qP3P/2P1Q3/P4PP1/4R1K1 b - - 0 0",
-    "r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - - 0 12",
-    "2r2b1r/p1qk1ppp/2p1pn2/1B6/Pp6/4PP2/1PQB1P1P/2R2RK1 w - - 0 16 ",
-    "r5k1/7p/1Rp2rp1/2Pp4/P2Qp3/4PqP1/3R1P1P/6K1 w - - 0 38",
-    "rnbqkbnr/ppp1pppp/8/3pP3/8/8/PPPP1PPP/RNBQKBNR b KQkq - 0 2",
-    "rnbqkbnr/ppp1pppp/8/8/2pP4/8/PP2PPPP/RNBQKBNR w KQkq - 0 3",
-    "r1b1kb1r/ppp1n3/3q4/4pp2/4Q1p1/3B4/PPPP1PP1/R1B1NRK1 w kq - 0 15",
-    "4b3/2R3B1/5P2/pk5p/2p2r1P/P1K5/1P6/8 w - - 0 63",
-    "r3kb1r/ppp1pppp/2n2n2/q7/2BP2b1/2N5/PPP1NPPP/R1BQK2R w KQkq - 5 7 ",
-    "r3kb1r/ppp1pppp/2n2n2/q4b2/2BP4/2N2P2/PPP1N1PP/R1BQK2R w KQkq - 1 8 ",
-};
 
 // The thinking lines would drown the summary: send them to /dev/null.
 int silenceStdout() {
@@ -110,7 +98,7 @@ int main(int argc, char** argv) {
   const std::clock_t cpuStart = std::clock();
   for (int n = 0; n < 10; ++n) {
     searchPly = 0;
-    if (!setupFromFen(kBenchPositions[n])) {
+    if (!setupFromFen(kTestPositions[n])) {
       std::fprintf(stderr, "bench: position %d refused\n", n + 1);
       return 2;
     }
