@@ -1,0 +1,308 @@
+// Match runner: two xboard-protocol engines play N games from a set of opening
+// lines, colours swapped for each line, on a clock kept here. chess.js is the
+// arbiter: it checks every move and ends the game on mate, stalemate,
+// threefold repetition, the 50-move rule and insufficient material.
+//
+//   node tools/match.mjs --engine1 CMD --engine2 CMD [--games N]
+//        [--tc MOVES/SECONDS | --st SECONDS] [--openings FILE] [--pgn FILE]
+//        [--dir1 DIR] [--dir2 DIR] [--timeuse]
+//
+// CMD is a program path or a command line ("/usr/games/gnuchess -x").
+// --tc 40/60 gives 60 seconds for each 40 moves, "time"/"otim" in centiseconds
+// before every move; a move that ends after the flag fell loses on time, and
+// an engine silent 10 seconds past its flag has given no reply. --st sends
+// "st" once and only checks for no reply (3 times the time plus 10 s): as in
+// xboard, a fixed time per move is not a clock.
+// Every fault loses the game and is counted: illegal move, crash, no reply,
+// time forfeit, false claim. A resignation or a claim of one's own loss is
+// a loss but no fault.
+// --timeuse reports engine 1's largest move time beyond morvek's own budget
+// and the least clock it had left when a control was reached.
+//
+// Exit code 0 when engine 1, the engine under test, made no fault and ended
+// cleanly after every game; 1 otherwise (the opponent's faults are counted
+// but leave the code alone); 2 on bad arguments.
+import { readFileSync, appendFileSync, writeFileSync } from 'node:fs';
+import { basename, dirname, join } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { Chess } from 'chess.js';
+import { startEngine, send, ask, handshake, stopEngine, applyMove, morvekBudget } from './engine.mjs';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const options = {
+  engine1: null, engine2: null, dir1: undefined, dir2: undefined, games: 2, tc: '40/60', st: null,
+  openings: join(here, 'openings.txt'), pgn: null, timeuse: false,
+};
+const flags = { '--engine1': 'engine1', '--engine2': 'engine2', '--dir1': 'dir1', '--dir2': 'dir2',
+  '--games': 'games', '--tc': 'tc', '--st': 'st', '--openings': 'openings', '--pgn': 'pgn' };
+for (let i = 2; i < process.argv.length; i++) {
+  const a = process.argv[i];
+  if (a === '--timeuse') options.timeuse = true;
+  else if (flags[a] && i + 1 < process.argv.length) options[flags[a]] = process.argv[++i];
+  else usage(`unknown or incomplete argument ${a}`);
+}
+function usage(message) {
+  console.error(`match: ${message}`);
+  console.error('usage: node tools/match.mjs --engine1 CMD --engine2 CMD [--games N] [--tc MOVES/SECONDS | --st SECONDS] [--openings FILE] [--pgn FILE] [--dir1 DIR] [--dir2 DIR] [--timeuse]');
+  process.exit(2);
+}
+if (!options.engine1 || !options.engine2) usage('--engine1 and --engine2 are required');
+options.games = Number(options.games);
+if (!Number.isInteger(options.games) || options.games < 1) usage('--games must be a positive whole number');
+let movesPerControl = 0;
+let controlMs = 0;
+let fixedSeconds = null;
+if (options.st !== null) {
+  fixedSeconds = Number(options.st);
+  if (!(fixedSeconds > 0)) usage('--st must be a positive number of seconds');
+} else {
+  const m = /^(\d+)\/(\d+(?:\.\d+)?)$/.exec(options.tc);
+  if (!m || Number(m[1]) < 1 || !(Number(m[2]) > 0)) usage('--tc must look like 40/60 (moves/seconds)');
+  movesPerControl = Number(m[1]);
+  controlMs = Math.round(Number(m[2]) * 1000);
+}
+const kNoReplyMs = 10000;
+
+function readOpenings(path) {
+  const lines = [];
+  for (const raw of readFileSync(path, 'utf8').split('\n')) {
+    const text = raw.trim();
+    if (!text || text.startsWith('#')) continue;
+    const chess = new Chess();
+    const moves = [];
+    for (const word of text.split(/\s+/)) {
+      const move = applyMove(chess, word);
+      if (!move) usage(`${path}: illegal move ${word} in "${text}"`);
+      moves.push(move);
+    }
+    lines.push(moves);
+  }
+  if (lines.length === 0) usage(`${path}: no opening lines`);
+  return lines;
+}
+
+// "level 40 1 0" / "level 40 0:20 0": base time in minutes[:seconds].
+function levelCommand() {
+  const seconds = Math.round(controlMs / 1000);
+  const base = seconds % 60 === 0 ? `${seconds / 60}` : `${Math.floor(seconds / 60)}:${String(seconds % 60).padStart(2, '0')}`;
+  return `level ${movesPerControl} ${base} 0`;
+}
+
+function moveText(engine, move) {
+  const text = engine.features.san === '1' ? move.san : move.lan;
+  return engine.features.usermove === '1' ? `usermove ${text}` : text;
+}
+
+// The first answer of an engine asked to move: its move, a resignation or a
+// result claim. "Illegal move" means it refused the move it was sent.
+function reply(line) {
+  let m = /^move\s+(\S+)/.exec(line);
+  if (m) return { move: m[1] };
+  if (/^resign\b/i.test(line)) return { resign: true };
+  m = /^(1-0|0-1|1\/2-1\/2)\s*(.*)$/.exec(line);
+  if (m) return { claim: m[1], text: m[2] };
+  if (/^Illegal move/i.test(line)) return { refused: line };
+  return undefined;
+}
+
+function arbiterEnd(chess) {
+  if (chess.isCheckmate()) return { result: chess.turn() === 'w' ? '0-1' : '1-0', reason: 'checkmate' };
+  if (chess.isStalemate()) return { result: '1/2-1/2', reason: 'stalemate' };
+  if (chess.isInsufficientMaterial()) return { result: '1/2-1/2', reason: 'insufficient material' };
+  if (chess.isThreefoldRepetition()) return { result: '1/2-1/2', reason: 'threefold repetition' };
+  if (chess.isDraw()) return { result: '1/2-1/2', reason: 'fifty-move rule' };
+  return null;
+}
+
+const lossFor = (side) => (side === 0 ? '0-1' : '1-0');
+
+// players[0] plays white. Returns the finished game record.
+async function playGame(round, opening, players) {
+  const chess = new Chess();
+  const engines = players.map((p, i) => startEngine(p.command, i === 0 ? 'white' : 'black', { cwd: p.dir }));
+  const game = { round, result: '*', reason: '', fault: null, faultSide: null, moveTimes: [], names: [] };
+  const clock = [controlMs, controlMs];
+  const inForce = [true, true];
+  let lastMove = null;
+  const faultEnd = (side, fault, detail) => {
+    game.result = lossFor(side);
+    game.fault = fault;
+    game.faultSide = side;
+    game.reason = `${fault}: ${detail}`;
+  };
+  try {
+    for (let side = 0; side < 2; side++) {
+      try {
+        await handshake(engines[side]);
+      } catch (error) {
+        faultEnd(side, 'crash', error.message);
+        throw error;
+      }
+    }
+    game.names = engines.map((e, i) => e.displayName || players[i].name);
+    for (const e of engines) {
+      send(e, 'new');
+      send(e, 'easy');  // no pondering: both share the machine
+      send(e, fixedSeconds !== null ? `st ${fixedSeconds}` : levelCommand());
+      send(e, 'force');
+      for (const move of opening) send(e, moveText(e, move));
+    }
+    for (const move of opening) chess.move(move);
+
+    while (true) {
+      const end = arbiterEnd(chess);
+      if (end) { game.result = end.result; game.reason = end.reason; break; }
+      const side = chess.turn() === 'w' ? 0 : 1;
+      const engine = engines[side];
+      const lines = [];
+      if (fixedSeconds === null) {
+        lines.push(`time ${Math.trunc(clock[side] / 10)}`, `otim ${Math.trunc(clock[1 - side] / 10)}`);
+      }
+      if (lastMove) lines.push(moveText(engine, lastMove));
+      if (inForce[side]) lines.push('go');
+      const limit = fixedSeconds !== null ? fixedSeconds * 3000 + kNoReplyMs : clock[side] + kNoReplyMs;
+      const started = process.hrtime.bigint();
+      let answer;
+      try {
+        answer = await ask(engine, lines, limit, reply);
+      } catch (error) {
+        faultEnd(side, error.crash ? 'crash' : 'no reply', error.message);
+        break;
+      }
+      const spent = Number((process.hrtime.bigint() - started) / 1000000n);
+      inForce[side] = false;
+      if (answer.resign) { game.result = lossFor(side); game.reason = `${game.names[side]} resigns`; break; }
+      if (answer.refused) { faultEnd(side, 'refused a legal move', answer.refused); break; }
+      if (answer.claim) {
+        const end = arbiterEnd(chess);
+        if (answer.claim === lossFor(side)) { game.result = answer.claim; game.reason = `${game.names[side]} resigns ${answer.text}`.trim(); }
+        else if (end && end.result === answer.claim) { game.result = end.result; game.reason = end.reason; }
+        else faultEnd(side, 'false claim', `${answer.claim} ${answer.text}`.trim());
+        break;
+      }
+      const ply = chess.history().length;  // the opening included
+      const record = { side, ply, remaining: clock[side], spent, replying: lastMove !== null };
+      game.moveTimes.push(record);
+      if (fixedSeconds === null) {
+        clock[side] -= spent;
+        if (clock[side] < 0) {
+          faultEnd(side, 'time forfeit', `move ${answer.move} took ${spent} ms with ${record.remaining} ms on the clock`);
+          break;
+        }
+        // The side's 40th, 80th, ... move brings the next control.
+        const ownMoves = Math.floor(ply / 2) + 1;
+        if (ownMoves % movesPerControl === 0) {
+          record.leftAtControl = clock[side];
+          clock[side] += controlMs;
+        }
+      }
+      const played = applyMove(chess, answer.move);
+      if (!played) {
+        faultEnd(side, 'illegal move', `${answer.move} in ${chess.fen()}`);
+        break;
+      }
+      lastMove = played;
+    }
+  } catch (error) {
+    if (!game.fault) faultEnd(0, 'crash', error.message);
+  }
+  for (let side = 0; side < 2; side++) {
+    const wasDead = engines[side].exited !== null;
+    if (!wasDead) send(engines[side], `result ${game.result} {${game.reason}}`);
+    const exit = await stopEngine(engines[side]);
+    // A crash at exit does not change a finished game, but it is a fault.
+    if (!wasDead && (exit.signal || exit.code !== 0)) {
+      game.exitFaults = (game.exitFaults || []).concat({ side, text: `${game.names[side] || players[side].name} ended with code ${exit.code}, signal ${exit.signal}` });
+    }
+  }
+  game.chess = chess;
+  game.opening = opening;
+  return game;
+}
+
+function pgnOf(game, white, black) {
+  const chess = new Chess();
+  for (const move of game.chess.history({ verbose: true })) chess.move(move);
+  const now = new Date();
+  const date = `${now.getFullYear()}.${String(now.getMonth() + 1).padStart(2, '0')}.${String(now.getDate()).padStart(2, '0')}`;
+  for (const [key, value] of [['Event', 'tools/match'], ['Site', 'local'], ['Date', date],
+    ['Round', String(game.round)], ['White', white], ['Black', black], ['Result', game.result],
+    ['TimeControl', fixedSeconds !== null ? `${fixedSeconds}` : `${movesPerControl}/${controlMs / 1000}`],
+    ['Termination', game.fault ? game.fault : 'normal']]) chess.setHeader(key, value);
+  chess.setComment(game.reason);
+  return chess.pgn({ maxWidth: 80 }) + '\n\n';
+}
+
+// Elo from the score fraction, with the 95% interval's half width from the
+// per-game variance of the score.
+function eloEstimate(wins, draws, losses) {
+  const n = wins + draws + losses;
+  const score = (wins + draws / 2) / n;
+  const elo = (p) => (p <= 0 ? -Infinity : p >= 1 ? Infinity : -400 * Math.log10(1 / p - 1));
+  const variance = (wins * (1 - score) ** 2 + draws * (0.5 - score) ** 2 + losses * score ** 2) / n;
+  const margin = 1.96 * Math.sqrt(variance / n);
+  return { score, elo: elo(score), error: (elo(Math.min(1, score + margin)) - elo(Math.max(0, score - margin))) / 2 };
+}
+
+const fmtElo = (x) => (Number.isFinite(x) ? x.toFixed(0) : x > 0 ? '+inf' : '-inf');
+
+const openings = readOpenings(options.openings);
+const players = [
+  { command: options.engine1, dir: options.dir1, name: basename(options.engine1.split(/\s+/)[0]) },
+  { command: options.engine2, dir: options.dir2, name: basename(options.engine2.split(/\s+/)[0]) },
+];
+if (options.pgn) writeFileSync(options.pgn, '');
+const tally = { w: 0, d: 0, l: 0 };
+const faults = [{}, {}];
+const exitFaults = [0, 0];
+const timeUse = { overrun: -Infinity, worst: null, leastAtControl: Infinity, leastClock: Infinity };
+for (let g = 0; g < options.games; g++) {
+  const opening = openings[Math.floor(g / 2) % openings.length];
+  const firstWhite = g % 2 === 0;
+  const order = firstWhite ? [players[0], players[1]] : [players[1], players[0]];
+  const game = await playGame(g + 1, opening, order);
+  const names = game.names.length ? game.names : order.map((p) => p.name);
+  const firstSide = firstWhite ? 0 : 1;
+  const points = game.result === '1/2-1/2' ? 0.5 : game.result === (firstSide === 0 ? '1-0' : '0-1') ? 1 : 0;
+  if (points === 1) tally.w++;
+  else if (points === 0.5) tally.d++;
+  else tally.l++;
+  if (game.fault) {
+    const who = (game.faultSide === firstSide) ? 0 : 1;
+    faults[who][game.fault] = (faults[who][game.fault] || 0) + 1;
+  }
+  for (const bad of game.exitFaults || []) exitFaults[bad.side === firstSide ? 0 : 1]++;
+  for (const t of game.moveTimes) {
+    if (t.side !== firstSide) continue;
+    if (t.leftAtControl !== undefined) timeUse.leastAtControl = Math.min(timeUse.leastAtControl, t.leftAtControl);
+    timeUse.leastClock = Math.min(timeUse.leastClock, t.remaining - t.spent);
+    if (options.timeuse && fixedSeconds === null) {
+      const timePly = t.replying ? t.ply - 1 : t.ply;
+      const timeWhite = t.replying ? t.side === 1 : t.side === 0;
+      const budgetMs = morvekBudget(Math.trunc(t.remaining / 10), timePly, timeWhite, t.ply) * 10;
+      if (t.spent - budgetMs > timeUse.overrun) {
+        timeUse.overrun = t.spent - budgetMs;
+        timeUse.worst = { game: g + 1, ply: t.ply, spent: t.spent, budget: budgetMs };
+      }
+    }
+  }
+  if (options.pgn) appendFileSync(options.pgn, pgnOf(game, names[0], names[1]));
+  const extra = game.exitFaults ? ` [${game.exitFaults.map((b) => b.text).join('; ')}]` : '';
+  console.log(`game ${g + 1}: ${names[0]} - ${names[1]} ${game.result} (${game.reason}), ${game.chess.history().length} plies${extra}`);
+}
+
+const est = eloEstimate(tally.w, tally.d, tally.l);
+const n = options.games;
+const faultText = (f) => (Object.keys(f).length ? Object.entries(f).map(([k, v]) => `${k} ${v}`).join(', ') : 'none');
+console.log(`${players[0].name} vs ${players[1].name}: +${tally.w} =${tally.d} -${tally.l}, score ${(tally.w + tally.d / 2)}/${n} (${(100 * est.score).toFixed(1)}%), Elo ${fmtElo(est.elo)} +/- ${Number.isFinite(est.error) ? est.error.toFixed(0) : 'inf'}`);
+console.log(`faults of ${players[0].name}: ${faultText(faults[0])}, bad exits ${exitFaults[0]}; of ${players[1].name}: ${faultText(faults[1])}, bad exits ${exitFaults[1]}`);
+if (fixedSeconds === null) {
+  const atControl = Number.isFinite(timeUse.leastAtControl) ? `${timeUse.leastAtControl} ms` : 'no control reached';
+  let line = `time use of ${players[0].name}: least clock left at a control ${atControl}, least clock after a move ${timeUse.leastClock} ms`;
+  if (options.timeuse && timeUse.worst) {
+    const w = timeUse.worst;
+    line += `, largest overrun beyond its budget ${timeUse.overrun} ms (game ${w.game}, ply ${w.ply}: ${w.spent} ms of ${w.budget} ms)`;
+  }
+  console.log(line);
+}
+process.exit(Object.keys(faults[0]).length + exitFaults[0] > 0 ? 1 : 0);
