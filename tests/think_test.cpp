@@ -1,6 +1,8 @@
+// Move choice: the search tree of principal lines, root ordering, iterative
+// deepening under the clock, and what a think leaves behind.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <vector>
 
 #include "board/make_move.h"
 #include "board/move_text.h"
@@ -14,28 +16,99 @@
 
 namespace {
 
-Move moveOf(const char* text) {
-  Move m = 0;
-  EXPECT_EQ(parseMove(text, &m), 1) << text;
-  return m;
+using Moves = std::vector<Move>;
+
+// Parses move texts by playing them through and back; ends with 0.
+Moves lineOf(std::vector<const char*> texts) {
+  Moves moves;
+  for (const char* t : texts) {
+    Move m = 0;
+    EXPECT_TRUE(parseMove(t, &m) == 1 && commitGameMove(m) == 1) << t;
+    moves.push_back(m);
+  }
+  for (size_t i = 0; i < texts.size(); ++i) takeBackGameMove();
+  moves.push_back(0);
+  return moves;
 }
 
-// A tick source that advances one centisecond per reading: the search then
-// stops after a known number of clock readings, whatever the machine.
+Moves listMoves(const TreeNode* node) {
+  Moves moves;
+  for (; node; node = node->next) moves.push_back(node->move);
+  return moves;
+}
+
+void freshTree() {
+  ASSERT_TRUE(setFen(kStartFen));
+  ASSERT_EQ(allocateSearchTree(), 1);
+  clearSearchTree();
+}
+
+TEST(SearchTree, StoredLinesComeToTheFrontAndShareNodes) {
+  freshTree();
+  Moves r;  // seeded as the driver does: each root move pushed at the front
+  for (const char* t : {"e2e4", "d2d4", "g1f3", "c2c4"}) r.push_back(lineOf({t})[0]);
+  for (Move m : r) pushFront(&searchTree->rootList, newTreeNode(0, 0, 0, 0, m, pos.keyLow, pos.keyHigh));
+  const Moves line = lineOf({"d2d4", "d7d5", "c2c4"});
+  storeRootLine(line.data(), 5, 120);
+  TreeNode* root = searchTree->rootList;
+  // d2d4 sat third: front now, stamp one above the old front, the rest in order.
+  EXPECT_EQ(listMoves(root), (Moves{r[1], r[3], r[2], r[0]}));
+  TreeNode* reply = root->firstChild;
+  ASSERT_NE(reply, nullptr);
+  EXPECT_TRUE(root->stamp == 5 && reply->depth == 4 && reply->score == 120 && reply->sideToMove == kWhite);
+  EXPECT_TRUE(reply->firstChild->depth == 3 && searchTree->nodeCount == 6);
+  storeRootLine(line.data(), 6, -50);  // again: only the depths change
+  EXPECT_TRUE(searchTree->nodeCount == 6 && root->stamp == 5 && reply->depth == 5 && reply->score == 120);
+  const Moves other = lineOf({"d2d4", "g8f6"});
+  storeRootLine(other.data(), 7, 0);
+  EXPECT_EQ(listMoves(root->firstChild), (Moves{other[1], line[1]}));
+  EXPECT_EQ(searchTree->keyBuckets[root->firstChild->keyLow & 0x3FF], root->firstChild);
+  EXPECT_EQ(searchPly, 0);
+  // The current line finds its list while it stays in the tree.
+  const Move c7c5 = lineOf({"g1f3", "c7c5"})[1];
+  makeMove(line[0]);
+  ASSERT_NE(findTreeList(), nullptr);
+  EXPECT_EQ(listMoves(*findTreeList()), (Moves{other[1], line[1]}));
+  makeMove(c7c5);  // not under d2d4: out of the tree
+  EXPECT_EQ(findTreeList(), nullptr);
+  unmakeMove(c7c5), unmakeMove(line[0]);
+}
+
+TEST(SearchTree, LongLinesAndAFullPool) {
+  freshTree();
+  std::vector<const char*> texts;
+  const char* cycle[4] = {"g1f3", "g8f6", "f3g1", "f6g8"};
+  for (int i = 0; i < 85; ++i) texts.push_back(cycle[i % 4]);
+  storeRootLine(lineOf(texts).data(), 85, 0);
+  EXPECT_EQ(searchTree->nodeCount, kMaxStoredLine);  // only the first 80 moves
+
+  freshTree();
+  const Moves early = lineOf({"d2d4", "g8f6", "c2c4"});
+  storeRootLine(early.data(), 4, 0);
+  TreeNode* c2c4 = searchTree->rootList->firstChild->firstChild;
+  searchTree->nodeCount = kTreeNodes;
+  // No node for d7d5: the rest of the line must not land under g8f6.
+  storeRootLine(lineOf({"d2d4", "d7d5", "c2c4"}).data(), 9, 0);
+  EXPECT_EQ(searchTree->rootList->depth, 9);  // existing nodes still take the new depth
+  EXPECT_EQ(listMoves(searchTree->rootList->firstChild), (Moves{early[1]}));
+  EXPECT_EQ(c2c4->depth, 2);
+  EXPECT_EQ(searchPly, 0);
+}
+
+// One centisecond per clock reading: the search stops after a known number of readings.
 uint32_t fakeMilliseconds = 0;
 uint32_t steppingTicks() { return fakeMilliseconds += 10; }
 
-struct ThinkResult {
-  int found;
-  Move move;
-  int score;  // of the chosen move's root record
-};
+struct ThinkResult { int found; Move move; int score; };
 
-ThinkResult thinkWithBudget(int64_t budget) {
+ThinkResult thinkWithBudget(int64_t budget, bool steppingClock) {
+  fakeMilliseconds = 0;
+  setTickSource(steppingClock ? steppingTicks : nullptr);
   clearBookTable();  // no book move, no stored values from other tests
   searchClock.budget = budget;
   RootMove result{};
   const int found = think(result);
+  setTickSource(nullptr);
   int score = 0;
   for (int i = 0; i < kMaxRootMoves; ++i)
     if (found && rootMoves[i].move == result.move) score = rootMoves[i].score;
@@ -48,128 +121,64 @@ bool isLegalRootMove(Move m) {
   return m != 0 && parseMove(moveToText(m, text), &parsed) == 1 && parsed == m;
 }
 
-class ThinkTest : public ::testing::Test {
- protected:
-  void TearDown() override { setTickSource(nullptr); }
-};
-
-}  // namespace
-
-TEST_F(ThinkTest, MatesEndTheDeepeningWithTheirScores) {
-  struct Case {
-    const char* fen;
-    int plies;
-    const char* move;  // the only mating move, or null when several mate
-  };
-  const Case cases[] = {
-      {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 1, "a1a8"},
-      {"r5k1/8/8/8/8/8/5PPP/6K1 b - - 0 1", 1, "a8a1"},
-      {"7k/8/5K2/8/8/8/8/R7 w - - 0 1", 3, nullptr},
-      {"7k/8/8/4K3/8/8/8/R7 w - - 0 1", 5, nullptr},
-  };
-  for (const Case& c : cases) {
-    ASSERT_TRUE(setFen(c.fen)) << c.fen;
-    const ThinkResult r = thinkWithBudget(100000);  // far more than a mate needs
-    ASSERT_EQ(r.found, 1) << c.fen;
-    EXPECT_EQ(r.score, 1000000 - 1 - c.plies) << c.fen;
-    if (c.move) {
-      EXPECT_EQ(r.move, moveOf(c.move)) << c.fen;
-    }
+TEST(Think, MatesEndTheDeepeningWithTheirScores) {
+  const struct { const char* fen; int plies; const char* move; } cases[] = {
+      {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 1, "a1a8"}, {"r5k1/8/8/8/8/8/5PPP/6K1 b - - 0 1", 1, "a8a1"},
+      {"7k/8/5K2/8/8/8/8/R7 w - - 0 1", 3, nullptr},   {"7k/8/8/4K3/8/8/8/R7 w - - 0 1", 5, nullptr}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(setFen(c.fen));
+    const ThinkResult r = thinkWithBudget(100000, false);  // far more than a mate needs
+    EXPECT_TRUE(r.found && r.score == kMatedAtZero - c.plies) << c.fen << " " << r.score;
+    if (c.move) EXPECT_TRUE(isLegalRootMove(r.move) && r.move == lineOf({c.move})[0]) << c.fen;
     EXPECT_LE(iterationDepth, c.plies + 2) << c.fen;  // no iteration past the mate
-    EXPECT_FALSE(searchClock.stopFlag) << c.fen;
-    EXPECT_EQ(searchClock.budget, 100000);  // the doubling is undone
+    EXPECT_TRUE(!searchClock.stopFlag && searchClock.budget == 100000);  // the doubling is undone
+  }
+  // Stalemate, checkmate: no choice.
+  for (const char* fen : {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "R6k/8/6K1/8/8/8/8/8 b - - 0 1"}) {
+    ASSERT_TRUE(setFen(fen));
+    EXPECT_EQ(thinkWithBudget(100, false).found, 0) << fen;
   }
 }
 
-TEST_F(ThinkTest, NoLegalMoveMeansNoChoice) {
-  const char* fens[] = {
-      "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1",    // stalemate
-      "R6k/8/6K1/8/8/8/8/8 b - - 0 1",     // checkmate
-      "4k3/8/8/8/8/8/4R3/4K3 w - - 0 1",   // the side not to move is in check
-  };
-  for (const char* fen : fens) {
-    if (!setFen(fen)) continue;  // a set-up that refuses it is fine too
-    EXPECT_EQ(thinkWithBudget(100).found, 0) << fen;
-  }
-}
-
-TEST_F(ThinkTest, LeavesTheGameAsItFoundIt) {
+TEST(Think, ClockReadingsLimitTheSearchAndTheGameIsLeftAsFound) {
   ASSERT_TRUE(setFen("r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - - 0 12"));
-  for (const char* t : {"a7a6", "a2a3", "a6a5"}) ASSERT_EQ(commitGameMove(moveOf(t)), 1);
-  static Position before;
-  before = pos;
-  fakeMilliseconds = 0;
-  setTickSource(steppingTicks);
-  const ThinkResult r = thinkWithBudget(3);  // doubled to 6 clock readings
-  EXPECT_EQ(r.found, 1);
-  EXPECT_TRUE(isLegalRootMove(r.move));
-  EXPECT_EQ(searchPly, 0);
-  EXPECT_EQ(pos.gamePly, 3);
-  EXPECT_EQ(std::memcmp(&before, &pos, sizeof pos), 0);
-  EXPECT_EQ(searchClock.budget, 3);
-  EXPECT_LE(searchClock.pollCount / 4096, 6u);  // the doubled budget bounds the readings
-}
-
-TEST_F(ThinkTest, ZeroBudgetStopsAtTheFirstClockReading) {
+  for (Move m : lineOf({"a7a6", "a2a3", "a6a5"}))
+    if (m) ASSERT_EQ(commitGameMove(m), 1);
+  const PositionImage before(sizeof(Position));
+  ThinkResult r = thinkWithBudget(3, true);  // doubled to 6 clock readings
+  EXPECT_TRUE(r.found && isLegalRootMove(r.move));
+  EXPECT_TRUE(before.unchanged() && pos.gamePly == 3);
+  EXPECT_TRUE(searchClock.budget == 3 && searchClock.pollCount / 4096 <= 6u);
+  // Budget 0: the 4096th poll reads the clock and stops; the deepening loop
+  // adds its own few polls before it gives up.
   ASSERT_TRUE(setFen("r4rk1/4Rp2/6p1/1p1p1bNp/p1qP3P/2P1Q3/P4PP1/4R1K1 b - - 0 0"));
-  fakeMilliseconds = 0;
-  setTickSource(steppingTicks);
-  const ThinkResult r = thinkWithBudget(0);
-  EXPECT_EQ(r.found, 1);
-  EXPECT_TRUE(isLegalRootMove(r.move));
-  EXPECT_TRUE(searchClock.stopFlag);
-  // The 4096th poll read the clock and stopped; the deepening loop adds its
-  // own few polls before it gives up.
-  EXPECT_GE(searchClock.pollCount, 4096u);
-  EXPECT_LT(searchClock.pollCount, 4096u + 8);
-  EXPECT_EQ(searchClock.budget, 0);
+  r = thinkWithBudget(0, true);
+  EXPECT_TRUE(r.found && isLegalRootMove(r.move) && searchClock.stopFlag);
+  EXPECT_TRUE(searchClock.pollCount >= 4096u && searchClock.pollCount < 4096u + 8) << searchClock.pollCount;
 }
 
-TEST_F(ThinkTest, SingleLegalMoveIsStillSearchedAndPlayed) {
-  // Taking the rook is the only legal move.
-  ASSERT_TRUE(setFen("7k/8/8/8/8/8/6r1/7K w - - 0 1"));
-  fakeMilliseconds = 0;
-  setTickSource(steppingTicks);
-  const ThinkResult r = thinkWithBudget(2);
-  EXPECT_EQ(r.found, 1);
-  EXPECT_EQ(r.move, moveOf("h1g2"));
-  EXPECT_GT(searchClock.pollCount, 4096u);  // it searched until the clock stopped it
-}
-
-TEST_F(ThinkTest, RootOrderIsByDepthThenScoreFirstOfEqualsStays) {
+TEST(Think, RootOrderByDepthThenScoreAndNoTreeStillPlaysTheBestRecord) {
   ASSERT_TRUE(setFen("4k3/8/8/8/8/8/8/4K3 w - - 0 1"));
   buildRootList();
-  const int count = listStart[1] - listStart[0];
-  ASSERT_EQ(count, 5);
-  rootMoves[0].depth = 0, rootMoves[0].score = 9;
-  rootMoves[1].depth = 1, rootMoves[1].score = -5;
-  rootMoves[2].depth = 1, rootMoves[2].score = 7;
-  rootMoves[3].depth = 1, rootMoves[3].score = 7;
-  rootMoves[4].depth = 0, rootMoves[4].score = 50;
+  ASSERT_EQ(listStart[1] - listStart[0], 5);
+  const int depths[5] = {0, 1, 1, 1, 0}, scores[5] = {9, -5, 7, 7, 50};
+  for (int i = 0; i < 5; ++i) rootMoves[i].depth = depths[i], rootMoves[i].score = scores[i];
   const Move third = moveStack[2], fourth = moveStack[3];
   moveScore[2] = 1234;
-  for (int i = 0; i < count; ++i) selectBestRoot(i, count - 1);
-  EXPECT_EQ(rootMoves[0].score, 7);
-  EXPECT_EQ(moveStack[0], third);  // the first of two equal records leads
-  EXPECT_EQ(moveScore[0], 1234);   // scores travel with their moves
-  EXPECT_EQ(moveStack[1], fourth);
-  EXPECT_EQ(rootMoves[2].score, -5);
-  EXPECT_EQ(rootMoves[3].score, 50);
-  EXPECT_EQ(rootMoves[4].score, 9);
-  for (int i = 0; i < count; ++i) EXPECT_EQ(rootMoves[i].move, moveStack[i]);
-}
+  for (int i = 0; i < 5; ++i) selectBestRoot(i, 4);
+  EXPECT_TRUE(moveStack[0] == third && moveScore[0] == 1234 && moveStack[1] == fourth);  // first of equals leads
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(rootMoves[i].move, moveStack[i]);
+  EXPECT_TRUE(rootMoves[2].score == -5 && rootMoves[3].score == 50 && rootMoves[4].score == 9);
 
-TEST_F(ThinkTest, WithoutTreeNodesTheBestRootRecordIsPlayed) {
-  // Stands in for a search-tree block that could not be allocated: with no
-  // root nodes the root search has nothing to offer, and the move must still
-  // come from the root records, not from a missing front node.
+  // A search-tree block that could not be allocated leaves no root nodes:
+  // the move must come from the root records, not from a missing front node.
   ASSERT_TRUE(setFen("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1"));
   startClock();
   searchClock.budget = 100000;
   ASSERT_GT(prepareRoot(), 0);
   clearSearchTree();
   const Move chosen = deepen(3);
-  EXPECT_TRUE(isLegalRootMove(chosen));
-  EXPECT_EQ(chosen, rootMoves[0].move);  // the best static record
-  EXPECT_EQ(searchPly, 0);
+  EXPECT_TRUE(isLegalRootMove(chosen) && chosen == rootMoves[0].move && searchPly == 0);
 }
+
+}  // namespace
