@@ -1,83 +1,110 @@
-// The book table, the book text and the weighted book move choice.
-#include "board/movegen.h"
+// The book table, the book text, the book move choice and learning with its
+// file, in process and through the whole program.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "board/make_move.h"
+#include "board/move_text.h"
 #include "board/random.h"
 #include "book/book_choice.h"
 #include "book/book_parser.h"
-#include "tests/book_test_support.h"
+#include "book/learning.h"
+#include "tests/engine_process.h"
+#include "tests/test_support.h"
 
 namespace {
 
-using BookTable = BookFixture;
+bool playGameMoves(const std::string& moves) {
+  std::istringstream words(moves);
+  Move m = 0;
+  for (std::string word; words >> word;)
+    if (!parseMove(word.c_str(), &m) || !commitGameMove(m)) return false;
+  return true;
+}
 
-TEST_F(BookTable, PositionTextKeepsRightsWithTheirRookAndTheLastPawnMove) {
-  struct {
-    const char *fen, *moves, *text;
-  } cases[] = {
-      {kStartFen, "", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w QKqk"},
-      {kStartFen, "e2e4", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b QKqk e1"},
-      {kStartFen, "e2e4 d7d5 e4d5", "rnbqkbnr/ppp1pppp/8/3P4/8/8/PPPP1PPP/RNBQKBNR b QKqk e3"},
-      {kStartFen, "e2e4 e7e5 g1f3", "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b QKqk"},
-      {kStartFen, "g1f3 g8f6 h1g1", "rnbqkb1r/pppppppp/5n2/8/8/5N2/PPPPPPPP/RNBQKBR1 b Qqk"},
-      {"r3k3/8/8/8/8/8/4P3/4K3 w KQkq -", "", "r3k3/8/8/8/8/8/4P3/4K3 w q"},
-      {"8/4P3/8/8/8/8/k7/4K3 w - -", "e7e8n", "4N3/8/8/8/8/8/k7/4K3 b"},
-  };
-  for (const auto& c : cases) {
-    ASSERT_TRUE(setFen(c.fen) && playGameMoves(c.moves)) << c.moves;
-    EXPECT_EQ(currentText(), c.text) << c.moves;
+std::string currentText() {
+  char text[kPositionTextSize];
+  return positionText(text);
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+BookNode* linkedNode(uint32_t keyLow, uint32_t keyHigh, int side, const std::string& text) {
+  BookNode* node = allocateBookNode(int(text.size()));
+  *node = BookNode{0, 16, side, 0, 48 + int(text.size()), 0, nullptr, keyLow, keyHigh, node->text};
+  memcpy(node->text, text.c_str(), text.size() + 1);
+  linkNode(node);
+  return node;
+}
+
+// Every bucket's chain from the head, as keys.
+std::vector<uint32_t> chains() {
+  std::vector<uint32_t> keys;
+  for (BookNode* head : bookTable.bucket)
+    for (BookNode* n = head; n; n = n->next) keys.push_back(n->keyLow);
+  return keys;
+}
+
+// An empty table, the start position and a private directory per test.
+struct Book : ::testing::Test {
+  EngineDir engine;
+  void SetUp() override {
+    clearBookTable();
+    ASSERT_TRUE(setFen(kStartFen));
   }
-}
-
-TEST_F(BookTable, LookupComparesTheTextBeyondTheKey) {
-  // Castling rights are not in the key: one key, two positions.
-  ASSERT_TRUE(setFen("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -"));
-  BookNode* all = newBookNode(currentText().c_str());
-  EXPECT_EQ(findNode(), nullptr);  // not linked yet
-  linkNode(all);
-  ASSERT_TRUE(setFen("r3k2r/8/8/8/8/8/8/R3K2R w Kkq -"));
-  EXPECT_EQ(findNode(), nullptr);
-  EXPECT_EQ(findNodeByKey(pos.keyLow, pos.keyHigh, kWhite), all);
-  EXPECT_EQ(findNodeByKey(pos.keyLow, pos.keyHigh, kBlack), nullptr);
-  BookNode* fewer = newBookNode(currentText().c_str());
-  linkNode(fewer);
-  EXPECT_EQ(findNode(), fewer);
-  ASSERT_TRUE(setFen("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -"));
-  EXPECT_EQ(findNode(), all);  // found behind the newer head of the chain
-}
-
-TEST_F(BookTable, ProbeAnswersFromDepthOrFromTheBookBand) {
-  BookNode* node = addNode("e2e4 c7c5");
-  node->score = 321;
-  node->depth = 5;
-  struct {
-    int isBook, alpha, depth, beta, found, value;
-  } cases[] = {
-      {1, -50, 5, 50, 1, 321},   {1, -50, 6, 50, 0, 0},  // deep enough, or a window over -16..16
-      {1, 16, 6, 100, 1, 16},    {1, 15, 6, 100, 0, 0},
-      {1, -100, 6, -16, 1, -16}, {1, -100, 6, -15, 0, 0},
-      {0, 100, 6, 200, 0, 0},    {0, -200, 5, -100, 1, 321},  // search nodes only by depth
-  };
-  for (const auto& c : cases) {
-    node->isBook = c.isBook;
-    int value = 0;
-    EXPECT_EQ(probeBook(c.alpha, c.depth, c.beta, &value), c.found) << c.alpha << " " << c.depth;
-    if (c.found) {
-      EXPECT_EQ(value, c.value);
-    }
+  void TearDown() override {
+    bookNodeAllowance = -1;
+    clearBookTable();
   }
-}
-
-struct BookParser : BookFixture {
+  std::string file(const char* name) const { return engine.path + "/" + name; }
+  // Links a node for the position after moves from the start.
+  BookNode* addNode(const char* moves, int weight, int isBook) {
+    EXPECT_TRUE(setFen(kStartFen) && playGameMoves(moves));
+    BookNode* node = newBookNode(currentText().c_str());
+    node->weight = weight;
+    node->isBook = isBook;
+    linkNode(node);
+    return node;
+  }
+  bool inBook(const char* moves) {
+    EXPECT_TRUE(setFen(kStartFen) && playGameMoves(moves));
+    BookNode* node = findNode();
+    return node && node->isBook == 1 && node->weight == 16;
+  }
   // Parses content as a book file; returns what went to standard output.
   std::string parse(const std::string& content) {
     writeFile(file("Morvek.bk"), content);
     testing::internal::CaptureStdout();
     parseBookText(file("Morvek.bk").c_str());
-    fflush(stdout);
     return testing::internal::GetCapturedStdout();
   }
+  std::string save() {
+    EXPECT_EQ(saveLearningFile(file("out.dat").c_str()), 1);
+    return readFile(file("out.dat"));
+  }
+  int load(const std::string& bytes) {
+    clearBookTable();
+    writeFile(file("in.dat"), bytes);
+    return loadLearning(fopen(file("in.dat").c_str(), "rb"));
+  }
 };
+using Learning = Book;
 
-TEST_F(BookParser, LinesSeparatorsAndErrors) {
+TEST_F(Book, TextLinesSeparatorsAndErrors) {
   std::string full = "e2e4", shuffle;
   full.resize(65533, ' ');  // fills one read: the rest is a line of its own
   for (int i = 0; i < 100; ++i) shuffle += "g1f3 g8f6 f3g1 f6g8 ";  // a full game record
@@ -89,111 +116,246 @@ TEST_F(BookParser, LinesSeparatorsAndErrors) {
       {"e2e4 e7e5 g1f3\ne2e4 e7e5 f1c4\nd2d4", "", 5, "e2e4 e7e5 f1c4"},
       {"d2d4,d7d5;c2c4#e7e6??g1f3!!\n", "", 5, "d2d4 d7d5 c2c4 e7e6 g1f3"},
       {"1. e2e4 e7e5\n", "#error: line 1, lexem 1.\n", 0, ""},
-      {"# c\n\n    \n   # indented\ne2e4\n#\nd2d4 zz e7e5\n", "#error: line 2, lexem zz\n", 2,
-       "d2d4"},
+      {"# c\n\n    \n   # x\ne2e4\n#\nd2d4 zz e7e5\n", "#error: line 2, lexem zz\n", 2, "d2d4"},
       {"e2e4 e2e4\nd2d4 d7d5\n\te2e4\n",
        "#error: line 1, lexem e2e4\n#error: line 3, lexem \te2e4\n", 3, "d2d4 d7d5"},
-      {"e2e4 e7e5 g1f3 b8c6 f1c4 g8f6 o-o\ne2e4 e7e5 o-o\n", "#error: line 2, lexem o-o\n", 7,
-       "e2e4 e7e5 g1f3 b8c6 f1c4 g8f6 e1g1"},
       {full + "e7e5\n" + full + "d2d4\n", "#error: line 2, lexem e7e5\n", 2, "d2d4"},
       {shuffle + "e2e4\n", "#error: line 1, lexem e2e4\n", 4, "g1f3 g8f6 f3g1"},
-      {"e2e4 e7e5\r\n\r\n# note\r\nd2d4\r\n", "", 3, "e2e4 e7e5"},
+      {"e2e4 e7e5\r\n\r\n# note\r\nd2d4\r\n", "", 3, "e2e4"},
   };
   for (const auto& c : cases) {
     clearBookTable();
-    EXPECT_EQ(parse(c.text), c.out) << c.text.substr(0, 60);
-    EXPECT_EQ(countBookNodes(), c.nodes) << c.text.substr(0, 60);
-    if (*c.reached) {
-      EXPECT_TRUE(inBook(c.reached)) << c.reached;
-    }
+    EXPECT_EQ(parse(c.text), c.out) << c.text.substr(0, 40);
+    EXPECT_EQ(countBookNodes(), c.nodes) << c.text.substr(0, 40);
+    EXPECT_TRUE(!*c.reached || inBook(c.reached)) << c.reached;
   }
+  EXPECT_EQ(currentText(), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b QKqk e1");
+  ASSERT_TRUE(setFen(kStartFen));
   EXPECT_EQ(findNode(), nullptr);  // the start position never enters
 }
 
-TEST_F(BookParser, BorrowsAndRestoresTheEnginePositionAndStopsWhenMemoryEnds) {
+TEST_F(Book, TextRestoresTheEnginePositionAndStopsWhenMemoryEnds) {
   ASSERT_TRUE(playGameMoves("g1f3 d7d5 g2g3"));
   pos.learnedThisGame = 1;
   const PositionImage before;
   EXPECT_EQ(parse("e2e4 e7e5\nc2c4 zz\n"), "#error: line 2, lexem zz\n");
   EXPECT_TRUE(before.unchanged());
-  parseBookText(file("missing.bk").c_str());  // nothing read, nothing said
-  EXPECT_EQ(countBookNodes(), 3);
-
   clearBookTable();
   bookNodeAllowance = 2;
   EXPECT_EQ(parse("e2e4 e7e5 g1f3 b8c6\nd2d4\n"), "");
   EXPECT_EQ(countBookNodes(), 2);
-  EXPECT_TRUE(inBook("e2e4 e7e5"));
 }
 
-TEST_F(BookParser, ShippedBookParsesWithoutAnError) {
+TEST_F(Book, ShippedTextParsesWithoutAnError) {
   testing::internal::CaptureStdout();
   parseBookText(MORVEK_SOURCE_DIR "/data/Morvek.bk");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_GT(countBookNodes(), 5000);
-  for (const char* line : {"e2e4", "d2d4", "c2c4", "g1f3", "e2e4 e7e5 g1f3 b8c6"})
-    EXPECT_TRUE(inBook(line)) << line;
+  EXPECT_TRUE(inBook("e2e4") && inBook("d2d4") && inBook("e2e4 e7e5 g1f3 b8c6"));
 }
 
-TEST_F(BookTable, ChoiceDrawsFromTheEngineGenerator) {
-  seedRandom(1);  // 41, 18467, 6334, 26500, 19169
-  uint64_t expected = 41;
-  for (uint64_t r : {18467, 6334, 26500, 19169}) expected = (expected << 15) ^ r;
-  EXPECT_EQ(drawBookRandom(), expected);
+TEST_F(Book, NodesAreFoundByTheirPositionText) {
+  ASSERT_TRUE(setFen("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -"));
+  linkNode(newBookNode(currentText().c_str()));
+  ASSERT_TRUE(setFen("r3k2r/8/8/8/8/8/8/R3K2R w Kkq -"));  // rights are not in the key
+  EXPECT_NE(findNodeByKey(pos.keyLow, pos.keyHigh, kWhite), nullptr);
+  EXPECT_EQ(findNode(), nullptr);
 }
 
-TEST_F(BookTable, ChoiceNeedsAStrictlyHigherDrawToReplace) {
+TEST_F(Book, ChoiceNeedsAStrictlyHigherDrawToReplace) {
+  seedRandom(1);  // five draws: 41, 18467, 6334, 26500, 19169
+  EXPECT_EQ(drawBookRandom(), ((((41ull << 15 ^ 18467) << 15 ^ 6334) << 15 ^ 26500) << 15) ^ 19169);
+  // c2c4 leads to a search node: it draws nothing and sets no base.
+  const char* const moves[3] = {"c2c4", "e2e4", "d2d4"};
+  const int weights[3] = {99, -5, 3};
+  Move words[3];
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(setFen(kStartFen) && parseMove(moves[i], &words[i]));
+    addNode(moves[i], weights[i], i > 0);
+  }
+  ASSERT_TRUE(setFen(kStartFen));
+  const int first = listStart[0];  // the root list: just these moves
+  std::copy(words, words + 3, moveStack + first);
+  int ties = 0;
+  for (uint32_t seed = 1; seed <= 300; ++seed) {
+    seedRandom(seed);
+    const uint64_t lightest = drawBookRandom() % 16, heavier = drawBookRandom() % 24;
+    const int next = nextRandom();
+    ties += lightest == heavier;
+    seedRandom(seed);
+    EXPECT_EQ(pickBookMove(first, first + 2), heavier > lightest ? words[2] : words[1]) << seed;
+    EXPECT_EQ(nextRandom(), next) << "draws used, seed " << seed;
+  }
+  EXPECT_GT(ties, 0);
+  seedRandom(7);
+  const int next = nextRandom();
+  seedRandom(7);
+  EXPECT_EQ(pickBookMove(first, first), 0u);  // no book move at all
+  EXPECT_EQ(nextRandom(), next);
+}
+
+TEST_F(Learning, RecordsRoundTripByteForByteAndTwoLoadsRestoreEachChain) {
+  BookNode* node = linkedNode(0x01020304u, 0xA0B0C0D0u, 1, std::string(60, 'x'));
+  *node = BookNode{-2, 17, 1, 9, 108, 1, nullptr, 0x01020304u, 0xA0B0C0D0u, node->text};
+  for (uint32_t key : {0x00011234u, 0x00021234u, 0x00031234u}) linkedNode(key, 1, 0, "one bucket");
+  const unsigned char header[40] = {
+      0xFE, 0xFF, 0xFF, 0xFF, 17, 0, 0, 0, 1, 0, 0, 0, 9, 0, 0, 0, 108, 0, 0, 0,
+      1,    0,    0,    0,    0,  0, 0, 0, 0, 0, 0, 0, 4, 3, 2, 1, 0xD0, 0xC0, 0xB0, 0xA0};
+  const std::string first = save();
+  EXPECT_EQ(first.substr(0, 108), std::string(reinterpret_cast<const char*>(header), 40) +
+                                      std::string(60, 'x') + std::string(8, '\0'));
+  const std::vector<uint32_t> original = chains();
+  ASSERT_EQ(load(first), 1);
+  EXPECT_EQ(chains(), (std::vector<uint32_t>{original[0], original[3], original[2], original[1]}));
+  ASSERT_EQ(load(save()), 1);
+  EXPECT_EQ(chains(), original);
+  EXPECT_EQ(save(), first);
+}
+
+TEST_F(Learning, BadFilesAreRefusedKeepingTheRecordsBeforeTheFault) {
+  linkedNode(0x10u, 1, 0, "good");
+  const std::string good = save();
+  auto withSize = [](std::string record, uint32_t size) {
+    for (int i = 0; i < 4; ++i) record[16 + i] = char(size >> (8 * i));
+    return record;
+  };
+  const std::string zeroLast = withSize(std::string(40, '\0') + "abcdefgh" + '\0', 49);
   struct {
-    const char* moves[3];
-    int weight[3], isBook[3];
-    uint64_t range[3];  // 0: a search node, which draws nothing
+    const char* what;
+    std::string bytes;
+    int result, nodes;
   } cases[] = {
-      {{"d2d4", "e2e4"}, {16, 16}, {1, 1}, {16, 16}},
-      {{"d2d4", "e2e4"}, {16, 20}, {1, 1}, {16, 20}},
-      {{"c2c4", "e2e4", "d2d4"}, {99, -5, 3}, {0, 1, 1}, {0, 16, 24}},  // least book weight is base
-      {{"e2e4"}, {0}, {0}, {0}},  // no book move at all
+      {"empty", "", 1, 0},
+      {"short header", good + good.substr(0, 47), 0, 1},
+      {"size of 48", good + withSize(good, 48), 0, 1},
+      {"negative size", good + withSize(good, 0x80000000u), 0, 1},
+      {"size past the end of the file", good + withSize(good, 53), 0, 1},
+      {"truncated text", good + good.substr(0, 50), 0, 1},
+      {"text without its zero", good + withSize(std::string(40, '\0') + "abcdefghij", 50), 0, 1},
+      {"zero as the record's last byte", good + zeroLast, 1, 2},
   };
   for (const auto& c : cases) {
-    clearBookTable();
-    Move words[3] = {};
-    int count = 0;
-    for (; count < 3 && c.moves[count]; ++count)
-      addNode(c.moves[count], c.weight[count], c.isBook[count]);
-    ASSERT_TRUE(setFen(kStartFen));
-    for (int i = 0; i < count; ++i) ASSERT_TRUE(parseMove(c.moves[i], &words[i]));
-    generateLegalMoves();
-    const int first = listStart[0];
-    for (int i = 0; i < count; ++i) moveStack[first + i] = words[i];
-    int ties = 0;
-    for (uint32_t seed = 1; seed <= 200; ++seed) {
-      seedRandom(seed);
-      int64_t best = -1;
-      Move expected = 0;
-      for (int i = 0; i < count; ++i) {
-        if (!c.range[i]) continue;
-        int64_t v = int64_t(drawBookRandom() % c.range[i]);
-        ties += v == best;
-        if (v > best) {
-          best = v;
-          expected = words[i];
-        }
-      }
-      const int next = nextRandom();
-      seedRandom(seed);
-      EXPECT_EQ(pickBookMove(first, first + count - 1), expected) << c.moves[0] << " " << seed;
-      EXPECT_EQ(nextRandom(), next) << "draws used, seed " << seed;
-    }
-    EXPECT_EQ(ties > 0, count > 1) << c.moves[0];
+    EXPECT_EQ(load(c.bytes), c.result) << c.what;
+    EXPECT_EQ(countBookNodes(), c.nodes) << c.what;
   }
-  EXPECT_EQ(searchPly, 0);
+  EXPECT_EQ(save(), zeroLast + good);  // bucket 0 first
+  EXPECT_EQ(loadLearning(fopen(file("missing.dat").c_str(), "rb")), 0);
+  bookNodeAllowance = 1;  // no memory for the second record
+  EXPECT_EQ(load(good + good), 0);
+  EXPECT_EQ(countBookNodes(), 1);
 }
 
-TEST_F(BookTable, ChoiceListStopsAtItsCapacity) {
-  for (int i = 0; i <= kMaxBookCandidates; ++i) addNode("g1f3");
+TEST_F(Learning, FailedSaveKeepsTheOldFile) {
+  const std::string path = file("zivorur12.dat");
+  for (int i = 0; i < 200; ++i) linkedNode(uint32_t(i), 1, 0, "a position text of some length");
+  writeFile(path, "old");
+  pid_t child = fork();
+  if (child == 0) {  // a file size limit makes the write fail part way
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {1000, 1000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(saveLearningFile(path.c_str()) == 0 ? 0 : 1);
+  }
+  int status = 1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 0) << "the failure must be reported";
+  EXPECT_EQ(readFile(path), "old");
+  EXPECT_NE(access((path + ".tmp").c_str(), F_OK), 0);
+  ASSERT_EQ(saveLearningFile(path.c_str()), 1);
+  EXPECT_EQ(readFile(path).size(), 200u * 78);
+}
+
+// Constructed histories, white to move: nodes[n] for the position after move
+// n, depth 3, scores 100 + 100 n.
+TEST_F(Learning, RisingScoresHoldExactlyAtTheirLimits) {
+  static BookNode storage[kMaxGameMoves + 1];
+  BookNode* nodes[kMaxGameMoves + 1] = {};
+  struct {
+    int gamePly, side, ply, depth, scoreFrom, delta;  // depth -1: no node, -2: other side's
+    bool rising;
+  } cases[] = {
+      {17, kWhite, 0, 3, 0, 0, true},     {16, kWhite, 0, 3, 0, 0, false},
+      {18, kBlack, 0, 3, 0, 0, true},     {17, kBlack, 0, 3, 0, 0, false},
+      {17, kWhite, 7, 3, 0, 0, true},     {17, kWhite, 7, 2, 0, 0, false},  // oldest examined
+      {17, kWhite, 1, 2, 0, 0, true},     {17, kWhite, 1, 1, 0, 0, false},  // oldest compared
+      {17, kWhite, 1, 3, 7, -1, true},    {17, kWhite, 1, 3, 7, 0, false},
+      {17, kWhite, 13, 3, 15, 23, true},  {17, kWhite, 13, 3, 15, 24, false},  // fall to next
+      {17, kWhite, 5, -1, 0, 0, false},   {17, kWhite, 9, -2, 0, 0, false},
+  };
+  for (const auto& c : cases) {
+    pos.gamePly = c.gamePly;
+    for (int n = 1; n <= c.gamePly; ++n) {
+      storage[n] = BookNode{100 + 100 * n, 16, (c.gamePly - n) % 2, 3, 0, 0, nullptr, 0, 0, nullptr};
+      nodes[n] = &storage[n];
+    }
+    if (c.ply) storage[c.ply].depth = c.depth;
+    if (c.scoreFrom) storage[c.ply].score = storage[c.scoreFrom].score + c.delta;
+    if (c.depth == -1) nodes[c.ply] = nullptr;
+    if (c.depth == -2) storage[c.ply].side = kBlack;
+    EXPECT_EQ(risingScores(c.side, nodes), c.rising) << c.gamePly << " " << c.ply;
+  }
+}
+
+// A real game whose positions all have nodes: only the engine's turns move.
+TEST_F(Learning, GameTrendMovesTheEngineTurnsOncePerGame) {
+  static const char* const kLine =
+      "e2e4 c7c5 g1f3 d7d6 d2d4 c5d4 f3d4 g8f6 b1c3 a7a6 c1g5 e7e6 f2f4 d8b6 d1d2 b6b2 a1b1 b2a3";
+  struct {
+    int rising;  // > 0: the side to move gains; < 0: its opponent does
+    int engineDelta, marked;
+  } cases[] = {{1, 1, 1}, {-1, -1, 1}, {0, 0, 0}};
+  for (const auto& c : cases) {
+    clearBookTable();
+    ASSERT_TRUE(setFen(kStartFen) && playGameMoves(kLine));
+    BookNode* node[kMaxGameMoves + 1] = {};
+    for (int n = pos.gamePly, side = pos.sideToMove; n >= 1; --n, side ^= 1) {
+      const uint64_t key = pos.keyHistory[n];
+      node[n] = linkedNode(uint32_t(key), uint32_t(key >> 32), side, "t");
+      node[n]->depth = 5;
+      node[n]->score = (side == pos.sideToMove ? c.rising : -c.rising) * 30 * n;
+    }
+    for (int round = 0; round < 2; ++round) {  // the second changes nothing
+      learnGameResult();
+      for (int n = 1; n <= pos.gamePly; ++n)
+        EXPECT_EQ(node[n]->weight, 16 + ((pos.gamePly - n) % 2 ? 0 : c.engineDelta)) << n;
+      EXPECT_EQ(pos.learnedThisGame, c.marked) << c.rising;
+    }
+  }
   ASSERT_TRUE(setFen(kStartFen));
-  generateLegalMoves();
-  static BookCandidate list[kMaxBookCandidates];
-  EXPECT_EQ(bookCandidates(listStart[0], listStart[1] - 1, list), kMaxBookCandidates);
+  EXPECT_EQ(pos.learnedThisGame, 0);  // a new game learns again
+}
+
+// The engine in the test's directory with a small book of its own.
+TEST_F(Learning, TheProgramWritesTheFileOnlyWhenAlone) {
+  const char* const kSmallBook = "# small book\ne2e4 e7e5 g1f3\nd2d4 d7d5\n";
+  const char* const kMateInOne = "6k1/5ppp/8/8/8/8/5PPP/R5K1 w - -";  // off the book, quick
+  const std::string learned = file("zivorur12.dat");
+  const std::string search = std::string("force\nsetboard ") + kMateInOne + "\ngo\nquit\n";
+  auto run = [&](const std::string& input) {
+    EngineRun result = runEngine(engine, input);
+    EXPECT_TRUE(!result.timedOut && result.exitCode == 0 && result.err.empty()) << result.err;
+  };
+  writeFile(file("Morvek.bk"), kSmallBook);
+  run("force\ne2e4\ne7e5\nquit\n");
+  const std::string written = readFile(learned);
+  EXPECT_EQ(parse(kSmallBook), "");  // the same table built here
+  ASSERT_EQ(countBookNodes(), 5);
+  EXPECT_EQ(save(), written);
+
+  EngineProcess first = launchEngine(engine);
+  std::string seen;
+  ASSERT_TRUE(waitForOutput(first, "feature done=1\n", seen));
+  run(search);
+  EXPECT_EQ(readFile(learned), written);
+  sendInput(first, "quit\n");
+  EXPECT_EQ(finishEngine(first).exitCode, 0);
+  EXPECT_EQ(readFile(learned), written);
+
+  writeFile(file("Morvek.bk"), "c2c4\n");  // the file now replaces the book text
+  run(search);
+  ASSERT_EQ(load(readFile(learned)), 1);
+  ASSERT_TRUE(countBookNodes() == 6 && setFen(kMateInOne) && findNode());
+  EXPECT_TRUE(findNode()->isBook == 0 && findNode()->weight == 0 && findNode()->depth > 0);
 }
 
 }  // namespace
