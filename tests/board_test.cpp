@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "engine/clock.h"
 #include "test_support.h"
@@ -41,22 +42,18 @@ TEST(FenSetup, AcceptsWhatTheRulesAllowAndRefusesTheRestWhole) {
   };
   for (const char* text : refused) {
     ASSERT_TRUE(setFen(kStartFen) && commit("e2e4 e7e5"));
-    PositionImage before(sizeof(Position));
-    EXPECT_FALSE(setFen(text)) << text;
-    EXPECT_TRUE(before.unchanged()) << text;
+    const PositionImage before(sizeof(Position));
+    EXPECT_TRUE(!setFen(text) && before.unchanged()) << text;
   }
   for (const Case& c : accepted) {
     ASSERT_TRUE(setFen(kStartFen) && commit("e2e4 e7e5"));
     searchClock.budget = 1;
     ASSERT_TRUE(setFen(c.text)) << c.text;
-    EXPECT_EQ(pos.gamePly + pos.moveHistory[0], 0u) << c.text;
-    EXPECT_EQ(searchClock.budget, 750) << c.text;
-    EXPECT_EQ(pos.sideToMove, c.side) << c.text;
-    EXPECT_EQ(pos.castleRights, c.rights) << c.text;
-    EXPECT_EQ(pos.epSquare, c.ep ? boardSquare(c.ep) : 0) << c.text;
+    EXPECT_EQ(std::make_tuple(pos.gamePly, pos.moveHistory[0], searchClock.budget),
+              std::make_tuple(0, 0u, int64_t(750))) << c.text;
+    EXPECT_EQ(std::make_tuple(pos.sideToMove, pos.castleRights, pos.epSquare),
+              std::make_tuple(c.side, c.rights, c.ep ? boardSquare(c.ep) : 0)) << c.text;
   }
-  EXPECT_EQ(squareFromName("e3x"), 44);
-  EXPECT_EQ(squareFromName("E3"), -1);
 }
 
 TEST(BoardDeathTest, InconsistentEditsStop) {
@@ -89,34 +86,24 @@ TEST(GameRecord, CastlingRightsFollowKingAndCornerRooks) {
 
 // A refused move text runs the legal filter at ply 0, and a search makes
 // whole lines there; neither may eat the moves waiting for "redo".
-TEST(GameRecord, UndoAndRedoSurviveLegalityTestsAndSearches) {
+TEST(GameRecord, UndoAndRedoSurviveLegalityTestsAndSearchesUpTo400Moves) {
   ASSERT_TRUE(setFen(kStartFen));
   PositionImage atStart;
-  EXPECT_EQ(commitGameMove(0), 0);  // a pass never enters the game
-  EXPECT_EQ(takeBackGameMove(), 0);
-  EXPECT_TRUE(atStart.unchanged());
+  EXPECT_TRUE(!commitGameMove(0) && !takeBackGameMove() && atStart.unchanged());  // a pass never enters the game
   ASSERT_TRUE(commit("e2e4 e7e5 g1f3"));
   PositionImage afterThree;
   ASSERT_TRUE(takeBackGameMove() && takeBackGameMove());
   EXPECT_FALSE(commit("e7e4"));
   ASSERT_TRUE(playMoves("d7d5 c2c4 --"));
   while (searchPly > 0) unmakeMove(lastMove());
-  ASSERT_TRUE(replayGameMove() && replayGameMove());
-  EXPECT_EQ(replayGameMove(), 0);
-  EXPECT_TRUE(afterThree.unchanged());
+  EXPECT_TRUE(replayGameMove() && replayGameMove() && !replayGameMove() && afterThree.unchanged());
   // A new move after undo discards the chain.
-  ASSERT_TRUE(takeBackGameMove() && commit("b1c3"));
-  EXPECT_EQ(replayGameMove(), 0);
-  EXPECT_EQ(pos.moveHistory[0], 3u);
-}
-
-TEST(GameRecord, HoldsAtMost400Moves) {
+  EXPECT_TRUE(takeBackGameMove() && commit("b1c3") && !replayGameMove() && pos.moveHistory[0] == 3);
+  // The record holds 400 moves, no more.
   ASSERT_TRUE(setFen(kStartFen));
   for (int i = 0; i < kMaxGameMoves / 4; ++i) ASSERT_TRUE(commit("g1f3 g8f6 f3g1 f6g8")) << i;
-  EXPECT_EQ(pos.gamePly, 400);
-  PositionImage full;
-  EXPECT_EQ(commitGameMove(boardMove("g1", "f3", kKnight)), 0);
-  EXPECT_TRUE(full.unchanged());
+  const PositionImage full;
+  EXPECT_TRUE(pos.gamePly == 400 && !commitGameMove(boardMove("g1", "f3", kKnight)) && full.unchanged());
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ TEST(GenerateMoves, ListsInTheEngineOrderUnderTheRules) {
   struct Case { const char* fen; const char* moves; int (*generator)(); const char* has; const char* lacks; };
   const auto all = generateMoves;
   const auto legal = generateLegalMoves;
+  const char* const epText = "4k3/8/8/3Pp3/8/8/8/4K3 w - e6";
   const Case cases[] = {
       {kStartFen, "", all,
        "a2a3 a2a4 b2b3 b2b4 c2c3 c2c4 d2d3 d2d4 e2e3 e2e4 f2f3 f2f4 g2g3 g2g4 h2h3 h2h4 b1c3 b1a3 g1h3 g1f3", ""},
@@ -44,13 +45,11 @@ TEST(GenerateMoves, ListsInTheEngineOrderUnderTheRules) {
       // lapsed after a pass on each side, also for the square of the text.
       {"4k3/4p3/8/3P1P2/8/8/8/4K3 b", "e7e5", all, "f5e6ep d5e6ep", ""},
       {"4k3/4p3/8/3P1P2/8/8/8/4K3 b", "e7e5 -- --", all, "", "ep"},
-      {"4k3/8/8/3Pp3/8/8/8/4K3 w - e6", "", all, "d5e6ep", ""},
-      {"4k3/8/8/3Pp3/8/8/8/4K3 w - e6", "-- --", all, "", "ep"},
+      {epText, "", all, "d5e6ep", ""}, {epText, "-- --", all, "", "ep"},
       // Castling needs the right, the rook and empty squares; legal, a king
       // out of check that crosses no attacked square (b1 may be attacked).
       {"4k3/8/8/8/8/8/8/R3K2R w KQ", "", all, "e1g1 e1c1", ""},
-      {"4k3/8/8/8/8/8/8/R3K2R w Q", "", all, "e1c1", "e1g1"},
-      {"4k3/8/8/8/8/8/8/4K2R w KQ", "", all, "e1g1", "e1c1"},
+      {"4k3/8/8/8/8/8/8/R3K2R w Q", "", all, "e1c1", "e1g1"}, {"4k3/8/8/8/8/8/8/4K2R w KQ", "", all, "e1g1", "e1c1"},
       {"4k3/8/8/8/8/8/8/RN2K1NR w KQ", "", all, "", "e1g1 e1c1"},
       {"1r2k3/8/8/8/8/8/8/R3K2R w KQ", "", legal, "e1g1 e1c1", ""},
       {"2r1k3/8/8/8/8/8/8/R3K2R w KQ", "", legal, "e1g1", "e1c1"},
@@ -59,8 +58,7 @@ TEST(GenerateMoves, ListsInTheEngineOrderUnderTheRules) {
       {"4r1k1/8/8/8/8/8/8/R3K2R w KQ", "", legal, "", "e1g1 e1c1"},
       {"r3k2r/8/8/8/8/8/8/4K3 b kq", "", legal, "e8g8 e8c8", ""},
       // A king can be taken: the position is illegal for every generator.
-      {"4k3/3P4/8/8/8/8/8/4K3 w", "", all, "none", ""},
-      {"R3k3/8/8/8/8/8/8/4K3 w", "", generateCaptures, "none", ""},
+      {"4k3/3P4/8/8/8/8/8/4K3 w", "", all, "none", ""}, {"R3k3/8/8/8/8/8/8/4K3 w", "", generateCaptures, "none", ""},
       {"4k3/8/5N2/8/8/8/8/4K3 w", "", legal, "none", ""},
   };
   for (const Case& c : cases) {
@@ -78,9 +76,8 @@ TEST(GenerateMoves, ListsInTheEngineOrderUnderTheRules) {
 // and legal lists are the full list filtered, in its order.
 TEST(GenerateMoves, AgreesWithMakeAndUnmakeOverRandomGames) {
   const char* starts[] = {kStartFen, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
-                          "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq -",
-                          "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ -",
-                          "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -", "4k3/8/8/3Pp3/8/8/8/4K3 w - e6"};
+      "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq -", "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
+      "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ -", "4k3/8/8/3Pp3/8/8/8/4K3 w - e6"};
   std::mt19937 random(11);
   int made = 0;
   for (int game = 0; game < 72; ++game) {
@@ -111,16 +108,14 @@ TEST(GenerateMoves, AgreesWithMakeAndUnmakeOverRandomGames) {
   EXPECT_GT(made, 50000);
 }
 
-// Fifteen queens are a legal FEN with a longer list than any game position;
-// every ply of the stack must still hold it.
+// Fifteen queens: a legal text whose list is longer than any game position's.
 TEST(MoveStack, HoldsTheLongestListAtEveryPly) {
   ASSERT_TRUE(setFen("1q4q1/3q4/q4q1q/2q4q/4q3/1q4q1/3q2PP/qkq2qNK b"));
   for (searchPly = 0; searchPly < kMaxPlies; ++searchPly) ASSERT_EQ(generateMoves(), 1);
-  const int longest = listStart[1] - listStart[0];
-  EXPECT_GT(longest, kMaxLegalMoves);
-  EXPECT_EQ(listStart[kMaxPlies], kMaxPlies * longest);
-  EXPECT_LE(listStart[kMaxPlies], kMoveStackSize);
   searchPly = 0;
+  EXPECT_GT(listStart[1] - listStart[0], kMaxLegalMoves);
+  EXPECT_EQ(listStart[kMaxPlies], kMaxPlies * (listStart[1] - listStart[0]));
+  EXPECT_LE(listStart[kMaxPlies], kMoveStackSize);
 }
 
 // Leaf count of the legal tree with all four promotion pieces: the generator
@@ -129,17 +124,14 @@ uint64_t perft(int depth) {
   if (!generateLegalMoves()) return 0;
   uint64_t total = 0;
   for (int i = listStart[searchPly]; i < listStart[searchPly + 1]; ++i) {
-    const bool queenPromotion = (moveStack[i] & kPromotion) && movePiece(moveStack[i]) == kQueen;
-    for (int piece : {kQueen, kRook, kBishop}) {
-      const Move m = queenPromotion ? (moveStack[i] & ~kPieceMask) | (Move(piece) << 12) : moveStack[i];
-      if (depth == 1) {
-        ++total;
-      } else {
-        makeMove(m);
-        total += perft(depth - 1);
-        unmakeMove(m);
-      }
-      if (!queenPromotion) break;
+    const Move move = moveStack[i];
+    const bool queenPromotion = (move & kPromotion) && movePiece(move) == kQueen;
+    if (depth == 1) total += queenPromotion ? 3 : 1;
+    for (int piece = kQueen; depth > 1 && piece >= (queenPromotion ? kBishop : kQueen); --piece) {
+      const Move m = queenPromotion ? (move & ~kPieceMask) | (Move(piece) << 12) : move;
+      makeMove(m);
+      total += perft(depth - 1);
+      unmakeMove(m);
     }
   }
   return total;

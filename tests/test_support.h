@@ -14,8 +14,7 @@
 #include "board/position.h"
 #include "eval/eval_setup.h"
 
-// Builds attack tables, hash keys and evaluation tables once per test
-// process, in the engine's start-up order.
+// Attack tables, hash keys and evaluation tables, once, in start-up order.
 inline void initEngineOnce() {
   static bool done = false;
   if (done) return;
@@ -51,9 +50,8 @@ inline Move boardMove(const char* from, const char* to, int piece, Move flags = 
   return makeMoveWord(squareFromName(from), squareFromName(to), piece) | flags;
 }
 
-// Byte image of the position record and the search ply. By default it stops
-// short of the redo store, scratch space that may keep stale copies of
-// replayed moves.
+// Byte image of the position record and the search ply; by default short of
+// the redo store, scratch space that may keep stale copies of replayed moves.
 struct PositionImage {
   std::vector<unsigned char> bytes;
   int ply;
