@@ -64,14 +64,6 @@ TEST(SearchTree, StoredLinesComeToTheFrontAndShareNodes) {
   EXPECT_EQ(listMoves(root->firstChild), (Moves{other[1], line[1]}));
   EXPECT_EQ(searchTree->keyBuckets[root->firstChild->keyLow & 0x3FF], root->firstChild);
   EXPECT_EQ(searchPly, 0);
-  // The current line finds its list while it stays in the tree.
-  const Move c7c5 = lineOf({"g1f3", "c7c5"})[1];
-  makeMove(line[0]);
-  ASSERT_NE(findTreeList(), nullptr);
-  EXPECT_EQ(listMoves(*findTreeList()), (Moves{other[1], line[1]}));
-  makeMove(c7c5);  // not under d2d4: out of the tree
-  EXPECT_EQ(findTreeList(), nullptr);
-  unmakeMove(c7c5), unmakeMove(line[0]);
 }
 
 TEST(SearchTree, LongLinesAndAFullPool) {
