@@ -34,8 +34,17 @@ inline int pushesToSeventh(Move m, int side) {
   return movePiece(m) == kPawn && (moveTarget(m) >> 3) == kSeventhRow[side];
 }
 
-// A move whose mover left its own king attacked is no move at all.
-inline int leavesKingAttacked() { return sideAttacks(pos.sideToMove, pos.kingSquare[pos.opponent]); }
+// Makes a pseudo-legal move when it is legal: castling only when its path is
+// free of attacks, and no move that leaves the mover's own king attacked.
+inline bool makeLegalMove(Move m) {
+  if ((m & kCastleMask) && !castleIsLegal(m)) return false;
+  makeMove(m);
+  if (sideAttacks(pos.sideToMove, pos.kingSquare[pos.opponent])) {
+    unmakeMove(m);
+    return false;
+  }
+  return true;
+}
 
 // Step 1 of both searches: when in check, count the evasions. Returns 1 with
 // *score set when the node is decided by that count.
@@ -133,12 +142,7 @@ int principalSearch(SearchArgs args) {
   Move best = 0;
   Move m;
   while (nextMove(picker, &m)) {
-    if ((m & kCastleMask) && !castleIsLegal(m)) continue;
-    makeMove(m);
-    if (leavesKingAttacked()) {
-      unmakeMove(m);
-      continue;
-    }
+    if (!makeLegalMove(m)) continue;
     ++legal;
     const int givesCheck = inCheck();
     const int extension = (givesCheck + pushesToSeventh(m, side) + singleReply) > 0 ? 1 : 0;
@@ -248,12 +252,7 @@ int innerSearch(SearchArgs args) {
   Move best = 0;
   Move m;
   while (nextMove(picker, &m)) {
-    if ((m & kCastleMask) && !castleIsLegal(m)) continue;
-    makeMove(m);
-    if (leavesKingAttacked()) {
-      unmakeMove(m);
-      continue;
-    }
+    if (!makeLegalMove(m)) continue;
     ++legal;
     const int givesCheck = inCheck();
     const int seventh = pushesToSeventh(m, side);
