@@ -14,7 +14,6 @@ struct ClockTest : ::testing::Test {
   Position savedPos = pos;
   void SetUp() override { setTickSource(readFakeTicks); }
   void TearDown() override { setTickSource(nullptr); searchClock = savedClock; pos = savedPos; }
-  // Polls n times; the number of those that asked to stop.
   int stopsIn(int n) {
     int stops = 0;
     while (n-- > 0) stops += pollTime();
@@ -71,16 +70,15 @@ TEST_F(ClockTest, PollReadsTheClockEvery4096CallsTheStopSticksAndWrapsAreSafe) {
   EXPECT_EQ(elapsedTime(), 100);
 }
 
-// Stop when the budget is below 1.2 times the elapsed time, or at depth > 2
-// when the score moved by less than 80 and the budget before the early-game
-// doubling is below 1.5 times the elapsed time; equality goes on.
+// Stop when the budget is below 1.2 times the elapsed time, or at depth > 2 when the score
+// moved by less than 80 and the budget before doubling is below 1.5 times; equality goes on.
 TEST_F(ClockTest, DeepeningStopsAtBothRulesBoundaries) {
-  struct Row { int64_t budget, saved; uint64_t elapsed; int depth, score, previous; bool stop; };
-  const Row rows[] = {{1200, 1200, 1000, 2, 0, 500, false}, {1200, 1200, 1001, 2, 0, 500, true},
-                      {2400, 1200, 800, 3, 0, 79, false},    {2400, 1200, 801, 3, 0, 79, true},
-                      {2400, 1200, 801, 3, -40, -119, true}, {2400, 1200, 801, 3, 0, 80, false},
-                      {2400, 1200, 801, 2, 0, 0, false}};
-  for (const Row& r : rows) {
+  const struct { int64_t budget, saved; uint64_t elapsed; int depth, score, previous; bool stop; } rows[] = {
+      {1200, 1200, 1000, 2, 0, 500, false}, {1200, 1200, 1001, 2, 0, 500, true},
+      {2400, 1200, 800, 3, 0, 79, false},    {2400, 1200, 801, 3, 0, 79, true},
+      {2400, 1200, 801, 3, -40, -119, true}, {2400, 1200, 801, 3, 0, 80, false},
+      {2400, 1200, 801, 2, 0, 0, false}};
+  for (const auto& r : rows) {
     searchClock.budget = r.budget;
     searchClock.savedBudget = r.saved;
     searchClock.searchStart = 5000;

@@ -1,6 +1,5 @@
 // The engine driver: move text, command loop helpers, and whole-program
-// transcripts of scripted protocol input against the exact text on standard
-// output and standard error.
+// transcripts of scripted input against the exact standard output and error.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -23,7 +22,6 @@ namespace {
 TEST(MoveText, ReadsLegalMovesAndWritesThemBack) {
   struct Case { const char* fen; const char* text; const char* back; Move castle = 0; };
   const char* const castles = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq -";
-  const char* const noRights = "r3k2r/8/8/8/8/8/8/R3K2R w - -";
   const char* const promotes = "k7/4P3/8/8/8/8/8/4K3 w";
   const Case cases[] = {
       {kStartFen, "e2e4", "e2e4"}, {kStartFen, "e2e4x", "e2e4"}, {kStartFen, "g1f3", "g1f3"},
@@ -34,19 +32,18 @@ TEST(MoveText, ReadsLegalMovesAndWritesThemBack) {
       {castles, "o-o", "e1g1", kCastleKingSide}, {castles, "e1g1", "e1g1", kCastleKingSide},
       {castles, "o-o-o", "e1c1", kCastleQueenSide}, {castles, "O-O", "-"}, {castles, "0-0", "-"},
       {castles, "o-o-o-o", "-"}, {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq -", "o-o-o", "e8c8", kCastleQueenSide},
-      {noRights, "o-o", "-"}, {noRights, "e1c1", "-"},
+      {"r3k2r/8/8/8/8/8/8/R3K2R w - -", "o-o", "-"},
       {"4k3/8/8/8/8/8/8/4R1K1 w - -", "g1g2", "-"},  // black king in check: nothing is legal
   };
+  char buffer[8];
   for (const Case& c : cases) {
     ASSERT_TRUE(setFen(c.fen));
     Move move = 12345;
     const int read = parseMove(c.text, &move);
-    char buffer[8];
     EXPECT_EQ(read ? std::string(moveToText(move, buffer)) : "-", c.back) << c.fen << " " << c.text;
     EXPECT_EQ(read ? move & kCastleMask : move, read ? c.castle : 12345u) << c.text;
     EXPECT_EQ(searchPly, 0);
   }
-  char buffer[8];
   EXPECT_STREQ(moveToText(makeMoveWord(49, 56, kKnight) | kPromotion | kCapture, buffer), "b2a1n");
   EXPECT_STREQ(moveToText(0, buffer), "a8a8");  // the pass
 }
@@ -58,7 +55,7 @@ TEST(ParseDecimal, FollowsAtoiButSaturates) {
   for (const auto& c : cases) EXPECT_EQ(parseDecimal(c.text), c.value) << c.text;
 }
 
-TEST(DataPaths, SitBesideTheProgramAndAreNeverCut) {
+TEST(DataFiles, PathsBesideTheProgramNeverCutAndAnUnusableLockIsNoInstance) {
   CommandLoop loop{};
   composeDataPaths(loop, "C:\\Games\\sub/morvek.exe");  // the last backslash decides
   EXPECT_STREQ(loop.learningPath, "C:\\Games\\zivorur12.dat");
@@ -72,13 +69,12 @@ TEST(DataPaths, SitBesideTheProgramAndAreNeverCut) {
   composeDataPaths(loop, (deep + "morvek").c_str());
   EXPECT_EQ(strlen(loop.baseDirectory), 1020u);
   EXPECT_EQ(std::string(loop.learningPath), std::string(loop.baseDirectory) + "zivorur12.dat");
-}
-
-TEST(InstanceMarker, AnUnusableLockFileIsNoOtherInstance) {
+  // An unusable lock file is no other instance: the learning file is written.
   setenv("MORVEK_INSTANCE_LOCK", "/nonexistent-dir/x.lock", 1);
   EXPECT_FALSE(createInstanceMarker());
   unsetenv("MORVEK_INSTANCE_LOCK");
 }
+
 
 // Only what the transcripts cannot see: a replay entry lost from the record
 // must not be played as a pass.
@@ -99,8 +95,7 @@ struct Transcript : ::testing::Test {
   EngineDir dir;
   EngineRun run(const std::string& input) {
     EngineRun result = runEngine(dir, input);
-    EXPECT_FALSE(result.timedOut);
-    EXPECT_EQ(result.exitCode, 0) << input;
+    EXPECT_EQ(result.exitCode, 0) << input;  // also -1 on a timeout
     return result;
   }
 };
