@@ -94,9 +94,10 @@ function moveText(engine, move) {
 }
 
 // The first answer of an engine asked to move: its move, a resignation or a
-// result claim. "Illegal move" means it refused the move it was sent.
+// result claim. "Illegal move" means it refused the move it was sent. GNU
+// Chess announces its moves as "My move is : e7e5", which xboard accepts too.
 function reply(line) {
-  let m = /^move\s+(\S+)/.exec(line);
+  let m = /^(?:move|My move is\s*:)\s+(\S+)/.exec(line);
   if (m) return { move: m[1] };
   if (/^resign\b/i.test(line)) return { resign: true };
   m = /^(1-0|0-1|1\/2-1\/2)\s*(.*)$/.exec(line);
