@@ -121,7 +121,9 @@ TEST(Think, MatesEndTheDeepeningWithTheirScores) {
     ASSERT_TRUE(setFen(c.fen));
     const ThinkResult r = thinkWithBudget(100000, false);  // far more than a mate needs
     EXPECT_TRUE(r.found && r.score == kMatedAtZero - c.plies) << c.fen << " " << r.score;
-    if (c.move) EXPECT_TRUE(isLegalRootMove(r.move) && r.move == lineOf({c.move})[0]) << c.fen;
+    if (c.move) {
+      EXPECT_TRUE(isLegalRootMove(r.move) && r.move == lineOf({c.move})[0]) << c.fen;
+    }
     EXPECT_LE(iterationDepth, c.plies + 2) << c.fen;  // no iteration past the mate
     EXPECT_TRUE(!searchClock.stopFlag && searchClock.budget == 100000);  // the doubling is undone
   }
@@ -135,7 +137,9 @@ TEST(Think, MatesEndTheDeepeningWithTheirScores) {
 TEST(Think, ClockReadingsLimitTheSearchAndTheGameIsLeftAsFound) {
   ASSERT_TRUE(setFen("r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - - 0 12"));
   for (Move m : lineOf({"a7a6", "a2a3", "a6a5"}))
-    if (m) ASSERT_EQ(commitGameMove(m), 1);
+    if (m) {
+      ASSERT_EQ(commitGameMove(m), 1);
+    }
   const PositionImage before(sizeof(Position));
   ThinkResult r = thinkWithBudget(3, true);  // doubled to 6 clock readings
   EXPECT_TRUE(r.found && isLegalRootMove(r.move));
