@@ -4,18 +4,22 @@
 
 #include <windows.h>
 
+namespace {
+
 // The bytes of "dummy" with its terminating zero read as 16-bit units, then
 // a real terminator so the name ends where it should.
-static const wchar_t kMarkerName[] = {wchar_t(0x7564), wchar_t(0x6D6D), wchar_t(0x0079), 0};
+const wchar_t kMarkerName[] = {wchar_t(0x7564), wchar_t(0x6D6D), wchar_t(0x0079), 0};
 constexpr DWORD kMarkerBytes = 1024;
 
+// Never closed: the object lives as long as any instance holds it.
+HANDLE instanceMarker = nullptr;
+
+}  // namespace
+
 bool createInstanceMarker() {
-  // The handle is never closed: the object lives as long as any instance.
-  HANDLE marker = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                     kMarkerBytes, kMarkerName);
-  DWORD error = GetLastError();
-  (void)marker;
-  return error == ERROR_ALREADY_EXISTS;
+  instanceMarker = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      kMarkerBytes, kMarkerName);
+  return GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 #else
