@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ const FuzzTarget kTargets[] = {
     {"book", fuzzBookText},
     {"learning", fuzzLearningFile},
 };
+
+// Names the target in the test's parameter text.
+void PrintTo(const FuzzTarget& target, std::ostream* out) { *out << target.name; }
 
 std::vector<fs::path> storedInputs(const fs::path& directory) {
   std::vector<fs::path> files;
