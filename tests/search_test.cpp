@@ -36,6 +36,7 @@ void prepareSearch(const char* fen) {
   rootSide = pos.sideToMove;
   nullMoveAllowed = 0;
   inNullMove = 0;
+  listStart[1] = listStart[0];  // quiescence at the root searches the root list: none here
 }
 
 // A move word built by hand: parseMove refuses moves that are not legal now.
