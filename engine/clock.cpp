@@ -29,6 +29,11 @@ void setRemainingTime(int64_t remaining) {
   int64_t share = remaining / movesToGo;
   if (share > INT64_MAX / 99) share = INT64_MAX / 99;
   searchClock.budget = share * 99 / 100;
+  // With one move to go that would be 99% of the clock, less than the clock
+  // polling interval and the interface's latency: the move would end after
+  // the flag fell. Keep a fixed reserve on the clock.
+  int64_t ceiling = remaining - kClockReserve;
+  if (searchClock.budget > ceiling) searchClock.budget = ceiling > 0 ? ceiling : 0;
 }
 
 void resetBudget() { searchClock.budget = 750; }

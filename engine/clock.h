@@ -19,7 +19,10 @@ uint64_t currentCentiseconds();
 void setTickSource(uint32_t (*source)());  // nullptr restores the system counter
 
 void setSearchTime(int seconds);           // "st"
-void setRemainingTime(int64_t remaining);  // "time": remaining >= 0, centiseconds
+// "time": remaining >= 0, centiseconds. The budget never plans to use more
+// than the remaining time less kClockReserve.
+void setRemainingTime(int64_t remaining);
+constexpr int64_t kClockReserve = 20;
 void resetBudget();
 void startClock();
 bool shouldStopDeepening(int depth, int score, int previousScore);

@@ -29,13 +29,15 @@ TEST_F(ClockTest, SearchAndRemainingTimeGiveTheBudget) {
     EXPECT_EQ(searchClock.budget, row[1]) << row[0];
   }
   // "time": 99% of the share of the moves to go, which the sides count
-  // differently; 64-bit, so huge values stay positive.
+  // differently, but never more than the clock less its 20 cs reserve;
+  // 64-bit, so huge values stay positive.
   struct Row { int ply, side; int64_t remaining, budget; };
-  const Row rows[] = {{0, kWhite, 40000, 990},   {2, kWhite, 39000, 990},   {78, kWhite, 1000, 990},
+  const Row rows[] = {{0, kWhite, 40000, 990},   {2, kWhite, 39000, 990},   {78, kWhite, 1000, 980},
                       {80, kWhite, 40000, 990},  {0, kBlack, 41000, 990},   {1, kBlack, 40000, 990},
                       {5, kBlack, 39000, 990},   {77, kBlack, 3000, 990},   {79, kBlack, 40000, 990},
                       {0, kWhite, 6000, 148},    {0, kWhite, 39, 0},        {0, kWhite, 4000000000000LL, 99000000000LL},
-                      {78, kWhite, INT64_MAX, INT64_MAX / 99 * 99 / 100}};
+                      {78, kWhite, INT64_MAX, INT64_MAX / 99 * 99 / 100},
+                      {78, kWhite, 100000, 99000}, {78, kWhite, 100, 80}, {78, kWhite, 20, 0}};
   for (const Row& row : rows) {
     pos.gamePly = row.ply;
     pos.sideToMove = row.side;

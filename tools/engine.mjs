@@ -145,6 +145,7 @@ export function applyMove(chess, text) {
 // looks at the ply of the think itself.
 export function morvekBudget(remaining, timePly, timeWhite, thinkPly) {
   const m = timeWhite ? 40 - (Math.trunc(timePly / 2) % 40) : 40 - (Math.trunc((timePly - 2) / 2) % 38);
-  const budget = Math.trunc((Math.trunc(remaining / m) * 99) / 100);
+  // never more than the clock less its 20 cs reserve
+  const budget = Math.min(Math.trunc((Math.trunc(remaining / m) * 99) / 100), Math.max(0, remaining - 20));
   return thinkPly < 60 ? 2 * budget : budget;
 }
