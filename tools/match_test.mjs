@@ -1,0 +1,88 @@
+// Checks of the match runner's arbiter and clock against scripted engines
+// that misbehave on purpose: each fault must lose the game with its reason,
+// and only engine 1's faults may fail the run.
+//
+//   node tools/match_test.mjs          runs the checks (a few seconds)
+//   node tools/match_test.mjs MODE     is the scripted engine itself
+//
+// MODE: legal (plays the first legal move), illegal, crash, slow (2.5 s a
+// move), claim (claims a win at its third move), resign (at its third move).
+import { spawnSync } from 'node:child_process';
+import { mkdtempSync, readFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join } from 'node:path';
+import { createInterface } from 'node:readline';
+import { fileURLToPath } from 'node:url';
+import { Chess } from 'chess.js';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const mode = process.argv[2];
+
+if (mode) {
+  const chess = new Chess();
+  let force = false;
+  let moves = 0;
+  const out = (text) => process.stdout.write(text + '\n');
+  const play = () => {
+    moves += 1;
+    if (mode === 'crash' && moves === 3) process.exit(3);
+    if (mode === 'claim' && moves === 3) return out(chess.turn() === 'w' ? '1-0 {mate, trust me}' : '0-1 {mate, trust me}');
+    if (mode === 'resign' && moves === 3) return out('resign');
+    if (mode === 'illegal' && moves === 3) return out('move e1e5');
+    const move = chess.moves({ verbose: true })[0];
+    chess.move(move);
+    const answer = () => out(`move ${move.lan}`);
+    if (mode === 'slow') setTimeout(answer, 2500);
+    else answer();
+  };
+  createInterface({ input: process.stdin }).on('line', (line) => {
+    const [word] = line.trim().split(/\s+/);
+    if (word === 'protover') out('feature myname="scripted" done=1');
+    else if (word === 'new') { chess.reset(); force = false; }
+    else if (word === 'force') force = true;
+    else if (word === 'go') { force = false; play(); }
+    else if (word === 'quit') process.exit(0);
+    else if (/^[a-h][1-8][a-h][1-8][qrbn]?$/.test(word)) {
+      chess.move({ from: word.slice(0, 2), to: word.slice(2, 4), promotion: word[4] });
+      if (!force) play();
+    }
+  });
+} else {
+  const dir = mkdtempSync(join(tmpdir(), 'match-test-'));
+  const engine = (m) => `${process.execPath} ${fileURLToPath(import.meta.url)} ${m}`;
+  const match = (first, second, extra = []) => {
+    const pgn = join(dir, `${first}-${second}.pgn`);
+    const run = spawnSync(process.execPath, [join(here, 'match.mjs'), '--engine1', engine(first),
+      '--engine2', engine(second), '--games', '2', '--tc', '40/2', '--pgn', pgn, ...extra], { encoding: 'utf8' });
+    return { code: run.status, out: run.stdout + run.stderr, pgn: readFileSync(pgn, 'utf8') };
+  };
+  let failed = 0;
+  const check = (name, ok, detail) => {
+    if (!ok) { failed += 1; console.log(`FAIL ${name}\n${detail}`); } else console.log(`ok   ${name}`);
+  };
+
+  const clean = match('legal', 'legal');
+  check('two sound engines finish both games without faults', clean.code === 0
+    && /faults of node: none, bad exits 0; of node: none, bad exits 0/.test(clean.out)
+    && (clean.pgn.match(/\[Result "(1-0|0-1|1\/2-1\/2)"\]/g) || []).length === 2
+    && !/\[Result "\*"\]/.test(clean.pgn), clean.out);
+
+  // Each fault of engine 1 loses both games and fails the run.
+  for (const [m, fault] of [['illegal', 'illegal move'], ['crash', 'crash'], ['slow', 'time forfeit'],
+    ['claim', 'false claim']]) {
+    const r = match(m, 'legal');
+    check(`${fault} loses and fails`, r.code === 1 && r.out.includes('+0 =0 -2')
+      && r.out.includes(`faults of node: ${fault} 2,`) && r.pgn.includes(`[Termination "${fault}"]`), r.out);
+  }
+  // The opponent's faults are counted but do not fail the engine under test.
+  const opponent = match('legal', 'illegal');
+  check('an opponent fault wins and passes', opponent.code === 0 && opponent.out.includes('+2 =0 -0')
+    && opponent.out.includes('of node: illegal move 2,'), opponent.out);
+  const resigned = match('resign', 'legal');
+  check('resigning loses without a fault', resigned.code === 0 && resigned.out.includes('+0 =0 -2'), resigned.out);
+
+  // Bad arguments are refused before any game.
+  const bad = spawnSync(process.execPath, [join(here, 'match.mjs'), '--engine1', 'x', '--engine2', 'y', '--tc', '40'], { encoding: 'utf8' });
+  check('a malformed clock is refused', bad.status === 2, bad.stderr);
+  process.exit(failed ? 1 : 0);
+}
