@@ -2,10 +2,10 @@
 // deepening under the clock, and what a think leaves behind.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
 #include <vector>
 
-#include "board/make_move.h"
-#include "board/move_text.h"
 #include "book/book_table.h"
 #include "engine/clock.h"
 #include "engine/think.h"
@@ -18,18 +18,8 @@ namespace {
 
 using Moves = std::vector<Move>;
 
-// Parses move texts by playing them through and back; ends with 0.
-Moves lineOf(std::vector<const char*> texts) {
-  Moves moves;
-  for (const char* t : texts) {
-    Move m = 0;
-    EXPECT_TRUE(parseMove(t, &m) == 1 && commitGameMove(m) == 1) << t;
-    moves.push_back(m);
-  }
-  for (size_t i = 0; i < texts.size(); ++i) takeBackGameMove();
-  moves.push_back(0);
-  return moves;
-}
+// A quiet move by its text; the board is not consulted.
+Move mv(const char* text, int piece = kPawn) { return boardMove(text, text + 2, piece); }
 
 Moves listMoves(const TreeNode* node) {
   Moves moves;
@@ -43,12 +33,11 @@ void freshTree() {
   clearSearchTree();
 }
 
-TEST(SearchTree, StoredLinesComeToTheFrontAndShareNodes) {
+TEST(SearchTree, StoredLinesComeToTheFrontShareNodesAndStopWhenThePoolIsFull) {
   freshTree();
-  Moves r;  // seeded as the driver does: each root move pushed at the front
-  for (const char* t : {"e2e4", "d2d4", "g1f3", "c2c4"}) r.push_back(lineOf({t})[0]);
-  for (Move m : r) pushFront(&searchTree->rootList, newTreeNode(0, 0, 0, 0, m, pos.keyLow, pos.keyHigh));
-  const Moves line = lineOf({"d2d4", "d7d5", "c2c4"});
+  const Moves r = {mv("e2e4"), mv("d2d4"), mv("g1f3", kKnight), mv("c2c4")};
+  for (Move m : r) pushFront(&searchTree->rootList, newTreeNode(0, 0, 0, 0, m, pos.keyLow, pos.keyHigh));  // as seeded
+  const Moves line = {mv("d2d4"), mv("d7d5"), mv("c2c4"), 0};
   storeRootLine(line.data(), 5, 120);
   TreeNode* root = searchTree->rootList;
   // d2d4 sat third: front now, stamp one above the old front, the rest in order.
@@ -59,97 +48,71 @@ TEST(SearchTree, StoredLinesComeToTheFrontAndShareNodes) {
   EXPECT_TRUE(reply->firstChild->depth == 3 && searchTree->nodeCount == 6);
   storeRootLine(line.data(), 6, -50);  // again: only the depths change
   EXPECT_TRUE(searchTree->nodeCount == 6 && root->stamp == 5 && reply->depth == 5 && reply->score == 120);
-  const Moves other = lineOf({"d2d4", "g8f6"});
+  const Moves other = {mv("d2d4"), mv("g8f6", kKnight), 0};
   storeRootLine(other.data(), 7, 0);
   EXPECT_EQ(listMoves(root->firstChild), (Moves{other[1], line[1]}));
-  EXPECT_EQ(searchTree->keyBuckets[root->firstChild->keyLow & 0x3FF], root->firstChild);
-  EXPECT_EQ(searchPly, 0);
-}
+  EXPECT_TRUE(searchTree->keyBuckets[root->firstChild->keyLow & 0x3FF] == root->firstChild && searchPly == 0);
 
-TEST(SearchTree, LongLinesAndAFullPool) {
   freshTree();
-  std::vector<const char*> texts;
-  const char* cycle[4] = {"g1f3", "g8f6", "f3g1", "f6g8"};
-  for (int i = 0; i < 85; ++i) texts.push_back(cycle[i % 4]);
-  storeRootLine(lineOf(texts).data(), 85, 0);
+  Moves knights(86, 0);
+  for (int i = 0; i < 85; ++i) knights[i] = mv("g1f3g8f6f3g1f6g8" + 4 * (i % 4), kKnight);
+  storeRootLine(knights.data(), 85, 0);
   EXPECT_EQ(searchTree->nodeCount, kMaxStoredLine);  // only the first 80 moves
-
-  freshTree();
-  const Moves early = lineOf({"d2d4", "g8f6", "c2c4"});
+  const Moves early = {mv("d2d4"), mv("g8f6", kKnight), mv("c2c4"), 0}, late = {mv("d2d4"), mv("d7d5"), mv("c2c4"), 0};
   storeRootLine(early.data(), 4, 0);
   TreeNode* c2c4 = searchTree->rootList->firstChild->firstChild;
   searchTree->nodeCount = kTreeNodes;
-  // No node for d7d5: the rest of the line must not land under g8f6.
-  storeRootLine(lineOf({"d2d4", "d7d5", "c2c4"}).data(), 9, 0);
+  storeRootLine(late.data(), 9, 0);  // no node for d7d5: the rest must not land under g8f6
   EXPECT_EQ(searchTree->rootList->depth, 9);  // existing nodes still take the new depth
   EXPECT_EQ(listMoves(searchTree->rootList->firstChild), (Moves{early[1]}));
-  EXPECT_EQ(c2c4->depth, 2);
-  EXPECT_EQ(searchPly, 0);
+  EXPECT_TRUE(c2c4->depth == 2 && searchPly == 0);
 }
 
 // One centisecond per clock reading: the search stops after a known number of readings.
 uint32_t fakeMilliseconds = 0;
 uint32_t steppingTicks() { return fakeMilliseconds += 10; }
 
-struct ThinkResult { int found; Move move; int score; };
-
-ThinkResult thinkWithBudget(int64_t budget, bool steppingClock) {
-  fakeMilliseconds = 0;
-  setTickSource(steppingClock ? steppingTicks : nullptr);
-  clearBookTable();  // no book move, no stored values from other tests
+// Thinks with no book: the move's text ("" for none, "illegal" for one not
+// legal here) and its root record's score.
+std::pair<std::string, int> thinkWithBudget(int64_t budget) {
+  setTickSource(steppingTicks);
+  clearBookTable();
   searchClock.budget = budget;
   RootMove result{};
   const int found = think(result);
   setTickSource(nullptr);
-  int score = 0;
-  for (int i = 0; i < kMaxRootMoves; ++i)
-    if (found && rootMoves[i].move == result.move) score = rootMoves[i].score;
-  return ThinkResult{found, result.move, score};
-}
-
-bool isLegalRootMove(Move m) {
+  char text[8] = "";
   Move parsed = 0;
-  char text[8];
-  return m != 0 && parseMove(moveToText(m, text), &parsed) == 1 && parsed == m;
+  if (found && (parseMove(moveToText(result.move, text), &parsed) != 1 || parsed != result.move)) return {"illegal", 0};
+  int score = 0;
+  for (const RootMove& r : rootMoves) score = found && r.move == result.move ? r.score : score;
+  return {text, score};
 }
 
 TEST(Think, MatesEndTheDeepeningWithTheirScores) {
   const struct { const char* fen; int plies; const char* move; } cases[] = {
       {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 1, "a1a8"}, {"r5k1/8/8/8/8/8/5PPP/6K1 b - - 0 1", 1, "a8a1"},
-      {"7k/8/5K2/8/8/8/8/R7 w - - 0 1", 3, nullptr},   {"7k/8/8/4K3/8/8/8/R7 w - - 0 1", 5, nullptr}};
+      {"7k/8/5K2/8/8/8/8/R7 w - - 0 1", 3, nullptr},   {"7k/8/8/4K3/8/8/8/R7 w - - 0 1", 5, nullptr},
+      {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", 0, ""},       {"R6k/8/6K1/8/8/8/8/8 b - - 0 1", 0, ""}};  // no move
   for (const auto& c : cases) {
     ASSERT_TRUE(setFen(c.fen));
-    const ThinkResult r = thinkWithBudget(100000, false);  // far more than a mate needs
-    EXPECT_TRUE(r.found && r.score == kMatedAtZero - c.plies) << c.fen << " " << r.score;
-    if (c.move) {
-      EXPECT_TRUE(isLegalRootMove(r.move) && r.move == lineOf({c.move})[0]) << c.fen;
-    }
+    const auto [move, score] = thinkWithBudget(100000);  // far more than a mate needs
+    EXPECT_TRUE(c.move ? move == c.move : move.size() == 4) << c.fen << " " << move;
+    if (!c.plies) continue;
+    EXPECT_EQ(score, kMatedAtZero - c.plies) << c.fen;
     EXPECT_LE(iterationDepth, c.plies + 2) << c.fen;  // no iteration past the mate
     EXPECT_TRUE(!searchClock.stopFlag && searchClock.budget == 100000);  // the doubling is undone
   }
-  // Stalemate, checkmate: no choice.
-  for (const char* fen : {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "R6k/8/6K1/8/8/8/8/8 b - - 0 1"}) {
-    ASSERT_TRUE(setFen(fen));
-    EXPECT_EQ(thinkWithBudget(100, false).found, 0) << fen;
-  }
 }
 
-TEST(Think, ClockReadingsLimitTheSearchAndTheGameIsLeftAsFound) {
+TEST(Think, BudgetZeroStopsAtTheFirstClockReadingAndLeavesTheGameAsFound) {
   ASSERT_TRUE(setFen("r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - - 0 12"));
-  for (Move m : lineOf({"a7a6", "a2a3", "a6a5"}))
-    if (m) {
-      ASSERT_EQ(commitGameMove(m), 1);
-    }
+  ASSERT_TRUE(playMoves("a7a6 a2a3 a6a5", true));
   const PositionImage before(sizeof(Position));
-  ThinkResult r = thinkWithBudget(3, true);  // doubled to 6 clock readings
-  EXPECT_TRUE(r.found && isLegalRootMove(r.move));
-  EXPECT_TRUE(before.unchanged() && pos.gamePly == 3);
-  EXPECT_TRUE(searchClock.budget == 3 && searchClock.pollCount / 4096 <= 6u);
-  // Budget 0: the 4096th poll reads the clock and stops; the deepening loop
-  // adds its own few polls before it gives up.
-  ASSERT_TRUE(setFen("r4rk1/4Rp2/6p1/1p1p1bNp/p1qP3P/2P1Q3/P4PP1/4R1K1 b - - 0 0"));
-  r = thinkWithBudget(0, true);
-  EXPECT_TRUE(r.found && isLegalRootMove(r.move) && searchClock.stopFlag);
+  // The 4096th poll reads the clock and stops; the deepening loop adds its
+  // own few polls before it gives up. The search is cut off mid-line.
+  EXPECT_EQ(thinkWithBudget(0).first.size(), 4u);
+  EXPECT_TRUE(before.unchanged() && pos.gamePly == 3 && searchClock.stopFlag);
   EXPECT_TRUE(searchClock.pollCount >= 4096u && searchClock.pollCount < 4096u + 8) << searchClock.pollCount;
 }
 
@@ -166,15 +129,14 @@ TEST(Think, RootOrderByDepthThenScoreAndNoTreeStillPlaysTheBestRecord) {
   for (int i = 0; i < 5; ++i) EXPECT_EQ(rootMoves[i].move, moveStack[i]);
   EXPECT_TRUE(rootMoves[2].score == -5 && rootMoves[3].score == 50 && rootMoves[4].score == 9);
 
-  // A search-tree block that could not be allocated leaves no root nodes:
-  // the move must come from the root records, not from a missing front node.
+  // No search-tree block, no root nodes: the move must come from the root records.
   ASSERT_TRUE(setFen("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1"));
   startClock();
   searchClock.budget = 100000;
   ASSERT_GT(prepareRoot(), 0);
   clearSearchTree();
   const Move chosen = deepen(3);
-  EXPECT_TRUE(isLegalRootMove(chosen) && chosen == rootMoves[0].move && searchPly == 0);
+  EXPECT_TRUE(chosen == boardMove("a1", "a8", kRook) && chosen == rootMoves[0].move && searchPly == 0);
 }
 
 }  // namespace
