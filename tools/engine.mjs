@@ -22,7 +22,7 @@ export function startEngine(command, name, { cwd } = {}) {
       engine.buffer = engine.buffer.slice(nl + 1);
       engine.recent.push(line);
       if (engine.recent.length > 4) engine.recent.shift();
-      if (line.startsWith('feature ')) readFeatures(engine, line);
+      if (line.startsWith('feature ') && !engine.handshakeOver) readFeatures(engine, line);
       if (engine.waiting) {
         const answer = engine.waiting.accept(line);
         if (answer !== undefined) {
@@ -83,9 +83,11 @@ export function ask(engine, lines, timeoutMs, accept = moveLine) {
 }
 
 // Protocol 2 start: "xboard", "protover 2", then the features up to done=1.
-// An engine that sends no features within two seconds is taken as protocol 1;
-// done=0 asks for up to a minute more. Every feature is accepted, as xboard
-// does; the runner then honours usermove, san and myname.
+// An engine that sends no features within five seconds is taken as protocol
+// 1 (GNU Chess can take seconds to start on a busy machine); done=0 asks for
+// up to a minute more. Every feature is accepted, as xboard does; the runner
+// then honours usermove, san, ping and myname. Features that come later are
+// ignored, so that the way moves are sent cannot change in mid-game.
 export async function handshake(engine) {
   const accepted = new Set();
   const answer = (line) => {
@@ -100,11 +102,12 @@ export async function handshake(engine) {
     return undefined;
   };
   try {
-    await ask(engine, ['xboard', 'protover 2'], 2000, answer);
+    await ask(engine, ['xboard', 'protover 2'], 5000, answer);
   } catch (error) {
     if (error.crash) throw error;
     if (engine.features.done === '0') await ask(engine, [], 60000, answer).catch((e) => { if (e.crash) throw e; });
   }
+  engine.handshakeOver = true;
   if (engine.features.myname) engine.displayName = engine.features.myname;
 }
 

@@ -148,6 +148,17 @@ async function playGame(round, opening, players) {
       send(e, 'force');
       for (const move of opening) send(e, moveText(e, move));
     }
+    // Like xboard, wait until an engine with ping has taken all that in:
+    // GNU Chess still works through "new" when the first move arrives.
+    for (const e of engines) {
+      if (e.features.ping !== '1') continue;
+      try {
+        await ask(e, [`ping ${round}`], 30000, (line) => (line === `pong ${round}` ? true : undefined));
+      } catch (error) {
+        faultEnd(engines.indexOf(e), error.crash ? 'crash' : 'no reply', error.message);
+        throw error;
+      }
+    }
     for (const move of opening) chess.move(move);
 
     while (true) {
@@ -231,7 +242,7 @@ function pgnOf(game, white, black) {
     ['TimeControl', fixedSeconds !== null ? `${fixedSeconds}` : `${movesPerControl}/${controlMs / 1000}`],
     ['Termination', game.fault ? game.fault : 'normal']]) chess.setHeader(key, value);
   chess.setComment(game.reason);
-  return chess.pgn({ maxWidth: 80 }) + '\n\n';
+  return chess.pgn() + '\n\n';  // unwrapped: chess.js 1.4 drops blanks when wrapping
 }
 
 // Elo from the score fraction, with the 95% interval's half width from the
