@@ -83,7 +83,7 @@ export function ask(engine, lines, timeoutMs, accept = moveLine) {
 }
 
 // Protocol 2 start: "xboard", "protover 2", then the features up to done=1.
-// An engine that sends no features within five seconds is taken as protocol
+// An engine that sends no features within ten seconds is taken as protocol
 // 1 (GNU Chess can take seconds to start on a busy machine); done=0 asks for
 // up to a minute more. Every feature is accepted, as xboard does; the runner
 // then honours usermove, san, ping and myname. Features that come later are
@@ -102,7 +102,7 @@ export async function handshake(engine) {
     return undefined;
   };
   try {
-    await ask(engine, ['xboard', 'protover 2'], 5000, answer);
+    await ask(engine, ['xboard', 'protover 2'], 10000, answer);
   } catch (error) {
     if (error.crash) throw error;
     if (engine.features.done === '0') await ask(engine, [], 60000, answer).catch((e) => { if (e.crash) throw e; });
