@@ -78,13 +78,14 @@ export function ask(engine, lines, timeoutMs, accept = moveLine) {
       resolve: (m) => { clearTimeout(timer); resolve(m); },
       reject: (e) => { clearTimeout(timer); reject(e); },
     };
-    for (const l of lines) send(engine, l);
+    // One write, as xboard does: GNU Chess can lose lines that come apart.
+    if (lines.length && !engine.exited) engine.child.stdin.write(lines.map((l) => l + '\n').join(''));
   });
 }
 
 // Protocol 2 start: "xboard", "protover 2", then the features up to done=1.
-// An engine that sends no features within ten seconds is taken as protocol
-// 1 (GNU Chess can take seconds to start on a busy machine); done=0 asks for
+// An engine silent for two seconds is asked once more, then after eight more
+// seconds taken as protocol 1; done=0 asks for
 // up to a minute more. Every feature is accepted, as xboard does; the runner
 // then honours usermove, san, ping and myname. Features that come later are
 // ignored, so that the way moves are sent cannot change in mid-game.
@@ -101,12 +102,12 @@ export async function handshake(engine) {
     if (engine.features.done === '1') return true;
     return undefined;
   };
-  try {
-    await ask(engine, ['xboard', 'protover 2'], 10000, answer);
-  } catch (error) {
-    if (error.crash) throw error;
-    if (engine.features.done === '0') await ask(engine, [], 60000, answer).catch((e) => { if (e.crash) throw e; });
+  const wait = (lines, ms) => ask(engine, lines, ms, answer).then(() => true, (e) => { if (e.crash) throw e; return false; });
+  // GNU Chess loses a "protover" that arrives while it starts: ask again.
+  if (!(await wait(['xboard', 'protover 2'], 2000)) && Object.keys(engine.features).length === 0) {
+    await wait(['protover 2'], 8000);
   }
+  if (engine.features.done === '0') await wait([], 60000);
   engine.handshakeOver = true;
   if (engine.features.myname) engine.displayName = engine.features.myname;
 }
