@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "board/make_move.h"
@@ -19,14 +18,6 @@
 #include "tests/test_support.h"
 
 namespace {
-
-bool playGameMoves(const std::string& moves) {
-  std::istringstream words(moves);
-  Move m = 0;
-  for (std::string word; words >> word;)
-    if (!parseMove(word.c_str(), &m) || !commitGameMove(m)) return false;
-  return true;
-}
 
 std::string currentText() {
   char text[kPositionTextSize];
@@ -65,7 +56,7 @@ struct Book : ::testing::Test {
   void TearDown() override { bookNodeAllowance = -1; clearBookTable(); }
   std::string file(const char* name) const { return engine.path + "/" + name; }
   bool inBook(const char* moves) {
-    return setFen(kStartFen) && playGameMoves(moves) && findNode() && findNode()->isBook == 1 &&
+    return setFen(kStartFen) && playMoves(moves, true) && findNode() && findNode()->isBook == 1 &&
            findNode()->weight == 16;
   }
   // Parses content as a book file; returns what went to standard output.
@@ -111,7 +102,7 @@ TEST_F(Book, TextLinesErrorsAndTheBorrowedPosition) {
   ASSERT_TRUE(setFen(kStartFen));
   EXPECT_EQ(findNode(), nullptr);  // the start position never enters
 
-  ASSERT_TRUE(playGameMoves("g1f3 d7d5 g2g3"));
+  ASSERT_TRUE(playMoves("g1f3 d7d5 g2g3", true));
   pos.learnedThisGame = 1;
   const PositionImage before;
   EXPECT_EQ(parse("e2e4 e7e5\nc2c4 zz\n"), "#error: line 2, lexem zz\n");
@@ -128,7 +119,7 @@ TEST_F(Book, ShippedTextParsesWithoutAnError) {
 }
 
 TEST_F(Book, ProbeTrustsDepthOrTheLevelBandOfTheSamePositionText) {
-  ASSERT_TRUE(playGameMoves("e2e4"));
+  ASSERT_TRUE(playMoves("e2e4", true));
   BookNode* node = linkedNode(pos.keyLow, pos.keyHigh, pos.sideToMove, currentText());
   node->score = 321;
   node->depth = 5;
@@ -271,7 +262,7 @@ TEST_F(Book, GameTrendMovesTheEngineTurnsOncePerGame) {
   for (const auto& c : cases) {
     clearBookTable();
     // A new game learns again.
-    ASSERT_TRUE(setFen(kStartFen) && pos.learnedThisGame == 0 && playGameMoves(kLine));
+    ASSERT_TRUE(setFen(kStartFen) && pos.learnedThisGame == 0 && playMoves(kLine, true));
     BookNode* node[kMaxGameMoves + 1] = {};
     for (int n = pos.gamePly, side = pos.sideToMove; n >= 1; --n, side ^= 1) {
       const uint64_t key = pos.keyHistory[n];
@@ -288,8 +279,9 @@ TEST_F(Book, GameTrendMovesTheEngineTurnsOncePerGame) {
   }
 }
 
-// The engine in the test's directory with a small book of its own.
-TEST_F(Book, TheProgramWritesTheFileOnlyWhenAlone) {
+// The engine in the test's directory with a small book of its own; the
+// second-instance rule is in the transcript tests.
+TEST_F(Book, TheProgramWritesTheTableBuiltHereAndLearnsSearchesOffTheBook) {
   const char* const kSmallBook = "# small book\ne2e4 e7e5 g1f3\nd2d4 d7d5\n";
   const char* const kMateInOne = "6k1/5ppp/8/8/8/8/5PPP/R5K1 w - -";  // off the book, quick
   const std::string learned = file("zivorur12.dat");
@@ -304,14 +296,6 @@ TEST_F(Book, TheProgramWritesTheFileOnlyWhenAlone) {
   EXPECT_EQ(parse(kSmallBook), "");  // the same table built here
   ASSERT_EQ(countBookNodes(), 5);
   EXPECT_EQ(save(), written);
-
-  EngineProcess first = launchEngine(engine);
-  std::string seen;
-  ASSERT_TRUE(waitForOutput(first, "feature done=1\n", seen));
-  run(search);
-  EXPECT_EQ(readFile(learned), written);
-  sendInput(first, "quit\n");
-  EXPECT_EQ(finishEngine(first).exitCode, 0);
 
   writeFile(file("Morvek.bk"), "c2c4\n");  // the file now replaces the book text
   run(search);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <regex>
@@ -156,6 +157,18 @@ TEST_F(Transcript, InstanceMarkerAndInterrupts) {
   const EngineRun firstRun = finishEngine(first);
   EXPECT_EQ(firstRun.exitCode, 0);
   EXPECT_EQ(seen + firstRun.out, kGreeting + "feature done=1\n");
+  EXPECT_TRUE(dir.has("zivorur12.dat"));
+}
+
+// xboard follows "quit" with SIGTERM at once: it ends the input, not the
+// process, so the learning file is still saved.
+TEST_F(Transcript, TerminationWithoutQuitStillSavesLearning) {
+  if (!engineLauncher().empty()) GTEST_SKIP() << "POSIX signals only";
+  EngineProcess engine = launchEngine(dir);
+  std::string seen;
+  ASSERT_TRUE(waitForOutput(engine, kGreeting, seen) && sendInput(engine, "force\ne2e4\n"));
+  kill(engine.pid, SIGTERM);
+  EXPECT_EQ(finishEngine(engine).exitCode, 0);  // also -1 on a timeout
   EXPECT_TRUE(dir.has("zivorur12.dat"));
 }
 
