@@ -13,6 +13,7 @@
 #include "board/attacks.h"
 #include "board/fen.h"
 #include "board/make_move.h"
+#include "board/move_text.h"
 #include "board/movegen.h"
 #include "board/position.h"
 
@@ -50,17 +51,6 @@ uint64_t perft(int depth) {
   return total;
 }
 
-const char* moveText(Move m, char* buffer) {
-  static const char kLetter[8] = {0, 'p', 'n', 'b', 'r', 'q', 'k', 0};
-  snprintf(buffer, 8, "%s%s", kSquareName[moveOrigin(m)], kSquareName[moveTarget(m)]);
-  if (m & kPromotion) {
-    size_t len = strlen(buffer);
-    buffer[len] = kLetter[movePiece(m)];
-    buffer[len + 1] = '\0';
-  }
-  return buffer;
-}
-
 uint64_t divide(int depth) {
   if (!generateLegalMoves()) return 0;
   const int first = listStart[searchPly];
@@ -76,7 +66,7 @@ uint64_t divide(int depth) {
       makeMove(m);
       uint64_t count = depth > 1 ? perft(depth - 1) : 1;
       unmakeMove(m);
-      printf("%s %" PRIu64 "\n", moveText(m, text), count);
+      printf("%s %" PRIu64 "\n", moveToText(m, text), count);
       total += count;
     }
   }
