@@ -5,7 +5,7 @@ import { spawn } from 'node:child_process';
 import { existsSync } from 'node:fs';
 
 // command is a program path, or else a command line split at blanks
-// ("gnuchess -x").
+// (program and its arguments).
 export function startEngine(command, name, { cwd } = {}) {
   const words = existsSync(command) ? [command] : command.trim().split(/\s+/);
   const child = spawn(words[0], words.slice(1), { stdio: ['pipe', 'pipe', 'pipe'], cwd });
@@ -71,7 +71,9 @@ export function ask(engine, lines, timeoutMs, accept = moveLine) {
     if (engine.exited) return reject(Object.assign(new Error(`${engine.name} is not running`), { crash: true }));
     const timer = setTimeout(() => {
       engine.waiting = null;
-      reject(Object.assign(new Error(`${engine.name} gave no answer within ${timeoutMs / 1000} s`), { timeout: true }));
+      // The last lines it did say tell a hung engine from a lost command.
+      const said = engine.recent.length ? ` (last said: ${engine.recent.join(' | ')})` : '';
+      reject(Object.assign(new Error(`${engine.name} gave no answer within ${timeoutMs / 1000} s${said}`), { timeout: true }));
     }, timeoutMs);
     engine.waiting = {
       accept,
@@ -83,7 +85,8 @@ export function ask(engine, lines, timeoutMs, accept = moveLine) {
   });
 }
 
-// Protocol 2 start: "xboard", "protover 2", then the features up to done=1.
+// Protocol 2 start: "xboard", a pause, "protover 2", then the features up to
+// done=1.
 // An engine silent for two seconds is asked once more, then after eight more
 // seconds taken as protocol 1; done=0 asks for
 // up to a minute more. Every feature is accepted, as xboard does; the runner
@@ -103,8 +106,12 @@ export async function handshake(engine) {
     return undefined;
   };
   const wait = (lines, ms) => ask(engine, lines, ms, answer).then(() => true, (e) => { if (e.crash) throw e; return false; });
-  // GNU Chess loses a "protover" that arrives while it starts: ask again.
-  if (!(await wait(['xboard', 'protover 2'], 2000)) && Object.keys(engine.features).length === 0) {
+  // GNU Chess often stalls for good when "protover" comes in the same breath
+  // as "xboard" (and, started with -x, even when it does not): give it a
+  // moment between the two, and ask once more if it stays silent.
+  send(engine, 'xboard');
+  await new Promise((resolve) => setTimeout(resolve, 200));
+  if (!(await wait(['protover 2'], 2000)) && Object.keys(engine.features).length === 0) {
     await wait(['protover 2'], 8000);
   }
   if (engine.features.done === '0') await wait([], 60000);

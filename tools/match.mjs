@@ -7,7 +7,7 @@
 //        [--tc MOVES/SECONDS | --st SECONDS] [--openings FILE] [--pgn FILE]
 //        [--dir1 DIR] [--dir2 DIR] [--timeuse]
 //
-// CMD is a program path or a command line ("/usr/games/gnuchess -x").
+// CMD is a program path or a command line, split at blanks.
 // --tc 40/60 gives 60 seconds for each 40 moves, "time"/"otim" in centiseconds
 // before every move; a move that ends after the flag fell loses on time, and
 // an engine silent 10 seconds past its flag has given no reply. --st sends
