@@ -5,7 +5,7 @@
 //
 //   node tools/match.mjs --engine1 CMD --engine2 CMD [--games N]
 //        [--tc MOVES/SECONDS | --st SECONDS] [--openings FILE] [--pgn FILE]
-//        [--dir1 DIR] [--dir2 DIR] [--timeuse]
+//        [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse]
 //
 // CMD is a program path or a command line, split at blanks.
 // --tc 40/60 gives 60 seconds for each 40 moves, "time"/"otim" in centiseconds
@@ -16,6 +16,8 @@
 // Every fault loses the game and is counted: illegal move, crash, no reply,
 // time forfeit, false claim. A resignation or a claim of one's own loss is
 // a loss but no fault.
+// --first K numbers the games from K, with the openings and colours game K
+// would have had: a long match can be played in parts.
 // --timeuse reports engine 1's largest move time beyond morvek's own budget
 // and the least clock it had left when a control was reached.
 //
@@ -31,10 +33,10 @@ import { startEngine, send, ask, handshake, stopEngine, applyMove, morvekBudget 
 const here = dirname(fileURLToPath(import.meta.url));
 const options = {
   engine1: null, engine2: null, dir1: undefined, dir2: undefined, games: 2, tc: '40/60', st: null,
-  openings: join(here, 'openings.txt'), pgn: null, timeuse: false,
+  openings: join(here, 'openings.txt'), pgn: null, timeuse: false, first: 1,
 };
 const flags = { '--engine1': 'engine1', '--engine2': 'engine2', '--dir1': 'dir1', '--dir2': 'dir2',
-  '--games': 'games', '--tc': 'tc', '--st': 'st', '--openings': 'openings', '--pgn': 'pgn' };
+  '--games': 'games', '--tc': 'tc', '--st': 'st', '--openings': 'openings', '--pgn': 'pgn', '--first': 'first' };
 for (let i = 2; i < process.argv.length; i++) {
   const a = process.argv[i];
   if (a === '--timeuse') options.timeuse = true;
@@ -43,12 +45,14 @@ for (let i = 2; i < process.argv.length; i++) {
 }
 function usage(message) {
   console.error(`match: ${message}`);
-  console.error('usage: node tools/match.mjs --engine1 CMD --engine2 CMD [--games N] [--tc MOVES/SECONDS | --st SECONDS] [--openings FILE] [--pgn FILE] [--dir1 DIR] [--dir2 DIR] [--timeuse]');
+  console.error('usage: node tools/match.mjs --engine1 CMD --engine2 CMD [--games N] [--tc MOVES/SECONDS | --st SECONDS] [--openings FILE] [--pgn FILE] [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse]');
   process.exit(2);
 }
 if (!options.engine1 || !options.engine2) usage('--engine1 and --engine2 are required');
 options.games = Number(options.games);
 if (!Number.isInteger(options.games) || options.games < 1) usage('--games must be a positive whole number');
+options.first = Number(options.first);
+if (!Number.isInteger(options.first) || options.first < 1) usage('--first must be a positive whole number');
 let movesPerControl = 0;
 let controlMs = 0;
 let fixedSeconds = null;
@@ -268,7 +272,7 @@ const tally = { w: 0, d: 0, l: 0 };
 const faults = [{}, {}];
 const exitFaults = [0, 0];
 const timeUse = { overrun: -Infinity, worst: null, leastAtControl: Infinity, leastClock: Infinity };
-for (let g = 0; g < options.games; g++) {
+for (let g = options.first - 1; g < options.first - 1 + options.games; g++) {
   const opening = openings[Math.floor(g / 2) % openings.length];
   const firstWhite = g % 2 === 0;
   const order = firstWhite ? [players[0], players[1]] : [players[1], players[0]];
