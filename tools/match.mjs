@@ -16,6 +16,7 @@
 // Every fault loses the game and is counted: illegal move, crash, no reply,
 // time forfeit, false claim. A resignation or a claim of one's own loss is
 // a loss but no fault.
+// Stopped by SIGINT or SIGTERM, it prints the tally of the games finished.
 // --first K numbers the games from K, with the openings and colours game K
 // would have had: a long match can be played in parts.
 // --timeuse reports engine 1's largest move time beyond morvek's own budget
@@ -272,6 +273,15 @@ const tally = { w: 0, d: 0, l: 0 };
 const faults = [{}, {}];
 const exitFaults = [0, 0];
 const timeUse = { overrun: -Infinity, worst: null, leastAtControl: Infinity, leastClock: Infinity };
+let played = 0;
+// Stopped by hand (Ctrl-C, kill), a long match still reports the games it
+// finished; the engines see their input end and quit on their own.
+for (const signal of ['SIGINT', 'SIGTERM']) {
+  process.on(signal, () => {
+    console.log(`stopped by ${signal} after ${played} of ${options.games} games`);
+    process.exit(report());
+  });
+}
 for (let g = options.first - 1; g < options.first - 1 + options.games; g++) {
   const opening = openings[Math.floor(g / 2) % openings.length];
   const firstWhite = g % 2 === 0;
@@ -305,20 +315,26 @@ for (let g = options.first - 1; g < options.first - 1 + options.games; g++) {
   if (options.pgn) appendFileSync(options.pgn, pgnOf(game, names[0], names[1]));
   const extra = game.exitFaults ? ` [${game.exitFaults.map((b) => b.text).join('; ')}]` : '';
   console.log(`game ${g + 1}: ${names[0]} - ${names[1]} ${game.result} (${game.reason}), ${game.chess.history().length} plies${extra}`);
+  played++;
 }
+process.exit(report());
 
-const est = eloEstimate(tally.w, tally.d, tally.l);
-const n = options.games;
-const faultText = (f) => (Object.keys(f).length ? Object.entries(f).map(([k, v]) => `${k} ${v}`).join(', ') : 'none');
-console.log(`${players[0].name} vs ${players[1].name}: +${tally.w} =${tally.d} -${tally.l}, score ${(tally.w + tally.d / 2)}/${n} (${(100 * est.score).toFixed(1)}%), Elo ${fmtElo(est.elo)} +/- ${Number.isFinite(est.error) ? est.error.toFixed(0) : 'inf'}`);
-console.log(`faults of ${players[0].name}: ${faultText(faults[0])}, bad exits ${exitFaults[0]}; of ${players[1].name}: ${faultText(faults[1])}, bad exits ${exitFaults[1]}`);
-if (fixedSeconds === null) {
-  const atControl = Number.isFinite(timeUse.leastAtControl) ? `${timeUse.leastAtControl} ms` : 'no control reached';
-  let line = `time use of ${players[0].name}: least clock left at a control ${atControl}, least clock after a move ${timeUse.leastClock} ms`;
-  if (options.timeuse && timeUse.worst) {
-    const w = timeUse.worst;
-    line += `, largest overrun beyond its budget ${timeUse.overrun} ms (game ${w.game}, ply ${w.ply}: ${w.spent} ms of ${w.budget} ms)`;
+// Prints the tally of the games played; returns the exit code.
+function report() {
+  const n = played;
+  if (n === 0) return 1;
+  const est = eloEstimate(tally.w, tally.d, tally.l);
+  const faultText = (f) => (Object.keys(f).length ? Object.entries(f).map(([k, v]) => `${k} ${v}`).join(', ') : 'none');
+  console.log(`${players[0].name} vs ${players[1].name}: +${tally.w} =${tally.d} -${tally.l}, score ${(tally.w + tally.d / 2)}/${n} (${(100 * est.score).toFixed(1)}%), Elo ${fmtElo(est.elo)} +/- ${Number.isFinite(est.error) ? est.error.toFixed(0) : 'inf'}`);
+  console.log(`faults of ${players[0].name}: ${faultText(faults[0])}, bad exits ${exitFaults[0]}; of ${players[1].name}: ${faultText(faults[1])}, bad exits ${exitFaults[1]}`);
+  if (fixedSeconds === null) {
+    const atControl = Number.isFinite(timeUse.leastAtControl) ? `${timeUse.leastAtControl} ms` : 'no control reached';
+    let line = `time use of ${players[0].name}: least clock left at a control ${atControl}, least clock after a move ${timeUse.leastClock} ms`;
+    if (options.timeuse && timeUse.worst) {
+      const w = timeUse.worst;
+      line += `, largest overrun beyond its budget ${timeUse.overrun} ms (game ${w.game}, ply ${w.ply}: ${w.spent} ms of ${w.budget} ms)`;
+    }
+    console.log(line);
   }
-  console.log(line);
+  return Object.keys(faults[0]).length + exitFaults[0] > 0 ? 1 : 0;
 }
-process.exit(Object.keys(faults[0]).length + exitFaults[0] > 0 ? 1 : 0);
