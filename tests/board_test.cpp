@@ -1,8 +1,6 @@
-// The board: set-up, guards, game record, generation order, make/unmake, perft.
+// The board: set-up, guards, game record, generation order, make/unmake.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
 #include <random>
 #include <string>
 #include <tuple>
@@ -202,47 +200,6 @@ TEST(MoveStack, HoldsTheLongestListAtEveryPly) {
   EXPECT_GT(listStart[1] - listStart[0], kMaxLegalMoves);
   EXPECT_EQ(listStart[kMaxPlies], kMaxPlies * (listStart[1] - listStart[0]));
   EXPECT_LE(listStart[kMaxPlies], kMoveStackSize);
-}
-
-// Leaf count of the legal tree with all four promotion pieces: the generator
-// lists queen and knight, so a queen promotion also stands for rook and bishop.
-uint64_t perft(int depth) {
-  if (!generateLegalMoves()) return 0;
-  uint64_t total = 0;
-  for (int i = listStart[searchPly]; i < listStart[searchPly + 1]; ++i) {
-    const Move move = moveStack[i];
-    const bool queenPromotion = (move & kPromotion) && movePiece(move) == kQueen;
-    if (depth == 1) total += queenPromotion ? 3 : 1;
-    for (int piece = kQueen; depth > 1 && piece >= (queenPromotion ? kBishop : kQueen); --piece) {
-      const Move m = queenPromotion ? (move & ~kPieceMask) | (Move(piece) << 12) : move;
-      makeMove(m);
-      total += perft(depth - 1);
-      unmakeMove(m);
-    }
-  }
-  return total;
-}
-
-// The published suite up to depth 5, leaving out its most expensive counts.
-TEST(Perft, ReproducesThePublishedCounts) {
-  FILE* file = fopen(MORVEK_TEST_DATA "/perft.epd", "r");
-  ASSERT_NE(file, nullptr);
-  int checked = 0;
-  for (char line[1024]; fgets(line, sizeof line, file);) {
-    char* field = strchr(line, ';');
-    if (!field) continue;
-    *field = '\0';  // the FEN ends at the first field
-    ASSERT_TRUE(setFen(line)) << line;
-    for (; field; field = strchr(field + 1, ';')) {
-      int depth = 0;
-      unsigned long long expected = 0;
-      if (sscanf(field + 1, " D%d %llu", &depth, &expected) != 2 || depth > 5 || expected > 20000000) continue;
-      EXPECT_EQ(perft(depth), expected) << line << " depth " << depth;
-      ++checked;
-    }
-  }
-  fclose(file);
-  EXPECT_GE(checked, 30);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Counts the leaves of the legal move tree, the move generator's check.
 //   perft [--all-promotions] [--divide] <depth> [fen]
-//   perft --suite <epd-file> [--max-depth N] [--all-promotions]
+//   perft --suite <epd-file> [--max-depth N] [--max-count N] [--all-promotions]
 // The generator lists only queen and knight promotions; --all-promotions adds
 // the rook and bishop ones so that published counts can be reproduced.
 #include <chrono>
@@ -25,36 +25,18 @@ inline bool isQueenPromotion(Move m) { return (m & kPromotion) && movePiece(m) =
 
 inline Move withPiece(Move m, int type) { return (m & ~kPieceMask) | (Move(type) << 12); }
 
-uint64_t perft(int depth) {
+// Leaves below the position; with divide, each root move is printed with its own count.
+uint64_t perft(int depth, bool divide = false) {
   if (!generateLegalMoves()) return 0;
   const int first = listStart[searchPly];
   const int last = listStart[searchPly + 1];
-  if (depth == 1) {
+  if (depth == 1 && !divide) {  // bulk counting: the list is the answer
     uint64_t count = uint64_t(last - first);
     if (allPromotions)
       for (int i = first; i < last; ++i)
         if (isQueenPromotion(moveStack[i])) count += 2;
     return count;
   }
-  uint64_t total = 0;
-  for (int i = first; i < last; ++i) {
-    const Move move = moveStack[i];
-    const int variants = allPromotions && isQueenPromotion(move) ? 3 : 1;
-    const int pieces[3] = {kQueen, kRook, kBishop};
-    for (int v = 0; v < variants; ++v) {
-      const Move m = v == 0 ? move : withPiece(move, pieces[v]);
-      makeMove(m);
-      total += perft(depth - 1);
-      unmakeMove(m);
-    }
-  }
-  return total;
-}
-
-uint64_t divide(int depth) {
-  if (!generateLegalMoves()) return 0;
-  const int first = listStart[searchPly];
-  const int last = listStart[searchPly + 1];
   uint64_t total = 0;
   char text[8];
   for (int i = first; i < last; ++i) {
@@ -64,9 +46,9 @@ uint64_t divide(int depth) {
     for (int v = 0; v < variants; ++v) {
       const Move m = v == 0 ? move : withPiece(move, pieces[v]);
       makeMove(m);
-      uint64_t count = depth > 1 ? perft(depth - 1) : 1;
+      const uint64_t count = depth > 1 ? perft(depth - 1) : 1;
       unmakeMove(m);
-      printf("%s %" PRIu64 "\n", moveToText(m, text), count);
+      if (divide) printf("%s %" PRIu64 "\n", moveToText(m, text), count);
       total += count;
     }
   }
@@ -77,7 +59,7 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-int runSuite(const char* path, int maxDepth) {
+int runSuite(const char* path, int maxDepth, unsigned long long maxCount) {
   FILE* file = fopen(path, "r");
   if (!file) {
     fprintf(stderr, "perft: cannot read %s\n", path);
@@ -100,7 +82,7 @@ int runSuite(const char* path, int maxDepth) {
       int depth = 0;
       unsigned long long expected = 0;
       if (sscanf(field, ";D%d %llu", &depth, &expected) != 2) continue;
-      if (maxDepth > 0 && depth > maxDepth) continue;
+      if ((maxDepth > 0 && depth > maxDepth) || (maxCount > 0 && expected > maxCount)) continue;
       auto start = std::chrono::steady_clock::now();
       uint64_t count = perft(depth);
       bool ok = count == expected;
@@ -117,7 +99,7 @@ int runSuite(const char* path, int maxDepth) {
 int usage() {
   fprintf(stderr,
           "usage: perft [--all-promotions] [--divide] <depth> [fen]\n"
-          "       perft --suite <epd-file> [--max-depth N] [--all-promotions]\n");
+          "       perft --suite <epd-file> [--max-depth N] [--max-count N] [--all-promotions]\n");
   return 2;
 }
 
@@ -127,6 +109,7 @@ int main(int argc, char** argv) {
   bool divideRoot = false;
   const char* suite = nullptr;
   int maxDepth = 0;
+  unsigned long long maxCount = 0;  // skip expected counts above it
   int depth = -1;
   std::string fen;
   for (int i = 1; i < argc; ++i) {
@@ -139,6 +122,8 @@ int main(int argc, char** argv) {
       suite = argv[++i];
     } else if (strcmp(arg, "--max-depth") == 0 && i + 1 < argc) {
       maxDepth = atoi(argv[++i]);
+    } else if (strcmp(arg, "--max-count") == 0 && i + 1 < argc) {
+      maxCount = strtoull(argv[++i], nullptr, 10);
     } else if (depth < 0 && !suite) {
       depth = atoi(arg);
     } else {
@@ -150,14 +135,14 @@ int main(int argc, char** argv) {
 
   initAttackTables();
   initKeysAndTables();
-  if (suite) return runSuite(suite, maxDepth);
+  if (suite) return runSuite(suite, maxDepth, maxCount);
   if (depth < 1) return usage();
   if (!setupFromFen(fen.empty() ? kStartFen : fen.c_str())) {
     fprintf(stderr, "perft: FEN refused\n");
     return 2;
   }
   auto start = std::chrono::steady_clock::now();
-  uint64_t count = divideRoot ? divide(depth) : perft(depth);
+  uint64_t count = perft(depth, divideRoot);
   double seconds = secondsSince(start);
   printf("perft %d: %" PRIu64 " leaves in %.2f s (%.1f M leaves/s)\n", depth, count, seconds,
          seconds > 0 ? count / seconds / 1e6 : 0.0);
