@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "engine/clock.h"
-
 namespace {
 
 // Kept out of the stack frame: the record is some fifteen kilobytes.
@@ -158,6 +156,5 @@ int setupFromFen(const char* text) {
     pos = savedPosition;
     return 0;
   }
-  resetBudget();
   return 1;
 }

@@ -1,9 +1,6 @@
 #include "board/position.h"
 
-#include <cstdlib>
-
 #include "board/random.h"
-#include "search/trans_table.h"
 
 Position pos;
 int searchPly;
@@ -11,7 +8,6 @@ int listStart[kMaxPlies + 1];
 Move moveStack[kMoveStackSize];
 int moveScore[kMoveStackSize];
 uint64_t pieceKey[2][8][64];
-TableEntry* transTable[2];
 
 const char* const kSquareName[64] = {
     "a8", "b8", "c8", "d8", "e8", "f8", "g8", "h8", "a7", "b7", "c7", "d7", "e7", "f7", "g7", "h7",
@@ -24,13 +20,11 @@ Move lastMove() {
   return index == 0 ? 0 : pos.moveHistory[index];
 }
 
-void initKeysAndTables() {
+void initKeys() {
   // The keys must come from the generator's initial state whatever ran
   // before (the learning file stores positions by these keys).
   seedRandom(1);
   for (int side = 0; side < 2; ++side) {
-    transTable[side] = static_cast<TableEntry*>(calloc(kTableEntries, sizeof(TableEntry)));
-    if (!transTable[side]) abort();
     for (int type = kPawn; type <= kKing; ++type) {
       for (int sq = 0; sq < 64; ++sq) {
         uint64_t k = uint64_t(nextRandom());

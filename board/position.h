@@ -112,7 +112,8 @@ extern int moveScore[kMoveStackSize];
 extern uint64_t pieceKey[2][8][64];
 
 Move lastMove();
-void initKeysAndTables();
+// Draws the hash keys from the generator's initial state.
+void initKeys();
 
 inline uint64_t currentKey() { return (uint64_t(pos.keyHigh) << 32) | pos.keyLow; }
 inline void xorKey(uint64_t k) {

@@ -3,15 +3,6 @@
 #include <cstdint>
 
 #include "board/position.h"
-#include "platform/ticks.h"
-
-Clock searchClock = {750, 750, 0, 0, 0, false};
-
-static uint32_t (*tickSource)() = tickCount;
-
-void setTickSource(uint32_t (*source)()) { tickSource = source ? source : tickCount; }
-
-uint64_t currentCentiseconds() { return uint64_t(tickSource() / 10u); }
 
 void setSearchTime(int seconds) {
   // 32-bit product that wraps like the protocol's original arithmetic; a
@@ -37,25 +28,6 @@ void setRemainingTime(int64_t remaining) {
 }
 
 void resetBudget() { searchClock.budget = 750; }
-
-void startClock() {
-  searchClock.now = searchClock.searchStart = currentCentiseconds();
-  searchClock.pollCount = 0;
-  searchClock.stopFlag = false;
-}
-
-int64_t elapsedTime() { return int64_t(searchClock.now - searchClock.searchStart); }
-
-bool readClockAndTest() {
-  searchClock.now = currentCentiseconds();
-  // The tick counter wrapped: count the elapsed time from the wrap.
-  if (searchClock.now < searchClock.searchStart) searchClock.searchStart = searchClock.now;
-  if (elapsedTime() >= searchClock.budget) {
-    searchClock.stopFlag = true;
-    return true;
-  }
-  return false;
-}
 
 bool shouldStopDeepening(int depth, int score, int previousScore) {
   double elapsed = double(elapsedTime());

@@ -4,7 +4,7 @@
 int main(int argc, char** argv) {
   CommandLoop loop;
   startEngine(loop, argc > 0 ? argv[0] : nullptr);
-  runCommandLoop(loop, stdin);
+  runCommandLoop(loop);
   finishEngine(loop);
   return 0;
 }

@@ -3,18 +3,26 @@
 #include <signal.h>
 #include <stdio.h>
 
+namespace {
+
+volatile sig_atomic_t terminationSeen = 0;
+
+}  // namespace
+
+bool terminationRequested() { return terminationSeen != 0; }
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
-volatile sig_atomic_t terminationSeen = 0;
-
-// xboard follows "quit" at once with SIGTERM. Dying there would lose the
-// learning file, so the signal only ends the input: standard input becomes
-// /dev/null, the loop sees the end of input after the current command and
-// the normal exit path saves. open and dup2 are async-signal-safe.
+// xboard follows "quit" at once with SIGTERM, and a closed terminal sends
+// SIGHUP. Dying there would lose the learning file, so the signal only
+// raises the flag (a running search stops at its next clock reading) and
+// ends the input: standard input becomes /dev/null, so even a read that
+// was about to block sees the end, and the normal exit path saves. open and
+// dup2 are async-signal-safe.
 void endInputOnTermination(int) {
   if (terminationSeen) return;
   terminationSeen = 1;
@@ -38,5 +46,6 @@ void prepareConsole() {
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no SA_RESTART: a blocked read returns at once
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
 #endif
 }

@@ -2,7 +2,7 @@
 
 #include "board/make_move.h"
 #include "board/movegen.h"
-#include "engine/clock.h"
+#include "search/search_clock.h"
 #include "eval/evaluate.h"
 #include "search/move_picker.h"
 #include "search/search.h"

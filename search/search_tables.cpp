@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "board/move_text.h"
-#include "engine/clock.h"
+#include "search/search_clock.h"
 #include "search/trans_table.h"
 
 int historyScore[2][8][64];

@@ -1,6 +1,9 @@
 #include "search/trans_table.h"
 
+#include <cstdlib>
 #include <cstring>
+
+TableEntry* transTable[2];
 
 namespace {
 
@@ -46,5 +49,13 @@ void storeTable(int score, Move bestMove, int depth, int beta) {
 void clearTranspositionTables() {
   for (TableEntry* table : transTable) {
     if (table) memset(table, 0, sizeof(TableEntry) * kTableEntries);
+  }
+}
+
+void initKeysAndTables() {
+  initKeys();
+  for (TableEntry*& table : transTable) {
+    table = static_cast<TableEntry*>(calloc(kTableEntries, sizeof(TableEntry)));
+    if (!table) abort();
   }
 }

@@ -32,3 +32,7 @@ int probeTable(int alpha, int beta, int depth, int* value, Move* hashMove);
 void storeTable(int score, Move bestMove, int depth, int beta);
 
 void clearTranspositionTables();
+
+// Start-up: the hash keys (board), then both tables; a failed allocation
+// stops the process.
+void initKeysAndTables();

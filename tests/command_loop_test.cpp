@@ -10,6 +10,7 @@
 #include <string>
 
 #include "board/move_text.h"
+#include "engine/clock.h"
 #include "engine/command_loop.h"
 #include "platform/instance_marker.h"
 #include "tests/engine_process.h"
@@ -76,6 +77,16 @@ TEST(DataFiles, PathsBesideTheProgramNeverCutAndAnUnusableLockIsNoInstance) {
   unsetenv("MORVEK_INSTANCE_LOCK");
 }
 
+// The board knows no clock: a new game through the session puts the budget
+// back to 7.5 s, a refused set-up leaves it and the game alone.
+TEST(Session, NewGameResetsTheBudgetOnlyWhenTheSetUpIsAccepted) {
+  ASSERT_TRUE(setFen(kStartFen) && playMoves("e2e4", true));
+  searchClock.budget = 1;
+  EXPECT_EQ(setUpGame("4k3/8/8/8/8/8/8/4K3 x"), 0);
+  EXPECT_TRUE(searchClock.budget == 1 && pos.gamePly == 1);
+  EXPECT_EQ(setUpGame("4k3/8/8/8/8/8/8/4K3 b"), 1);
+  EXPECT_TRUE(searchClock.budget == 750 && pos.gamePly == 0);
+}
 
 // Only what the transcripts cannot see: a replay entry lost from the record
 // must not be played as a pass.

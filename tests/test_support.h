@@ -12,6 +12,7 @@
 #include "board/make_move.h"
 #include "board/move_text.h"
 #include "board/position.h"
+#include "search/trans_table.h"
 #include "eval/eval_setup.h"
 
 // Attack tables, hash keys and evaluation tables, once, in start-up order.

@@ -22,6 +22,7 @@
 #include "engine/command_loop.h"
 #include "engine/think.h"
 #include "eval/eval_setup.h"
+#include "search/trans_table.h"
 
 namespace {
 

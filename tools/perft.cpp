@@ -16,6 +16,7 @@
 #include "board/move_text.h"
 #include "board/movegen.h"
 #include "board/position.h"
+#include "search/trans_table.h"
 
 namespace {
 

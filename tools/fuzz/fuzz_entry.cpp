@@ -28,6 +28,7 @@
 #include "engine/command_loop.h"
 #include "eval/eval_setup.h"
 #include "eval/evaluate.h"
+#include "search/trans_table.h"
 
 namespace {
 

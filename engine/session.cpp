@@ -1,0 +1,86 @@
+#include "engine/session.h"
+
+#include <cstdio>
+
+#include "board/attacks.h"
+#include "board/fen.h"
+#include "book/book_parser.h"
+#include "book/book_table.h"
+#include "book/learning.h"
+#include "engine/clock.h"
+#include "eval/eval_setup.h"
+#include "platform/console.h"
+#include "platform/instance_marker.h"
+#include "search/trans_table.h"
+
+const char* const kBookFileName = "Morvek.bk";
+const char* const kLearningFileName = "zivorur12.dat";
+
+// Trailing blanks are part of the texts.
+const char* const kTestPositions[10] = {
+    "r4rk1/4Rp2/6p1/1p1p1bNp/p1qP3P/2P1Q3/P4PP1/4R1K1 b - - 0 0",
+    "r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - - 0 12",
+    "2r2b1r/p1qk1ppp/2p1pn2/1B6/Pp6/4PP2/1PQB1P1P/2R2RK1 w - - 0 16 ",
+    "r5k1/7p/1Rp2rp1/2Pp4/P2Qp3/4PqP1/3R1P1P/6K1 w - - 0 38",
+    "rnbqkbnr/ppp1pppp/8/3pP3/8/8/PPPP1PPP/RNBQKBNR b KQkq - 0 2",
+    "rnbqkbnr/ppp1pppp/8/8/2pP4/8/PP2PPPP/RNBQKBNR w KQkq - 0 3",
+    "r1b1kb1r/ppp1n3/3q4/4pp2/4Q1p1/3B4/PPPP1PP1/R1B1NRK1 w kq - 0 15",
+    "4b3/2R3B1/5P2/pk5p/2p2r1P/P1K5/1P6/8 w - - 0 63",
+    "r3kb1r/ppp1pppp/2n2n2/q7/2BP2b1/2N5/PPP1NPPP/R1BQK2R w KQkq - 5 7 ",
+    "r3kb1r/ppp1pppp/2n2n2/q4b2/2BP4/2N2P2/PPP1N1PP/R1BQK2R w KQkq - 1 8 ",
+};
+
+namespace {
+
+// "Morvek chess v1.0", each character code shifted left by one.
+constexpr int kBanner[18] = {'M' << 1, 'o' << 1, 'r' << 1, 'v' << 1, 'e' << 1, 'k' << 1,
+                             ' ' << 1, 'c' << 1, 'h' << 1, 'e' << 1, 's' << 1, 's' << 1,
+                             ' ' << 1, 'v' << 1, '1' << 1, '.' << 1, '0' << 1, 0};
+
+void printBanner() {
+  for (int i = 0; kBanner[i] != 0; ++i) printf("%c", kBanner[i] >> 1);
+  printf("\n");
+}
+
+void loadBook(const CommandLoop& loop) {
+  FILE* file = fopen(loop.learningPath, "rb");
+  if (file != nullptr && loadLearning(file)) return;
+  clearBookTable();
+  parseBookText(loop.bookTextPath);
+}
+
+}  // namespace
+
+void composeDataPaths(CommandLoop& loop, const char* programPath) {
+  programDirectory(programPath, loop.baseDirectory);
+  snprintf(loop.bookTextPath, sizeof loop.bookTextPath, "%s%s", loop.baseDirectory, kBookFileName);
+  snprintf(loop.learningPath, sizeof loop.learningPath, "%s%s", loop.baseDirectory,
+           kLearningFileName);
+}
+
+void startEngine(CommandLoop& loop, const char* programPath) {
+  loop.forceMode = false;
+  prepareConsole();
+  printBanner();
+  composeDataPaths(loop, programPath);
+  loop.secondInstance = createInstanceMarker();
+  initAttackTables();
+  initKeysAndTables();
+  prepareEvaluation();
+  setupFromFen(kStartFen);
+  loadBook(loop);
+  printf("feature setboard=1\n");
+  printf("feature done=1\n");
+}
+
+void finishEngine(const CommandLoop& loop) {
+  if (loop.secondInstance) return;
+  // Through a temporary file: a failed write keeps the previous learning.
+  saveLearningFile(loop.learningPath);
+}
+
+int setUpGame(const char* fen) {
+  if (!setupFromFen(fen)) return 0;
+  resetBudget();
+  return 1;
+}

@@ -1,0 +1,44 @@
+// The search's stop test: the clock of the current think, the limits it was
+// given, and the questions asked every 4096 polls (time up? node limit
+// reached? termination asked for? a line waiting for whoever watches input?).
+#pragma once
+
+#include <cstdint>
+
+struct Clock {
+  int64_t budget;       // time allowed for the current move
+  int64_t savedBudget;  // budget before the early-game doubling of a think
+  uint64_t searchStart; // centiseconds at the start of the think
+  uint64_t now;         // last clock reading of the think
+  uint64_t pollCount;   // pollTime calls of this think; doubles as node count
+  bool stopFlag;        // budget used up; stays set until the next think
+};
+
+extern Clock searchClock;
+
+// What a think may be told besides its budget. Both stay as set until
+// changed; the protocols set them around the thinks that need them.
+struct SearchLimits {
+  uint64_t nodeLimit;  // stop once this many polls were made (checked every 4096); 0 for none
+  // Set while someone watches standard input during a search: called when a
+  // line is waiting, answers true to stop the search.
+  bool (*onInputWaiting)();
+};
+
+extern SearchLimits searchLimits;
+
+// Centiseconds from the tick counter. Tests may replace the tick source.
+uint64_t currentCentiseconds();
+void setTickSource(uint32_t (*source)());  // nullptr restores the system counter
+
+void startClock();
+int64_t elapsedTime();
+
+bool readClockAndTest();  // the slow half of pollTime
+
+// Called at every node: reads the clock only once per 4096 calls.
+inline bool pollTime() {
+  searchClock.pollCount += 1;
+  if ((searchClock.pollCount & 0xFFF) != 0 || searchClock.stopFlag) return searchClock.stopFlag;
+  return readClockAndTest();
+}
