@@ -113,7 +113,7 @@ Move deepen(int lastDepth) {
                     pos.material[kBlack] - kPieceValue[kKing] > kNullMoveMaterial;
   std::memset(rootLine, 0, sizeof rootLine);
   searchClock.savedBudget = searchClock.budget;
-  if (pos.gamePly < kDoublingPlies) searchClock.budget = 2 * searchClock.budget;
+  if (pos.gamePly < kDoublingPlies) doubleBudget();
 
   // Step 13. Iterative deepening.
   int lastScore = 0;

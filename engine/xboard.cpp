@@ -59,6 +59,11 @@ bool handleLine(CommandLoop& loop, char* line) {
 
   if (strcmp(word, "st") == 0) {
     char* value = nextWord(&cursor, kWordDelimiters);
+    const int64_t fraction = value ? fractionalSeconds(value) : -1;
+    if (fraction >= 0) {
+      setMoveTime(fraction);
+      return true;
+    }
     long long seconds = value ? parseDecimal(value) : 0;
     if (seconds > INT_MAX) seconds = INT_MAX;
     if (seconds < INT_MIN) seconds = INT_MIN;
@@ -74,6 +79,8 @@ bool handleLine(CommandLoop& loop, char* line) {
       setRemainingTime(remaining);
     return true;
   }
+  // Not understood, it falls through to the answer any unknown word gets.
+  if (strcmp(word, "level") == 0 && applyLevel(cursor)) return true;
   if (strcmp(word, "score") == 0) {
     prepareEvaluation();
     printf("# %d\n", evaluate(-1000000, 1000000));

@@ -13,7 +13,7 @@ void setTickSource(uint32_t (*source)()) { tickSource = source ? source : tickCo
 
 uint64_t currentCentiseconds() { return uint64_t(tickSource() / 10u); }
 
-void startClock() {
+void startSearchClock() {
   searchClock.now = searchClock.searchStart = currentCentiseconds();
   searchClock.pollCount = 0;
   searchClock.stopFlag = false;

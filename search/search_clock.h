@@ -31,7 +31,8 @@ extern SearchLimits searchLimits;
 uint64_t currentCentiseconds();
 void setTickSource(uint32_t (*source)());  // nullptr restores the system counter
 
-void startClock();
+// The start of a think: time, poll count and stop flag afresh.
+void startSearchClock();
 int64_t elapsedTime();
 
 bool readClockAndTest();  // the slow half of pollTime

@@ -11,9 +11,17 @@ uint32_t readFakeTicks() { ++tickReads; return fakeTicks; }
 
 struct ClockTest : ::testing::Test {
   Clock savedClock = searchClock;
+  TimeControl savedControl = timeControl;
+  BudgetPlan savedPlan = budgetPlan;
   Position savedPos = pos;
   void SetUp() override { setTickSource(readFakeTicks); }
-  void TearDown() override { setTickSource(nullptr); searchClock = savedClock; pos = savedPos; }
+  void TearDown() override {
+    setTickSource(nullptr);
+    searchClock = savedClock;
+    timeControl = savedControl;
+    budgetPlan = savedPlan;
+    pos = savedPos;
+  }
   int stopsIn(int n) {
     int stops = 0;
     while (n-- > 0) stops += pollTime();
@@ -38,12 +46,112 @@ TEST_F(ClockTest, SearchAndRemainingTimeGiveTheBudget) {
                       {0, kWhite, 6000, 148},    {0, kWhite, 39, 0},        {0, kWhite, 4000000000000LL, 99000000000LL},
                       {78, kWhite, INT64_MAX, INT64_MAX / 99 * 99 / 100},
                       {78, kWhite, 100000, 99000}, {78, kWhite, 100, 80}, {78, kWhite, 20, 0}};
-  for (const Row& row : rows) {
-    pos.gamePly = row.ply;
-    pos.sideToMove = row.side;
-    setRemainingTime(row.remaining);
-    EXPECT_EQ(searchClock.budget, row.budget) << "ply " << row.ply << " side " << row.side;
+  // "level 40 ..." keeps exactly that rule, increment or not.
+  for (int control : {-1, 40}) {
+    if (control == 40) setTimeControl(40, 30000, 500);
+    for (const Row& row : rows) {
+      pos.gamePly = row.ply;
+      pos.sideToMove = row.side;
+      setRemainingTime(row.remaining);
+      EXPECT_EQ(searchClock.budget, row.budget) << "ply " << row.ply << " side " << row.side;
+      doubleBudget();
+      EXPECT_EQ(searchClock.budget, 2 * row.budget) << "the doubling is as it was";
+    }
   }
+}
+
+// Every other control: the budget at chosen plies, alone and doubled. In
+// sudden death the clock less a reserve of 20 cs and 1/40 of it is spread
+// over 45 - ply/4 moves (at least 20), with 3/4 of the increment, and no
+// move, doubled or not, plans more than a quarter of what is usable.
+TEST_F(ClockTest, EveryKindOfControlGivesABudgetTheClockAffords) {
+  struct Row { int moves; int64_t inc; int ply; int64_t remaining, budget, doubled; };
+  const Row rows[] = {
+      {0, 0, 0, 6000, 129, 258},          // 5830 usable over 45 moves
+      {0, 0, 78, 1000, 36, 72},           // the 40-move rule would give 980 here
+      {0, 0, 79, 1000, 36, 72},
+      {0, 0, 200, 1000, 47, 94},          // a long endgame still gets a twentieth
+      {0, 30, 40, 3000, 105, 210},        // 2905 / 35 + 22
+      {0, 30, 100, 100, 19, 19},          // 3 + 22 is more than a quarter of 78
+      {0, 30, 10, 100, 19, 19},           // and so is the doubling
+      {0, 0, 0, 20, 0, 0},                // nothing beyond the reserve
+      {0, 0, 0, INT64_MAX, 68515199, 137030398},  // a year's clock at most
+      {20, 0, 0, 1000, 49, 98},           // 20 moves to go
+      {20, 0, 38, 1000, 980, 980},        // the last move before the control
+      {20, 0, 39, 1000, 980, 980},        // black's 20th
+      {20, 0, 36, 1000, 490, 490},        // two to go: half of what is usable at most
+      {20, 0, 40, 1000, 49, 98},          // the next control
+      {30, 100, 0, 3000, 174, 348},       // 99 + 75
+      {1, 0, 0, 500, 480, 480},           // every move is the last before a control
+  };
+  for (const Row& row : rows) {
+    setTimeControl(row.moves, 6000, row.inc);
+    pos.gamePly = row.ply;
+    pos.sideToMove = row.ply % 2 ? kBlack : kWhite;
+    setRemainingTime(row.remaining);
+    EXPECT_EQ(searchClock.budget, row.budget) << row.moves << " moves, ply " << row.ply << ", " << row.remaining;
+    doubleBudget();
+    EXPECT_EQ(searchClock.budget, row.doubled) << row.moves << " moves, ply " << row.ply << ", " << row.remaining;
+    EXPECT_LE(searchClock.budget, row.remaining - kClockReserve > 0 ? row.remaining - kClockReserve : 0);
+  }
+  // "time" arrives before the opponent's move: the plan is made again for the
+  // ply of the think, and only once.
+  setTimeControl(20, 6000, 0);
+  pos.gamePly = 37;
+  setRemainingTime(1000);
+  EXPECT_EQ(searchClock.budget, 490);  // 2 to go from here, 99% of 1000 / 2 is over half
+  pos.gamePly = 38;
+  startClock();
+  EXPECT_EQ(searchClock.budget, 980);
+  searchClock.budget = 5;
+  startClock();
+  EXPECT_EQ(searchClock.budget, 5);
+  // Everything at once, as UCI gives it; movesToGo 0 is sudden death.
+  pos.gamePly = 0;
+  setClockBudget(6000, 0, 0);
+  EXPECT_EQ(searchClock.budget, 129);
+  setClockBudget(1000, 100, 1);
+  EXPECT_EQ(searchClock.budget, 980);
+  setClockBudget(4000, 0, 40);
+  EXPECT_EQ(searchClock.budget, 99);
+  // A fixed time per move is not doubled past itself; whole-second "st" and
+  // a new game forget the ceiling as before.
+  setMoveTime(50);
+  doubleBudget();
+  EXPECT_EQ(searchClock.budget, 50);
+  setSearchTime(1);
+  doubleBudget();
+  EXPECT_EQ(searchClock.budget, 200);
+  setMoveTime(50);
+  resetBudget();
+  doubleBudget();
+  EXPECT_EQ(searchClock.budget, 1500);
+}
+
+TEST(ClockWords, LevelAndFractionalSecondsRead) {
+  const TimeControl saved = timeControl;
+  // A positive fraction of a second in centiseconds, rounded; -1 keeps the whole-second handling.
+  const struct { const char* text; int64_t cs; } seconds[] = {
+      {"0.5", 50},   {"2.25", 225}, {"+1.5", 150}, {".5", 50},   {"0.001", 1}, {"0.125", 13},
+      {"1.0", -1},   {"5", -1},     {"0", -1},     {"0.0", -1},  {"-0.5", -1}, {"abc", -1},
+      {"1.5x", -1},  {"5.", -1},    {"", -1},      {"1e2", -1}};
+  for (const auto& c : seconds) EXPECT_EQ(fractionalSeconds(c.text), c.cs) << c.text;
+  // "level MPS BASE INC": BASE in minutes or minutes:seconds, INC in seconds.
+  const struct { const char* text; bool read; int moves; int64_t base, inc; } levels[] = {
+      {"40 5 0", true, 40, 30000, 0},       {"0 2:30 1\n", true, 0, 15000, 100},
+      {" 0 0:15 0.1", true, 0, 1500, 10},   {"20 0.5 0", true, 20, 3000, 0},
+      {"0 1 2.5 extra", true, 0, 6000, 250}, {"0 0 5", true, 0, 0, 500},
+      {"", false, 0, 0, 0},     {"40 5", false, 0, 0, 0},   {"x 5 0", false, 0, 0, 0},
+      {"-1 5 0", false, 0, 0, 0}, {"40 5: 0", false, 0, 0, 0}, {"40 5 -2", false, 0, 0, 0},
+      {"40 5x 0", false, 0, 0, 0}};
+  for (const auto& c : levels) {
+    setTimeControl(7, 7, 7);
+    EXPECT_EQ(applyLevel(c.text), c.read) << c.text;
+    const TimeControl expected = c.read ? TimeControl{c.moves, c.base, c.inc} : TimeControl{7, 7, 7};
+    EXPECT_TRUE(timeControl.movesPerControl == expected.movesPerControl && timeControl.baseCs == expected.baseCs &&
+                timeControl.incrementCs == expected.incrementCs) << c.text;
+  }
+  timeControl = saved;
 }
 
 TEST_F(ClockTest, PollReadsTheClockEvery4096CallsTheStopSticksAndWrapsAreSafe) {

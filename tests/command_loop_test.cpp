@@ -101,6 +101,37 @@ TEST(CommandLoop, RedoNeverReplaysANullMove) {
   EXPECT_TRUE(before.unchanged());
 }
 
+// "st" with a fraction is that many centiseconds, the doubling held to it;
+// every other "st" is whole seconds as before. "level" sets the control that
+// "time" then counts against.
+TEST(CommandLoop, FractionalSecondsAndLevelSetTheBudget) {
+  const Clock savedClock = searchClock;
+  const TimeControl savedControl = timeControl;
+  CommandLoop loop{};
+  ASSERT_TRUE(setFen(kStartFen));
+  const struct { const char* lines; int64_t budget, doubled; } cases[] = {
+      {"st 0.5\n", 50, 50},          {"st 2.25\n", 225, 225},       {"st 1.0\n", 100, 200},
+      {"st 0\n", 500, 1000},         {"st -0.5\n", 500, 1000},      {"st x\n", 500, 1000},
+      {"st 3\n", 300, 600},          {"level 40 1 0\ntime 6000\n", 148, 296},
+      {"level 0 1 0\ntime 6000\n", 129, 258},  {"level 0 0:30 0.3\ntime 3000\n", 86, 172},
+      {"level 0 1 0\ntime 6000\nlevel 40 1 0\ntime 6000\n", 148, 296},
+      {"level 0 1 0\ntime 6000\nnew\n", 750, 1500}};
+  for (const auto& c : cases) {
+    std::string text = c.lines;
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+      std::string line = text.substr(start, end + 1 - start);
+      handleLine(loop, line.data());
+    }
+    EXPECT_EQ(searchClock.budget, c.budget) << c.lines;
+    doubleBudget();
+    EXPECT_EQ(searchClock.budget, c.doubled) << c.lines;
+    setTimeControl(40, 0, 0);
+  }
+  searchClock = savedClock;
+  timeControl = savedControl;
+  budgetPlan = BudgetPlan{-1, kNoCeiling};
+}
+
 const std::string kGreeting = "Morvek chess v1.0\nfeature setboard=1\nfeature done=1\n";
 
 struct Transcript : ::testing::Test {
@@ -119,8 +150,12 @@ TEST_F(Transcript, AnswersExactly) {
   const struct { std::string input, out, err; } cases[] = {
       {"", "", ""}, {"\n   \n\nquit\nst5\n", "", ""},
       {"protover 2\nprotover\n", "feature done=1\nfeature done=1\n", ""},
-      {"st 5\nst5\nST 5\n  st   9  \nxboard\naccepted setboard\nlevel 40 5 0\nnewx\n", "",
-       "#error: st5\n#error: ST\n#error: xboard\n#error: accepted\n#error: level\n#error: newx\n"},
+      {"st 5\nst5\nST 5\n  st   9  \nxboard\naccepted setboard\nnewx\n", "",
+       "#error: st5\n#error: ST\n#error: xboard\n#error: accepted\n#error: newx\n"},
+      // Every form of "level" is taken silently; one that does not read as a control is unknown.
+      {"level 40 5 0\nlevel 0 2:30 1\nlevel 0 0:15 0.1\nlevel 20 0.5 0\nst 0.5\nst 2.25\nst -0.5\n", "", ""},
+      {"level\nlevel 40 5\nlevel x 5 0\nlevel40 5 0\nLEVEL 40 5 0\n", "",
+       "#error: level\n#error: level\n#error: level\n#error: level40\n#error: LEVEL\n"},
       {"time\ntime -1\ntime 100\ntime abc\ntime 99999999999999\n", "", "#error time value\n#error time value\n"},
       {"deb 0\ndeb 11\ndeb x\ndeb\ndeb 3\ndeb 10\n", "", "#error\n#error\n#error\n#error\n"},
       {"e2e5\ne7e5\nE2E4\no-o\n", "", "#error: e2e5\n#error: e7e5\n#error: E2E4\n#error: o-o\n"},
