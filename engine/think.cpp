@@ -107,13 +107,17 @@ int prepareRoot() {
   return count;
 }
 
+void budgetSearchProper() {
+  searchClock.savedBudget = searchClock.budget;
+  if (pos.gamePly < kDoublingPlies) doubleBudget();
+}
+
 Move deepen(int lastDepth) {
   // Steps 10-12.
   nullMoveAllowed = pos.material[kWhite] - kPieceValue[kKing] > kNullMoveMaterial &&
                     pos.material[kBlack] - kPieceValue[kKing] > kNullMoveMaterial;
   std::memset(rootLine, 0, sizeof rootLine);
-  searchClock.savedBudget = searchClock.budget;
-  if (pos.gamePly < kDoublingPlies) doubleBudget();
+  budgetSearchProper();
 
   // Step 13. Iterative deepening.
   int lastScore = 0;
@@ -136,14 +140,14 @@ Move deepen(int lastDepth) {
   return front != 0 ? front : bestRootRecord();
 }
 
-int think(RootMove& result) {
+int think(RootMove& result, const ThinkRequest& request) {
   // Steps 1-8.
   startClock();
   seedRandom(uint32_t(std::time(nullptr)));
   if (prepareRoot() == 0) return 0;
 
   // Step 9. The book, less and less likely as the game goes on.
-  const int draw = nextRandom() % kBookDraws;
+  const int draw = request.useBook ? nextRandom() % kBookDraws : 0;
   if (std::min(pos.gamePly, kBookPlyCap) < draw) {
     const Move m = pickBookMove(listStart[0], listStart[1] - 1);
     if (m != 0) {
@@ -153,7 +157,7 @@ int think(RootMove& result) {
   }
 
   // Steps 10-15.
-  result.move = deepen(kLastIteration);
+  result.move = deepen(request.lastDepth);
 
   // Steps 16-18.
   recordSearchResult(rootMoves[0].score, rootMoves[0].depth);

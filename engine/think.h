@@ -6,9 +6,17 @@
 constexpr int kFirstIteration = 2;
 constexpr int kLastIteration = 90;
 
+// What a think may use besides the clock: the book, and the depth of its
+// last iteration.
+struct ThinkRequest {
+  bool useBook;
+  int lastDepth;
+};
+constexpr ThinkRequest kGameThink = {true, kLastIteration};
+
 // 1 with result.move set, 0 when the side to move has no legal move.
 // Leaves the position, gamePly and searchPly as it found them.
-int think(RootMove& result);
+int think(RootMove& result, const ThinkRequest& request = kGameThink);
 
 // Fills rootMoves and the ply-0 list of moveStack with the legal root moves,
 // each record scored by the static value after the move.
@@ -22,4 +30,8 @@ void selectBestRoot(int first, int last);
 // 0 for none); deepen runs the iterations up to lastDepth under the clock's
 // rules and returns the move to play.
 int prepareRoot();
+// The budget of the search proper: saved, then doubled early in the game
+// (within what the clock affords). deepen does it; a ponder search that
+// becomes a timed one does it when it does.
+void budgetSearchProper();
 Move deepen(int lastDepth);

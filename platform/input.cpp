@@ -159,7 +159,19 @@ void keepWaitingLine() {
   input.lookedAt = 0;
 }
 
-bool inputEnded() { return input.ended && input.length == 0; }
+bool waitForNextLine(char line[kInputLineSize]) {
+  for (;;) {
+    if (terminationRequested()) return false;
+    if (nextWaitingLine(line)) return true;
+    // A buffer full of kept lines cannot take more: counted as the end.
+    if (input.ended || input.length + 1 >= kBufferSize) return false;
+    fillOnce();
+  }
+}
+
+bool inputEnded() { return input.ended; }
+
+bool linesKept() { return input.kept > 0; }
 
 void resetInput(int fd) {
   input.fd = fd;

@@ -24,8 +24,12 @@ bool inputLineWaiting();
 bool nextWaitingLine(char line[kInputLineSize]);
 void dropWaitingLine();
 void keepWaitingLine();
+// True while lines looked at and kept wait for readInputLine.
+bool linesKept();
+// As nextWaitingLine, but waits for the line; false only at the end of input.
+bool waitForNextLine(char line[kInputLineSize]);
 
-// True once the end of the input was seen (lines may still be buffered).
+// True once the end of the input was seen (kept lines may still wait).
 bool inputEnded();
 
 // Tests: reads from fd instead of standard input, with an empty buffer.

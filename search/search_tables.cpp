@@ -12,6 +12,7 @@ int historyScore[2][8][64];
 Move bestAtPly[kMaxSearchPly];
 Move pvAtPly[kMaxSearchPly];
 RootMove rootMoves[kMaxRootMoves];
+void (*newBestMoveListener)(const RootMove& record, int elapsed, uint64_t nodes) = nullptr;
 
 void updateHistory(Move move, int score, int beta) {
   int side = pos.sideToMove;
@@ -46,6 +47,10 @@ void recordRootMove(const Move* childLine, Move move, int score, int beta, int d
   for (int k = 1; k <= 95 && childLine[k] != 0; ++k) record->line[k] = childLine[k];
 
   int elapsed = int32_t(elapsedTime());
+  if (newBestMoveListener) {
+    newBestMoveListener(*record, elapsed, searchClock.pollCount);
+    return;
+  }
   uint64_t divisor = uint64_t(elapsed > 1 ? elapsed : 1);
   uint64_t rate = searchClock.pollCount * 1000u / divisor;
   printThinking(record->score, record->depth, elapsed, rate, record->line);

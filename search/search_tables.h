@@ -23,9 +23,13 @@ extern RootMove rootMoves[kMaxRootMoves];
 // Credits a move that raised alpha at the node of sideToMove (move unmade).
 void updateHistory(Move move, int score, int beta);
 
-// The root search found a new best move: update its record and print the
-// thinking line. childLine is indexed by ply, childLine[1] is the reply.
+// The root search found a new best move: update its record and tell the
+// listener below. childLine is indexed by ply, childLine[1] is the reply.
 void recordRootMove(const Move* childLine, Move move, int score, int beta, int depth);
+
+// Hears of each new best root move: its record, the centiseconds of the
+// think and the node count. nullptr (the default) prints the thinking line.
+extern void (*newBestMoveListener)(const RootMove& record, int elapsed, uint64_t nodes);
 
 // Writes the thinking line (with its newline) into a buffer of
 // kThinkingBufferSize chars; returns its length.

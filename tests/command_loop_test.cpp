@@ -219,3 +219,113 @@ TEST_F(Transcript, TerminationWithoutQuitStillSavesLearning) {
 }
 
 }  // namespace
+
+namespace {
+
+const std::string kUciGreeting =
+    kGreeting +
+    "id name Morvek 1.0\nid author the Morvek developers\n"
+    "option name OwnBook type check default true\noption name Ponder type check default false\n"
+    "option name SaveLearning type check default true\nuciok\n";
+
+size_t countOf(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// The lines of text that start with prefix, in order.
+std::vector<std::string> linesStarting(const std::string& text, const std::string& prefix) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
+  return lines;
+}
+
+// Piped in one go, UCI answers each command in order; every "go" answers
+// one bestmove; a refused position or move leaves the previous position.
+TEST_F(Transcript, UciAnswersInOrder) {
+  const std::string info = "(?:info depth \\d+ score (?:cp -?\\d+|mate -?\\d+)(?: lowerbound)? time \\d+ nodes \\d+ nps \\d+ pv(?: [a-h][1-8][a-h][1-8][qrbn]?)+\\n)+";
+  const struct { std::string input, out; } cases[] = {
+      {"uci\nisready\nquit\ngo depth 3\n", "readyok\n"},
+      {"\n  \nuci\r\nisready\r\ndebug on\r\nstop\r\nponderhit\r\nquit\r\n", "readyok\n"},
+      {"uci\nsetoption name NoSuch value 1\nsetoption name ownbook value false\nfoo\n",
+       "info string unknown option NoSuch\ninfo string unknown command foo\n"},
+      // One legal move (Kh8-g8 is the only one): the bad texts change nothing.
+      {"uci\nposition fen 7k/8/6K1/8/8/8/8/6R1 b - -\nposition fen 8/8/8/8 w\nposition fen 4k3/8/8/8/8/8/8/4K3 w - - 0 1 moves e1e2 e8e8\n"
+       "position startpos moves e2e4 e7e4\nposition\ngo depth 3\n",
+       "info string error: position refused: 8/8/8/8 w\n"
+       "info string error: illegal move e8e8, position unchanged\n"
+       "info string error: illegal move e7e4, position unchanged\n"
+       "info string error: position needs startpos or fen\n" + info + "bestmove h8g8(?: ponder [a-h1-8]{4})?\n"},
+      // Mate in one is found and said as a mate; a mated side has no move.
+      {"uci\nposition fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -\ngo depth 3\nposition fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - moves a1a8\ngo wtime 1000 btime 1000\n",
+       info + "bestmove a1a8\nbestmove 0000\n"},
+  };
+  for (const auto& c : cases) {
+    const EngineRun result = run(c.input);
+    ASSERT_EQ(result.out.compare(0, kUciGreeting.size(), kUciGreeting), 0) << result.out;
+    const std::string rest = result.out.substr(kUciGreeting.size());
+    EXPECT_TRUE(std::regex_match(rest, std::regex(c.out))) << "input:\n" << c.input << "output:\n" << rest;
+    EXPECT_EQ(result.err, "");
+  }
+  // Mate scores count moves; castling is in coordinates; a depth is kept to.
+  EngineRun mate = run("uci\nposition fen 2k5/8/1K6/8/8/8/8/7R w - -\ngo depth 4\n"
+                       "position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves e1g1 e8d7\ngo nodes 5000\n"
+                       "position startpos moves e2e4\ngo depth 5\n");
+  const auto infos = linesStarting(mate.out, "info depth ");
+  const auto moves = linesStarting(mate.out, "bestmove ");
+  ASSERT_EQ(moves.size(), 3u) << mate.out;
+  EXPECT_NE(mate.out.find("score mate 2 "), std::string::npos) << mate.out;
+  EXPECT_EQ(moves[0].compare(0, 14, "bestmove h1d1 "), 0) << moves[0];
+  ASSERT_FALSE(infos.empty());
+  EXPECT_EQ(infos.back().compare(0, 13, "info depth 5 "), 0) << infos.back();
+}
+
+// Read while thinking: "isready" is answered at once, "stop" and
+// "ponderhit" end the search with one bestmove; the end of input ends an
+// infinite search and the learning file is still written.
+TEST_F(Transcript, UciReadsInputWhileThinking) {
+  EngineProcess engine = launchEngine(dir);
+  std::string seen;
+  ASSERT_TRUE(sendInput(engine, "uci\nposition startpos moves e2e4\ngo infinite\n"));
+  ASSERT_TRUE(waitForText(engine, "info depth 5 ", seen));
+  size_t mark = seen.size();
+  ASSERT_TRUE(sendInput(engine, "isready\n") && waitForText(engine, "readyok\n", seen, mark));
+  EXPECT_EQ(countOf(seen, "bestmove"), 0u);
+  mark = seen.size();
+  ASSERT_TRUE(sendInput(engine, "stop\n") && waitForText(engine, "bestmove ", seen, mark));
+  // Pondering: the ponder move played, then the clock runs; not played, stop.
+  mark = seen.size();
+  ASSERT_TRUE(sendInput(engine, "position startpos moves e2e4 e7e5 g1f3\ngo ponder wtime 3000 btime 3000\n"));
+  ASSERT_TRUE(waitForText(engine, "info depth 4 ", seen, mark));
+  EXPECT_EQ(countOf(seen.substr(mark), "bestmove"), 0u);
+  ASSERT_TRUE(sendInput(engine, "ponderhit\n") && waitForText(engine, "bestmove ", seen, mark));
+  mark = seen.size();
+  ASSERT_TRUE(sendInput(engine, "position startpos moves d2d4\ngo ponder wtime 3000 btime 3000\n"));
+  ASSERT_TRUE(waitForText(engine, "info depth 4 ", seen, mark));
+  ASSERT_TRUE(sendInput(engine, "stop\n") && waitForText(engine, "bestmove ", seen, mark));
+  mark = seen.size();
+  ASSERT_TRUE(sendInput(engine, "go infinite\n") && waitForText(engine, "info depth 4 ", seen, mark));
+  const EngineRun rest = finishEngine(engine);  // the input ends
+  EXPECT_EQ(rest.exitCode, 0);
+  EXPECT_EQ(countOf(seen + rest.out, "bestmove"), 4u) << seen + rest.out;
+  EXPECT_TRUE(dir.has("zivorur12.dat"));
+}
+
+// "quit" in the middle of a long search ends it; SaveLearning false keeps
+// the learning file unwritten.
+TEST_F(Transcript, UciQuitStopsTheSearchAndLearningCanBeLeftUnwritten) {
+  EngineProcess engine = launchEngine(dir);
+  std::string seen;
+  ASSERT_TRUE(sendInput(engine, "uci\nsetoption name SaveLearning value false\nposition startpos\ngo movetime 60000\n"));
+  ASSERT_TRUE(waitForText(engine, "info depth 5 ", seen));
+  ASSERT_TRUE(sendInput(engine, "quit\n"));
+  const EngineRun rest = finishEngine(engine, 10000);
+  EXPECT_EQ(rest.exitCode, 0);
+  EXPECT_EQ(countOf(seen + rest.out, "bestmove"), 1u);
+  EXPECT_FALSE(dir.has("zivorur12.dat"));
+}
+
+}  // namespace

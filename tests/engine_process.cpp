@@ -137,6 +137,18 @@ bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& 
   return true;
 }
 
+bool waitForText(EngineProcess& engine, const std::string& text, std::string& seen, size_t from,
+                 int timeoutMs) {
+  long long deadline = monotonicMs() + timeoutMs;
+  while (seen.find(text, from) == std::string::npos) {
+    long long left = deadline - monotonicMs();
+    if (left <= 0) return false;
+    pollfd fd = {engine.output, POLLIN, 0};
+    if (poll(&fd, 1, int(left)) > 0 && !drain(engine.output, seen, engine.textMode)) return false;
+  }
+  return true;
+}
+
 EngineRun finishEngine(EngineProcess& engine, int timeoutMs) {
   EngineRun run;
   if (engine.pid <= 0) return run;

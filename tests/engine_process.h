@@ -44,6 +44,10 @@ bool sendInput(EngineProcess& engine, const std::string& text);
 // Reads standard output until it ends with text; false on timeout or end.
 bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& seen,
                    int timeoutMs = 10000);
+// Reads standard output until text occurs in it at or after from; false on
+// timeout or end.
+bool waitForText(EngineProcess& engine, const std::string& text, std::string& seen, size_t from = 0,
+                 int timeoutMs = 10000);
 // Closes the input, collects both streams to their end and reaps the child;
 // kills it after timeoutMs.
 EngineRun finishEngine(EngineProcess& engine, int timeoutMs = 30000);

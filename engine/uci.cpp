@@ -1,0 +1,367 @@
+#include "engine/uci.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+#include "board/fen.h"
+#include "board/make_move.h"
+#include "board/move_text.h"
+#include "engine/clock.h"
+#include "engine/protocol_words.h"
+#include "engine/think.h"
+#include "platform/input.h"
+#include "search/search_tables.h"
+#include "search/trans_table.h"
+
+namespace {
+
+// A search that only "stop" ends: far beyond any game, small enough that
+// doubling it cannot overflow.
+constexpr int64_t kUntilStopped = int64_t(1) << 40;
+constexpr int kMateThreshold = 999900;
+constexpr int kMateScore = 1000000;
+
+struct Options {
+  bool ownBook = true;
+  bool ponder = false;
+  bool saveLearning = true;
+};
+
+// The clock words of one "go", for the side to move.
+struct ClockWords {
+  int64_t remainingMs = -1;  // -1: not given
+  int64_t incrementMs = 0;
+  int movesToGo = 0;
+  int64_t moveTimeMs = -1;
+};
+
+// What the current "go" was told and what came in while it ran.
+struct Search {
+  bool waitForStop = false;  // infinite or ponder: bestmove only after stop or ponderhit
+  bool pondering = false;
+  bool stopSeen = false;
+  bool quitSeen = false;
+  ClockWords clock;
+};
+
+Options options;
+Search search;
+// The game the last "position" set up: its start and its moves, so that a
+// position that only adds moves continues the game (learning acts once per game).
+char gameStart[kFenBufferSize];
+bool gameKnown = false;
+
+void sayInfo(const char* text) { printf("info string %s\n", text); }
+
+int64_t wordValue(char** cursor) {
+  char* value = nextWord(cursor, kWordDelimiters);
+  return value ? parseDecimal(value) : 0;
+}
+
+void printIdentity() {
+  printf("id name Morvek 1.0\n");
+  printf("id author the Morvek developers\n");
+  printf("option name OwnBook type check default true\n");
+  printf("option name Ponder type check default false\n");
+  printf("option name SaveLearning type check default true\n");
+  printf("uciok\n");
+}
+
+// "setoption name NAME [value VALUE]": the name may hold blanks.
+void setOption(char* cursor) {
+  char name[128] = "";
+  char* word = nextWord(&cursor, kWordDelimiters);
+  if (word == nullptr || strcmp(word, "name") != 0) {
+    sayInfo("setoption needs a name");
+    return;
+  }
+  const char* value = "";
+  while ((word = nextWord(&cursor, kWordDelimiters)) != nullptr) {
+    if (strcmp(word, "value") == 0) {
+      char* rest = nextWord(&cursor, "\n");
+      value = rest ? rest : "";
+      break;
+    }
+    if (name[0] != '\0') strncat(name, " ", sizeof name - strlen(name) - 1);
+    strncat(name, word, sizeof name - strlen(name) - 1);
+  }
+  const bool on = strcasecmp(value, "true") == 0;
+  if (strcasecmp(name, "OwnBook") == 0)
+    options.ownBook = on;
+  else if (strcasecmp(name, "Ponder") == 0)
+    options.ponder = on;
+  else if (strcasecmp(name, "SaveLearning") == 0)
+    options.saveLearning = on;
+  else
+    printf("info string unknown option %s\n", name);
+}
+
+// Kept out of the stack frame: the record is some fifteen kilobytes.
+Position savedPosition;
+
+// "position startpos|fen FEN [moves M...]": all or nothing.
+void setPosition(char* cursor) {
+  char start[kFenBufferSize];
+  char* word = nextWord(&cursor, kWordDelimiters);
+  if (word != nullptr && strcmp(word, "startpos") == 0) {
+    snprintf(start, sizeof start, "%s", kStartFen);
+    word = nextWord(&cursor, kWordDelimiters);
+  } else if (word != nullptr && strcmp(word, "fen") == 0) {
+    start[0] = '\0';
+    size_t used = 0;
+    bool tooLong = false;
+    while ((word = nextWord(&cursor, kWordDelimiters)) != nullptr && strcmp(word, "moves") != 0) {
+      int n = snprintf(start + used, sizeof start - used, used ? " %s" : "%s", word);
+      if (n < 0 || used + size_t(n) >= sizeof start) tooLong = true;
+      if (!tooLong) used += size_t(n);
+    }
+    if (tooLong) start[0] = '\0';  // refused below like any bad text
+  } else {
+    sayInfo("error: position needs startpos or fen");
+    return;
+  }
+  if (word != nullptr && strcmp(word, "moves") != 0) {
+    printf("info string error: unexpected %s in position\n", word);
+    return;
+  }
+
+  savedPosition = pos;
+  const int oldPly = pos.gamePly;
+  const int oldLearned = pos.learnedThisGame;
+  if (!setUpGame(start)) {
+    printf("info string error: position refused: %s\n", start);
+    return;
+  }
+  char* moveText;
+  while ((moveText = nextWord(&cursor, kWordDelimiters)) != nullptr) {
+    Move move = 0;
+    if (!parseMove(moveText, &move) || !commitGameMove(move)) {
+      printf("info string error: illegal move %s, position unchanged\n", moveText);
+      pos = savedPosition;
+      searchPly = 0;
+      return;
+    }
+  }
+  // The same game, moves added: what the game has learned stays.
+  bool sameGame = gameKnown && strcmp(start, gameStart) == 0 && pos.gamePly >= oldPly;
+  for (int n = 1; sameGame && n <= oldPly; ++n)
+    if (pos.moveHistory[n] != savedPosition.moveHistory[n]) sameGame = false;
+  if (sameGame) pos.learnedThisGame = oldLearned;
+  snprintf(gameStart, sizeof gameStart, "%s", start);
+  gameKnown = true;
+}
+
+void setBudget(const ClockWords& clock) {
+  if (clock.moveTimeMs >= 0)
+    setMoveTime(clock.moveTimeMs / 10);
+  else if (clock.remainingMs >= 0)
+    setClockBudget(clock.remainingMs / 10, clock.incrementMs / 10, clock.movesToGo);
+  else
+    resetBudget();
+}
+
+// The ponder move is played on the opponent's time: from now on the clock
+// words of "go ponder" count, from the time already spent.
+void turnPonderIntoSearch() {
+  search.pondering = false;
+  search.waitForStop = false;
+  const int64_t spent = elapsedTime();
+  setBudget(search.clock);
+  budgetSearchProper();
+  searchClock.budget += spent;
+  searchClock.savedBudget += spent;
+}
+
+// A line that came while searching (or while waiting to say bestmove); true
+// when the search must end. Lines that change the game wait for the search.
+bool handleWhileSearching(char* line) {
+  char copy[kInputLineSize];
+  memcpy(copy, line, strlen(line) + 1);
+  char* cursor = copy;
+  const char* word = nextWord(&cursor, kWordDelimiters);
+  if (word == nullptr || strcmp(word, "debug") == 0) {
+    dropWaitingLine();
+    return false;
+  }
+  // Behind a line kept for later, lines keep their order: a script that
+  // pipes its commands gets them handled one after the other. Only a search
+  // that nothing else can end still hears "stop" and "quit".
+  const bool ending = strcmp(word, "stop") == 0 || strcmp(word, "quit") == 0;
+  if (linesKept() && !(ending && search.waitForStop)) {
+    keepWaitingLine();
+    return false;
+  }
+  if (strcmp(word, "isready") == 0) {
+    dropWaitingLine();
+    printf("readyok\n");
+    return false;
+  }
+  if (strcmp(word, "ponderhit") == 0) {
+    dropWaitingLine();
+    if (search.pondering) turnPonderIntoSearch();
+    return false;
+  }
+  if (strcmp(word, "stop") == 0 || strcmp(word, "quit") == 0) {
+    dropWaitingLine();
+    search.stopSeen = true;
+    search.quitSeen = strcmp(word, "quit") == 0;
+    return true;
+  }
+  keepWaitingLine();
+  return false;
+}
+
+// Called by the search when a line is waiting.
+bool inputDuringSearch() {
+  char line[kInputLineSize];
+  while (nextWaitingLine(line))
+    if (handleWhileSearching(line)) return true;
+  // The input ended: nothing can say "stop" any more. A search with an end
+  // of its own runs on, as a script that pipes its commands expects.
+  if (inputEnded() && search.waitForStop) search.stopSeen = true;
+  return search.stopSeen;
+}
+
+void printInfo(const RootMove& record, int elapsed, uint64_t nodes) {
+  char text[16];
+  const int score = record.score;
+  char scoreText[32];
+  if (score > kMateThreshold)
+    snprintf(scoreText, sizeof scoreText, "mate %d", (kMateScore - score + 1) / 2);
+  else if (score < -kMateThreshold)
+    snprintf(scoreText, sizeof scoreText, "mate -%d", (kMateScore + score) / 2);
+  else
+    snprintf(scoreText, sizeof scoreText, "cp %d", score / 10);
+  const uint64_t ms = uint64_t(elapsed > 0 ? elapsed : 0) * 10;
+  const uint64_t nps = nodes * 1000 / (ms > 0 ? ms : 1);
+  printf("info depth %d score %s%s time %llu nodes %llu nps %llu pv", record.depth, scoreText,
+         record.bound == kBoundLower ? " lowerbound" : "", static_cast<unsigned long long>(ms),
+         static_cast<unsigned long long>(nodes), static_cast<unsigned long long>(nps));
+  for (int k = 0; k < kMaxLine && record.line[k] != 0; ++k) printf(" %s", moveToText(record.line[k], text));
+  printf("\n");
+}
+
+// The reply the search expects to the move, when it is legal.
+Move expectedReply(Move move) {
+  for (int i = 0; i < listStart[1] - listStart[0] && i < kMaxRootMoves; ++i) {
+    if (rootMoves[i].move != move || rootMoves[i].line[0] != move || rootMoves[i].line[1] == 0) continue;
+    char text[16];
+    moveToText(rootMoves[i].line[1], text);
+    Move reply = 0;
+    if (!commitGameMove(move)) return 0;
+    const bool legal = parseMove(text, &reply) != 0;
+    takeBackGameMove();
+    return legal ? reply : 0;
+  }
+  return 0;
+}
+
+void go(char* cursor) {
+  search = Search{};
+  ClockWords clock;
+  int depth = 0;
+  uint64_t nodes = 0;
+  bool infinite = false;
+  const bool white = pos.sideToMove == kWhite;
+  for (char* word; (word = nextWord(&cursor, kWordDelimiters)) != nullptr;) {
+    if (strcmp(word, "wtime") == 0 || strcmp(word, "btime") == 0) {
+      const int64_t value = wordValue(&cursor);
+      if ((word[0] == 'w') == white) clock.remainingMs = value < 0 ? 0 : value;
+    } else if (strcmp(word, "winc") == 0 || strcmp(word, "binc") == 0) {
+      const int64_t value = wordValue(&cursor);
+      if ((word[0] == 'w') == white) clock.incrementMs = value < 0 ? 0 : value;
+    } else if (strcmp(word, "movestogo") == 0) {
+      const int64_t value = wordValue(&cursor);
+      clock.movesToGo = value > 0 && value < 1000 ? int(value) : 0;
+    } else if (strcmp(word, "movetime") == 0) {
+      const int64_t value = wordValue(&cursor);
+      clock.moveTimeMs = value < 0 ? 0 : value;
+    } else if (strcmp(word, "depth") == 0) {
+      const int64_t value = wordValue(&cursor);
+      depth = value < kFirstIteration ? kFirstIteration : value > kLastIteration ? kLastIteration : int(value);
+    } else if (strcmp(word, "nodes") == 0) {
+      const int64_t value = wordValue(&cursor);
+      nodes = value > 0 ? uint64_t(value) : 1;
+    } else if (strcmp(word, "infinite") == 0) {
+      infinite = true;
+    } else if (strcmp(word, "ponder") == 0) {
+      search.pondering = true;
+    }
+    // Anything else ("searchmoves" and its moves, "mate") is passed over.
+  }
+  search.clock = clock;
+  search.waitForStop = infinite || search.pondering;
+  if (search.waitForStop || (depth > 0 && clock.remainingMs < 0 && clock.moveTimeMs < 0) ||
+      (nodes > 0 && clock.remainingMs < 0 && clock.moveTimeMs < 0))
+    setMoveTime(kUntilStopped);
+  else
+    setBudget(clock);
+
+  // Analysis (a depth, a node count, no end) searches; a game move may come
+  // from the book.
+  const ThinkRequest request = {options.ownBook && !infinite && depth == 0 && nodes == 0,
+                                depth > 0 ? depth : kLastIteration};
+  searchLimits.nodeLimit = nodes;
+  searchLimits.onInputWaiting = inputDuringSearch;
+  RootMove result;
+  const int found = think(result, request);
+  searchLimits.nodeLimit = 0;
+  searchLimits.onInputWaiting = nullptr;
+
+  // Infinite and ponder searches answer only when told.
+  char line[kInputLineSize];
+  while (search.waitForStop && !search.stopSeen) {
+    if (!waitForNextLine(line)) break;  // the end of input says it
+    if (handleWhileSearching(line)) break;
+  }
+
+  char text[16], replyText[16];
+  if (!found) {
+    printf("bestmove 0000\n");
+    return;
+  }
+  const Move reply = expectedReply(result.move);
+  if (reply != 0)
+    printf("bestmove %s ponder %s\n", moveToText(result.move, text), moveToText(reply, replyText));
+  else
+    printf("bestmove %s\n", moveToText(result.move, text));
+}
+
+}  // namespace
+
+void uciLoop(CommandLoop& loop) {
+  newBestMoveListener = printInfo;
+  printIdentity();
+  char line[kInputLineSize];
+  bool quit = false;
+  while (!quit && !search.quitSeen && readInputLine(line)) {
+    char* cursor = line;
+    const char* word = nextWord(&cursor, kWordDelimiters);
+    if (word == nullptr) continue;
+    if (strcmp(word, "quit") == 0)
+      quit = true;
+    else if (strcmp(word, "isready") == 0)
+      printf("readyok\n");
+    else if (strcmp(word, "uci") == 0)
+      printIdentity();
+    else if (strcmp(word, "setoption") == 0)
+      setOption(cursor);
+    else if (strcmp(word, "ucinewgame") == 0) {
+      gameKnown = false;
+      setUpGame(kStartFen);
+    } else if (strcmp(word, "position") == 0)
+      setPosition(cursor);
+    else if (strcmp(word, "go") == 0)
+      go(cursor);
+    else if (strcmp(word, "stop") == 0 || strcmp(word, "ponderhit") == 0 || strcmp(word, "debug") == 0 ||
+             strcmp(word, "register") == 0) {
+      // Nothing runs: nothing to stop. "debug" and "register" change nothing here.
+    } else
+      printf("info string unknown command %s\n", word);
+  }
+  newBestMoveListener = nullptr;
+  // Asked not to write the learning file: left as a second instance leaves it.
+  if (!options.saveLearning) loop.secondInstance = true;
+}
