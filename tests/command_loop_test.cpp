@@ -134,6 +134,12 @@ TEST(CommandLoop, FractionalSecondsAndLevelSetTheBudget) {
 
 const std::string kGreeting = "Morvek chess v1.0\nfeature setboard=1\nfeature done=1\n";
 
+size_t countOf(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
 struct Transcript : ::testing::Test {
   EngineDir dir;
   EngineRun run(const std::string& input) {
@@ -169,6 +175,9 @@ TEST_F(Transcript, AnswersExactly) {
       // Stalemate, or the user mates: "go" has nothing to play.
       {"setboard 7k/5Q2/6K1/8/8/8/8/8 b - -\ngo\n", "", "#error: go\n"},
       {"setboard 6k1/5ppp/8/8/8/8/8/R5K1 w - -\na1a8\ngo\n", "", "#error: go\n"},
+      // "\r\n" ends a line as "\n" does, on every platform; a lone "\r" stays.
+      {"protover 2\r\nforce\r\ne2e4\r\nxyz\r\nst\r5\n\r\nquit\r\nst5\n", "feature done=1\n",
+       "#error: xyz\n#error: st\r5\n"},
   };
   for (const auto& c : cases) {
     const EngineRun result = run(c.input);
@@ -183,6 +192,9 @@ TEST_F(Transcript, GoPlaysAndLeavesForceMode) {
   const std::string other = "(?:(?!move )[^\\n]*\\n)*", move = "move [a-h][1-8][a-h][1-8]\\n";
   EXPECT_TRUE(std::regex_match(result.out, std::regex(kGreeting + other + move + other + move + other))) << result.out;
   EXPECT_EQ(result.err, "");
+  // "new" leaves force mode: the user's first move is answered.
+  const EngineRun fresh = run("force\nnew\ntime 0\ne2e4\n");
+  EXPECT_TRUE(std::regex_match(fresh.out, std::regex(kGreeting + other + move + other))) << fresh.out;
 }
 
 // A killed instance leaves no stale marker; of two running instances only the
@@ -206,16 +218,29 @@ TEST_F(Transcript, InstanceMarkerAndInterrupts) {
   EXPECT_TRUE(dir.has("zivorur12.dat"));
 }
 
-// xboard follows "quit" with SIGTERM at once: it ends the input, not the
-// process, so the learning file is still saved.
+// xboard follows "quit" with SIGTERM at once, and a closed terminal sends
+// SIGHUP: either ends the input (and a running search at its next clock
+// reading, long before its 30 s), not the process, so the learning file is
+// still saved.
 TEST_F(Transcript, TerminationWithoutQuitStillSavesLearning) {
   if (!engineLauncher().empty()) GTEST_SKIP() << "POSIX signals only";
-  EngineProcess engine = launchEngine(dir);
-  std::string seen;
-  ASSERT_TRUE(waitForOutput(engine, kGreeting, seen) && sendInput(engine, "force\ne2e4\n"));
-  kill(engine.pid, SIGTERM);
-  EXPECT_EQ(finishEngine(engine).exitCode, 0);  // also -1 on a timeout
-  EXPECT_TRUE(dir.has("zivorur12.dat"));
+  for (const int signalNumber : {SIGTERM, SIGHUP}) {
+    for (const bool thinking : {false, true}) {
+      std::remove((dir.path + "/zivorur12.dat").c_str());
+      EngineProcess engine = launchEngine(dir);
+      std::string seen;
+      ASSERT_TRUE(waitForOutput(engine, kGreeting, seen) && sendInput(engine, "force\ne2e4\n"));
+      if (thinking) {
+        ASSERT_TRUE(sendInput(engine, "st 30\ngo\n") && waitForText(engine, "\n 5 ", seen));
+      }
+      kill(engine.pid, signalNumber);
+      // The input stays open: only the signal can end the run.
+      const EngineRun rest = finishEngine(engine, 10000, true);
+      EXPECT_EQ(rest.exitCode, 0) << signalNumber << " " << thinking;  // also -1 on a timeout
+      EXPECT_EQ(countOf(seen + rest.out, "move "), thinking ? 1u : 0u) << seen + rest.out;
+      EXPECT_TRUE(dir.has("zivorur12.dat")) << signalNumber << " " << thinking;
+    }
+  }
 }
 
 }  // namespace
@@ -227,12 +252,6 @@ const std::string kUciGreeting =
     "id name Morvek 1.0\nid author the Morvek developers\n"
     "option name OwnBook type check default true\noption name Ponder type check default false\n"
     "option name SaveLearning type check default true\nuciok\n";
-
-size_t countOf(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
 
 // The lines of text that start with prefix, in order.
 std::vector<std::string> linesStarting(const std::string& text, const std::string& prefix) {

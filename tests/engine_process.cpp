@@ -149,10 +149,10 @@ bool waitForText(EngineProcess& engine, const std::string& text, std::string& se
   return true;
 }
 
-EngineRun finishEngine(EngineProcess& engine, int timeoutMs) {
+EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {
   EngineRun run;
   if (engine.pid <= 0) return run;
-  close(engine.input);
+  if (!keepInput) close(engine.input);
   long long deadline = monotonicMs() + timeoutMs;
   bool outOpen = true, errOpen = true;
   while (outOpen || errOpen) {
@@ -170,6 +170,7 @@ EngineRun finishEngine(EngineProcess& engine, int timeoutMs) {
   }
   close(engine.output);
   close(engine.error);
+  if (keepInput) close(engine.input);
   int status = 0;
   while (waitpid(engine.pid, &status, 0) < 0 && errno == EINTR) {
   }

@@ -48,7 +48,7 @@ bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& 
 // timeout or end.
 bool waitForText(EngineProcess& engine, const std::string& text, std::string& seen, size_t from = 0,
                  int timeoutMs = 10000);
-// Closes the input, collects both streams to their end and reaps the child;
-// kills it after timeoutMs.
-EngineRun finishEngine(EngineProcess& engine, int timeoutMs = 30000);
+// Closes the input (unless keepInput), collects both streams to their end
+// and reaps the child; kills it after timeoutMs.
+EngineRun finishEngine(EngineProcess& engine, int timeoutMs = 30000, bool keepInput = false);
 EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutMs = 30000);
