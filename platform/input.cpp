@@ -98,9 +98,11 @@ bool readable() {
   }
   if (GetFileType(handle) == FILE_TYPE_PIPE) {
     DWORD available = 0;
-    // A broken pipe reads as the end at once.
-    if (!PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr)) return true;
-    return available > 0;
+    if (PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr)) return available > 0;
+    // A broken pipe reads as the end at once. A pipe that cannot be peeked
+    // (wine's stand-in for a Unix pipe) never says a line waits: the search
+    // must not block, and the line is read when the search is over.
+    return GetLastError() == ERROR_BROKEN_PIPE;
   }
   return true;  // a file never blocks
 #else

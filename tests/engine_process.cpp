@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <vector>
 
 extern char** environ;
@@ -87,9 +88,12 @@ EngineProcess launchEngine(const EngineDir& dir) {
     if (strncmp(*e, "MORVEK_INSTANCE_LOCK=", 21) != 0) env.push_back(*e);
   env.push_back(const_cast<char*>(lockVariable.c_str()));
   env.push_back(nullptr);
-  std::string launcher = engineLauncher();
+  // The launcher is a command line split at blanks, e.g. "wine64 relay.exe".
+  std::vector<std::string> launcherWords;
+  std::istringstream launcher(engineLauncher());
+  for (std::string word; launcher >> word;) launcherWords.push_back(word);
   std::vector<char*> argv;
-  if (!launcher.empty()) argv.push_back(const_cast<char*>(launcher.c_str()));
+  for (std::string& word : launcherWords) argv.push_back(&word[0]);
   argv.push_back(const_cast<char*>(dir.binary.c_str()));
   argv.push_back(nullptr);
 
@@ -110,7 +114,7 @@ EngineProcess launchEngine(const EngineDir& dir) {
   engine.input = in[1];
   engine.output = out[0];
   engine.error = err[0];
-  engine.textMode = !launcher.empty();
+  engine.textMode = !launcherWords.empty();
   return engine;
 }
 

@@ -4,8 +4,8 @@
 // files and its instance lock stay private to one test.
 //
 // MORVEK_ENGINE_BINARY names another program to test instead of the built
-// one, and MORVEK_ENGINE_LAUNCHER a program that runs it (e.g. "wine" for the
-// Windows build). Under a launcher the engine's text-mode "\r\n" line ends
+// one, and MORVEK_ENGINE_LAUNCHER a command (split at blanks) that runs it
+// (e.g. "wine64 pipe_relay.exe" for the Windows build). Under a launcher the engine's text-mode "\r\n" line ends
 // are read as "\n", so the same transcripts hold for both builds.
 #pragma once
 

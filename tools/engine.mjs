@@ -3,34 +3,31 @@
 // protocol-2 handshake, and engine move text turned into chess.js moves.
 import { spawn } from 'node:child_process';
 import { existsSync } from 'node:fs';
+import { uciBridge } from './uci_bridge.mjs';
 
 // command is a program path, or else a command line split at blanks
-// (program and its arguments).
-export function startEngine(command, name, { cwd } = {}) {
+// (program and its arguments). uci: the engine speaks UCI, and a bridge
+// turns the xboard words written to it and its answers into each other.
+export function startEngine(command, name, { cwd, uci = false } = {}) {
   const words = existsSync(command) ? [command] : command.trim().split(/\s+/);
   const child = spawn(words[0], words.slice(1), { stdio: ['pipe', 'pipe', 'pipe'], cwd });
   const engine = {
     name, child, buffer: '', waiting: null, errors: [], exited: null, recent: [], features: {},
   };
+  const bridge = uci ? uciBridge() : null;
+  if (bridge) {
+    const write = child.stdin.write.bind(child.stdin);
+    child.stdin.write = (text) => { const out = bridge.toEngine(String(text)); return out ? write(out) : true; };
+  }
   child.stdout.setEncoding('utf8');
   child.stderr.setEncoding('utf8');
   child.stdout.on('data', (chunk) => {
     engine.buffer += chunk;
     let nl;
     while ((nl = engine.buffer.indexOf('\n')) >= 0) {
-      const line = engine.buffer.slice(0, nl).trim();
+      const raw = engine.buffer.slice(0, nl).trim();
       engine.buffer = engine.buffer.slice(nl + 1);
-      engine.recent.push(line);
-      if (engine.recent.length > 4) engine.recent.shift();
-      if (line.startsWith('feature ') && !engine.handshakeOver) readFeatures(engine, line);
-      if (engine.waiting) {
-        const answer = engine.waiting.accept(line);
-        if (answer !== undefined) {
-          const w = engine.waiting;
-          engine.waiting = null;
-          w.resolve(answer);
-        }
-      }
+      for (const line of bridge ? bridge.fromEngine(raw) : [raw]) hearLine(engine, line);
     }
   });
   child.stderr.on('data', (chunk) => engine.errors.push(...chunk.split('\n').filter((l) => l.trim())));
@@ -38,6 +35,22 @@ export function startEngine(command, name, { cwd } = {}) {
   child.on('exit', (code, signal) => finish(engine, { code, signal }));
   child.stdin.on('error', () => {});  // a dead engine is reported by its exit
   return engine;
+}
+
+// One line from the engine: kept among the recent ones, features read
+// during the handshake, and handed to whoever waits for an answer.
+function hearLine(engine, line) {
+  engine.recent.push(line);
+  if (engine.recent.length > 4) engine.recent.shift();
+  if (line.startsWith('feature ') && !engine.handshakeOver) readFeatures(engine, line);
+  if (engine.waiting) {
+    const answer = engine.waiting.accept(line);
+    if (answer !== undefined) {
+      const w = engine.waiting;
+      engine.waiting = null;
+      w.resolve(answer);
+    }
+  }
 }
 
 function finish(engine, exit) {

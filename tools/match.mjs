@@ -5,9 +5,10 @@
 //
 //   node tools/match.mjs --engine1 CMD --engine2 CMD [--games N]
 //        [--tc MOVES/SECONDS | --st SECONDS] [--openings FILE] [--pgn FILE]
-//        [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse]
+//        [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse] [--uci1] [--uci2]
 //
-// CMD is a program path or a command line, split at blanks.
+// CMD is a program path or a command line, split at blanks. --uci1 / --uci2:
+// that engine speaks UCI (tools/uci_bridge.mjs turns the runner's words into it).
 // --tc 40/60 gives 60 seconds for each 40 moves, "time"/"otim" in centiseconds
 // before every move; a move that ends after the flag fell loses on time, and
 // an engine silent 10 seconds past its flag has given no reply. --st sends
@@ -34,19 +35,20 @@ import { startEngine, send, ask, handshake, stopEngine, applyMove, morvekBudget 
 const here = dirname(fileURLToPath(import.meta.url));
 const options = {
   engine1: null, engine2: null, dir1: undefined, dir2: undefined, games: 2, tc: '40/60', st: null,
-  openings: join(here, 'openings.txt'), pgn: null, timeuse: false, first: 1,
+  openings: join(here, 'openings.txt'), pgn: null, timeuse: false, first: 1, uci1: false, uci2: false,
 };
 const flags = { '--engine1': 'engine1', '--engine2': 'engine2', '--dir1': 'dir1', '--dir2': 'dir2',
   '--games': 'games', '--tc': 'tc', '--st': 'st', '--openings': 'openings', '--pgn': 'pgn', '--first': 'first' };
 for (let i = 2; i < process.argv.length; i++) {
   const a = process.argv[i];
   if (a === '--timeuse') options.timeuse = true;
+  else if (a === '--uci1' || a === '--uci2') options[a.slice(2)] = true;
   else if (flags[a] && i + 1 < process.argv.length) options[flags[a]] = process.argv[++i];
   else usage(`unknown or incomplete argument ${a}`);
 }
 function usage(message) {
   console.error(`match: ${message}`);
-  console.error('usage: node tools/match.mjs --engine1 CMD --engine2 CMD [--games N] [--tc MOVES/SECONDS | --st SECONDS] [--openings FILE] [--pgn FILE] [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse]');
+  console.error('usage: node tools/match.mjs --engine1 CMD --engine2 CMD [--games N] [--tc MOVES/SECONDS | --st SECONDS] [--openings FILE] [--pgn FILE] [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse] [--uci1] [--uci2]');
   process.exit(2);
 }
 if (!options.engine1 || !options.engine2) usage('--engine1 and --engine2 are required');
@@ -125,7 +127,7 @@ const lossFor = (side) => (side === 0 ? '0-1' : '1-0');
 // players[0] plays white. Returns the finished game record.
 async function playGame(round, opening, players) {
   const chess = new Chess();
-  const engines = players.map((p, i) => startEngine(p.command, i === 0 ? 'white' : 'black', { cwd: p.dir }));
+  const engines = players.map((p, i) => startEngine(p.command, i === 0 ? 'white' : 'black', { cwd: p.dir, uci: p.uci }));
   const game = { round, result: '*', reason: '', fault: null, faultSide: null, moveTimes: [], names: [] };
   const clock = [controlMs, controlMs];
   const inForce = [true, true];
@@ -265,8 +267,8 @@ const fmtElo = (x) => (Number.isFinite(x) ? x.toFixed(0) : x > 0 ? '+inf' : '-in
 
 const openings = readOpenings(options.openings);
 const players = [
-  { command: options.engine1, dir: options.dir1, name: basename(options.engine1.split(/\s+/)[0]) },
-  { command: options.engine2, dir: options.dir2, name: basename(options.engine2.split(/\s+/)[0]) },
+  { command: options.engine1, dir: options.dir1, name: basename(options.engine1.split(/\s+/)[0]), uci: options.uci1 },
+  { command: options.engine2, dir: options.dir2, name: basename(options.engine2.split(/\s+/)[0]), uci: options.uci2 },
 ];
 if (options.pgn) writeFileSync(options.pgn, '');
 const tally = { w: 0, d: 0, l: 0 };
