@@ -3,8 +3,11 @@
 // (pollTime calls) and the speed. The node count changes only when the
 // search's behaviour changes, never with the machine or the build type.
 //
-//   bench [depth] [--expect N | --expect-file FILE]
+//   bench [depth] [--expect N | --expect-file FILE] [--watch-input]
 //
+// --watch-input makes the search look at standard input as the protocols do
+// while they think (a line waiting is left there): the node count must stay,
+// the speed shows what the look costs.
 // With --expect the exit code is 1 when the node count differs from N;
 // FILE holds lines "depth nodes" (the recorded signatures, # for comments).
 #include <unistd.h>
@@ -74,6 +77,8 @@ int main(int argc, char** argv) {
       expected = std::atoll(argv[++i]);
     else if (std::strcmp(argv[i], "--expect-file") == 0 && i + 1 < argc)
       signatureFile = argv[++i];
+    else if (std::strcmp(argv[i], "--watch-input") == 0)
+      searchLimits.onInputWaiting = [] { return false; };
     else
       depth = std::atoi(argv[i]);
   }
