@@ -30,7 +30,7 @@ TEST(FenSetup, AcceptsWhatTheRulesAllowAndRefusesTheRestWhole) {
       {"r3k2r/8/8/8/8/8/8/R3K2R", kWhite, 0, nullptr},  // placement alone
       {"\n  4k3/8/8/8/8/8/8/4K3  \n b   Kq\n - 12 40", kBlack, kWhiteKingSide | kBlackQueenSide, nullptr},
       {"4k3/8/8/8/8/8/8/3K4 w KQkq", kWhite, 15, nullptr},  // rights as written
-      {"4k4/K", kWhite, 0, nullptr},                       // ranks are not counted
+      {"k/8/8/8/8/8/8/K", kWhite, 0, nullptr},             // short ranks are not counted
       {"4k3/8/8/4p3/8/8/8/4K3 w - e6", kWhite, 0, "e6"},
       {"4k3/8/8/8/4P3/8/8/4K3 b - e3", kBlack, 0, "e3"},
       {fits.c_str(), kBlack, 0, nullptr},
@@ -42,6 +42,9 @@ TEST(FenSetup, AcceptsWhatTheRulesAllowAndRefusesTheRestWhole) {
       "4k3/8/8/8/8/8/8/4K3 white", "4k3/8/8/8/8/8/8/4K3 w KQx", "4k3/8/8/4p3/8/8/8/4K3 w - E6",
       "4k3/8/8/4p3/8/8/8/4K3 w - e3", "4k3/8/8/4P3/8/8/8/4K3 w - e6", "4k3/4n3/8/4p3/8/8/8/4K3 w - e6",
       "4k2P/8/8/8/8/8/8/4K3", "4k3/8/8/8/8/8/8/p3K3",  // pawns on the first and last ranks
+      "4k3/8/4n3/4p3/8/8/8/4K3 w - e6",                 // the passing square occupied
+      // Ranks of more than eight squares, by a piece or by a digit.
+      "4k3N/8/8/8/8/8/8/4K3", "4k4/K", "4k3/8/8/8/8/8/8/4K4", "rnbqkbnrpppppppp8888PPPPPPPPRNBQKBNR",
   };
   for (const char* text : refused) {
     ASSERT_TRUE(setFen(kStartFen) && commit("e2e4 e7e5"));
