@@ -89,7 +89,7 @@ TEST(GameRecord, CastlingRightsFollowKingAndCornerRooks) {
 
 // A refused move text runs the legal filter at ply 0, and a search makes
 // whole lines there; neither may eat the moves waiting for "redo".
-TEST(GameRecord, UndoAndRedoSurviveLegalityTestsAndSearchesUpTo400Moves) {
+TEST(GameRecord, UndoAndRedoSurviveLegalityTestsAndSearchesAndTheRecordFills) {
   ASSERT_TRUE(setFen(kStartFen));
   PositionImage atStart;
   EXPECT_TRUE(!commitGameMove(0) && !takeBackGameMove() && atStart.unchanged());  // a pass never enters the game
@@ -102,11 +102,12 @@ TEST(GameRecord, UndoAndRedoSurviveLegalityTestsAndSearchesUpTo400Moves) {
   EXPECT_TRUE(replayGameMove() && replayGameMove() && !replayGameMove() && afterThree.unchanged());
   // A new move after undo discards the chain.
   EXPECT_TRUE(takeBackGameMove() && commit("b1c3") && !replayGameMove() && pos.moveHistory[0] == 3);
-  // The record holds 400 moves, no more.
+  // The record holds the longest game the fifty-move rule lets be played, no more.
+  static_assert(kMaxGameMoves >= 2 * 5949, "a lawful game would not fit");
   ASSERT_TRUE(setFen(kStartFen));
   for (int i = 0; i < kMaxGameMoves / 4; ++i) ASSERT_TRUE(commit("g1f3 g8f6 f3g1 f6g8")) << i;
   const PositionImage full;
-  EXPECT_TRUE(pos.gamePly == 400 && !commitGameMove(boardMove("g1", "f3", kKnight)) && full.unchanged());
+  EXPECT_TRUE(pos.gamePly == kMaxGameMoves && !commitGameMove(boardMove("g1", "f3", kKnight)) && full.unchanged());
 }
 
 std::vector<Move> currentList() {

@@ -175,6 +175,26 @@ TEST_F(Transcript, GoPlaysAndLeavesForceMode) {
   EXPECT_EQ(result.err, "");
 }
 
+// A game may run as long as the record holds: the engine still answers past
+// 400 plies, and when its reply has no room left it says so.
+TEST_F(Transcript, LongGamesAndAFullRecord) {
+  std::string shuffle;
+  for (int i = 0; i < 150; ++i) shuffle += "g1f3\ng8f6\nf3g1\nf6g8\n";
+  const std::string thinking = "(?: [^\\n]*\\n)*", move = thinking + "move [a-h][1-8][a-h][1-8]\n" + thinking;
+  EngineRun result = run("time 0\nforce\n" + shuffle + "g1f3\ng8f6\ngo\nf6g8\n");
+  EXPECT_TRUE(std::regex_match(result.out, std::regex(kGreeting + move + move))) << result.out;
+  EXPECT_EQ(result.err, "");
+  shuffle.clear();
+  for (int i = 0; i < kMaxGameMoves / 4 - 1; ++i) shuffle += "g1f3\ng8f6\nf3g1\nf6g8\n";
+  // The user's f6g8 fills the record; nothing attacks f6 and white cannot check.
+  result = run("time 0\nforce\n" + shuffle + "g1f3\ng8f6\ngo\nf6g8\ngo\n");
+  EXPECT_TRUE(std::regex_match(result.out, std::regex(kGreeting + move +
+                                                      "Error \\(game record full\\): f6g8\n" + thinking +
+                                                      "Error \\(game record full\\): go\n")))
+      << result.out;
+  EXPECT_EQ(result.err, "#error: go\n");
+}
+
 // A killed instance leaves no stale marker; of two running instances only the
 // first writes the learning file, and an interrupt does not end it.
 TEST_F(Transcript, InstanceMarkerAndInterrupts) {
