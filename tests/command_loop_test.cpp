@@ -34,6 +34,7 @@ TEST(MoveText, ReadsLegalMovesAndWritesThemBack) {
       {castles, "o-o", "e1g1", kCastleKingSide}, {castles, "e1g1", "e1g1", kCastleKingSide},
       {castles, "o-o-o", "e1c1", kCastleQueenSide}, {castles, "O-O", "-"}, {castles, "0-0", "-"},
       {castles, "o-o-o-o", "-"}, {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq -", "o-o-o", "e8c8", kCastleQueenSide},
+      {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq -", "o-o", "e8g8", kCastleKingSide},
       {"r3k2r/8/8/8/8/8/8/R3K2R w - -", "o-o", "-"},
       {"4k3/8/8/8/8/8/8/4R1K1 w - -", "g1g2", "-"},  // black king in check: nothing is legal
   };
