@@ -62,9 +62,14 @@ int readPlacement(const char* field) {
   int nextSlot[2] = {0, 16};
   const int slotLimit[2] = {16, 32};
   int cursor = 0;
+  int rankSquares = 0;  // since the last slash
   for (const char* c = field; *c; ++c) {
     const PlacementChar* entry = findPlacementChar(*c);
     if (!entry) return 0;
+    // A rank of more than eight squares would shift its pieces onto the next
+    // rank: a board other than the one the interface shows.
+    rankSquares = *c == '/' ? 0 : rankSquares + entry->advance;
+    if (rankSquares > 8) return 0;
     if (entry->type != kNone) {
       int side = entry->side;
       if (cursor > 63 || nextSlot[side] >= slotLimit[side] || pos.pieceAt[cursor] != kNone) return 0;

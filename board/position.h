@@ -52,8 +52,10 @@ constexpr bool offBoard(int index) { return (index & 0x88) != 0; }
 extern const char* const kSquareName[64];
 
 // Capacities.
-constexpr int kMaxGameMoves = 400;   // game record
-constexpr int kMaxHistory = 499;     // moveHistory entries: game moves plus a search line
+// Game record, in plies. Played to the fifty-move rule a game lasts at most
+// 5,949 moves: the record never fills in a lawful game.
+constexpr int kMaxGameMoves = 12000;
+constexpr int kMaxHistory = kMaxGameMoves + 99;  // moveHistory entries: game moves plus a search line
 constexpr int kMaxPlies = 103;       // move lists the stack can hold (listStart has one more entry)
 constexpr int kMaxLegalMoves = 218;  // the largest move list of a legal position
 // A FEN may give a side up to 16 pieces of any kind (fifteen queens), whose

@@ -8,7 +8,7 @@ BudgetPlan budgetPlan = {-1, kNoCeiling};
 
 namespace {
 
-// Every interface of the past sends "time" for 40 moves: that rule stays as it was.
+// The 40-move control, and a clock without "level", keep their rule exactly as it was.
 constexpr int kClassicControl = 40;
 // Sudden death: the game is expected to last this many more moves at first,
 // one less for every two played, but never fewer than the floor: a long

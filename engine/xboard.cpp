@@ -22,14 +22,21 @@ void printMove(Move move) {
   printf("move %s\n", moveToText(move, text));
 }
 
+// The engine has a move the game record has no room for: say so, in the
+// protocol's words, rather than leave the interface waiting for a move.
+void reportFullRecord(const char* word) { printf("Error (game record full): %s\n", word); }
+
 // Go step: also the end of the road for every word nothing else accepted.
 void goStep(CommandLoop& loop, const char* word) {
   if (strcmp(word, "go") == 0) {
     RootMove result;
-    if (think(result) && commitGameMove(result.move)) {
-      printMove(result.move);
-      loop.forceMode = false;
-      return;
+    if (think(result)) {
+      if (commitGameMove(result.move)) {
+        printMove(result.move);
+        loop.forceMode = false;
+        return;
+      }
+      reportFullRecord(word);
     }
   }
   fprintf(stderr, "#error: %s\n", word);
@@ -45,7 +52,10 @@ void moveStep(CommandLoop& loop, const char* word) {
   RootMove result;
   if (!think(result)) return;
   // Printed only once the reply stands in the game record.
-  if (commitGameMove(result.move)) printMove(result.move);
+  if (commitGameMove(result.move))
+    printMove(result.move);
+  else
+    reportFullRecord(word);
 }
 
 }  // namespace

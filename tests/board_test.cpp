@@ -29,7 +29,7 @@ TEST(FenSetup, AcceptsWhatTheRulesAllowAndRefusesTheRestWhole) {
       {"r3k2r/8/8/8/8/8/8/R3K2R", kWhite, 0, nullptr},  // placement alone
       {"\n  4k3/8/8/8/8/8/8/4K3  \n b   Kq\n - 12 40", kBlack, kWhiteKingSide | kBlackQueenSide, nullptr},
       {"4k3/8/8/8/8/8/8/3K4 w KQkq", kWhite, 15, nullptr},  // rights as written
-      {"4k4/K", kWhite, 0, nullptr},                       // ranks are not counted
+      {"k/8/8/8/8/8/8/K", kWhite, 0, nullptr},             // short ranks are not counted
       {"4k3/8/8/4p3/8/8/8/4K3 w - e6", kWhite, 0, "e6"},
       {"4k3/8/8/8/4P3/8/8/4K3 b - e3", kBlack, 0, "e3"},
       {fits.c_str(), kBlack, 0, nullptr},
@@ -41,6 +41,9 @@ TEST(FenSetup, AcceptsWhatTheRulesAllowAndRefusesTheRestWhole) {
       "4k3/8/8/8/8/8/8/4K3 white", "4k3/8/8/8/8/8/8/4K3 w KQx", "4k3/8/8/4p3/8/8/8/4K3 w - E6",
       "4k3/8/8/4p3/8/8/8/4K3 w - e3", "4k3/8/8/4P3/8/8/8/4K3 w - e6", "4k3/4n3/8/4p3/8/8/8/4K3 w - e6",
       "4k2P/8/8/8/8/8/8/4K3", "4k3/8/8/8/8/8/8/p3K3",  // pawns on the first and last ranks
+      "4k3/8/4n3/4p3/8/8/8/4K3 w - e6",                 // the passing square occupied
+      // Ranks of more than eight squares, by a piece or by a digit.
+      "4k3N/8/8/8/8/8/8/4K3", "4k4/K", "4k3/8/8/8/8/8/8/4K4", "rnbqkbnrpppppppp8888PPPPPPPPRNBQKBNR",
   };
   for (const char* text : refused) {
     ASSERT_TRUE(setFen(kStartFen) && commit("e2e4 e7e5"));
@@ -83,7 +86,7 @@ TEST(GameRecord, CastlingRightsFollowKingAndCornerRooks) {
 
 // A refused move text runs the legal filter at ply 0, and a search makes
 // whole lines there; neither may eat the moves waiting for "redo".
-TEST(GameRecord, UndoAndRedoSurviveLegalityTestsAndSearchesUpTo400Moves) {
+TEST(GameRecord, UndoAndRedoSurviveLegalityTestsAndSearchesAndTheRecordFills) {
   ASSERT_TRUE(setFen(kStartFen));
   PositionImage atStart;
   EXPECT_TRUE(!commitGameMove(0) && !takeBackGameMove() && atStart.unchanged());  // a pass never enters the game
@@ -96,11 +99,12 @@ TEST(GameRecord, UndoAndRedoSurviveLegalityTestsAndSearchesUpTo400Moves) {
   EXPECT_TRUE(replayGameMove() && replayGameMove() && !replayGameMove() && afterThree.unchanged());
   // A new move after undo discards the chain.
   EXPECT_TRUE(takeBackGameMove() && commit("b1c3") && !replayGameMove() && pos.moveHistory[0] == 3);
-  // The record holds 400 moves, no more.
+  // The record holds the longest game the fifty-move rule lets be played, no more.
+  static_assert(kMaxGameMoves >= 2 * 5949, "a lawful game would not fit");
   ASSERT_TRUE(setFen(kStartFen));
   for (int i = 0; i < kMaxGameMoves / 4; ++i) ASSERT_TRUE(commit("g1f3 g8f6 f3g1 f6g8")) << i;
   const PositionImage full;
-  EXPECT_TRUE(pos.gamePly == 400 && !commitGameMove(boardMove("g1", "f3", kKnight)) && full.unchanged());
+  EXPECT_TRUE(pos.gamePly == kMaxGameMoves && !commitGameMove(boardMove("g1", "f3", kKnight)) && full.unchanged());
 }
 
 std::vector<Move> currentList() {

@@ -80,7 +80,7 @@ struct Book : ::testing::Test {
 TEST_F(Book, TextLinesErrorsAndTheBorrowedPosition) {
   std::string full = "e2e4", shuffle;
   full.resize(65533, ' ');  // fills one read: the rest is a line of its own
-  for (int i = 0; i < 100; ++i) shuffle += "g1f3 g8f6 f3g1 f6g8 ";  // a full game record
+  for (int i = 0; i < kMaxGameMoves / 4; ++i) shuffle += "g1f3 g8f6 f3g1 f6g8 ";  // a full game record
   // reached: a line whose last position must be in the book.
   struct { std::string text, out; int nodes; const char* reached; } cases[] = {
       {"e2e4 e7e5 g1f3\ne2e4#e7e5,f1c4!!\nd2d4?;", "", 5, "e2e4 e7e5 f1c4"},

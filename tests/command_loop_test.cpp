@@ -34,6 +34,7 @@ TEST(MoveText, ReadsLegalMovesAndWritesThemBack) {
       {castles, "o-o", "e1g1", kCastleKingSide}, {castles, "e1g1", "e1g1", kCastleKingSide},
       {castles, "o-o-o", "e1c1", kCastleQueenSide}, {castles, "O-O", "-"}, {castles, "0-0", "-"},
       {castles, "o-o-o-o", "-"}, {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq -", "o-o-o", "e8c8", kCastleQueenSide},
+      {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq -", "o-o", "e8g8", kCastleKingSide},
       {"r3k2r/8/8/8/8/8/8/R3K2R w - -", "o-o", "-"},
       {"4k3/8/8/8/8/8/8/4R1K1 w - -", "g1g2", "-"},  // black king in check: nothing is legal
   };
@@ -195,6 +196,26 @@ TEST_F(Transcript, GoPlaysAndLeavesForceMode) {
   // "new" leaves force mode: the user's first move is answered.
   const EngineRun fresh = run("force\nnew\ntime 0\ne2e4\n");
   EXPECT_TRUE(std::regex_match(fresh.out, std::regex(kGreeting + other + move + other))) << fresh.out;
+}
+
+// A game may run as long as the record holds: the engine still answers past
+// 400 plies, and when its reply has no room left it says so.
+TEST_F(Transcript, LongGamesAndAFullRecord) {
+  std::string shuffle;
+  for (int i = 0; i < 150; ++i) shuffle += "g1f3\ng8f6\nf3g1\nf6g8\n";
+  const std::string thinking = "(?: [^\\n]*\\n)*", move = thinking + "move [a-h][1-8][a-h][1-8]\n" + thinking;
+  EngineRun result = run("time 0\nforce\n" + shuffle + "g1f3\ng8f6\ngo\nf6g8\n");
+  EXPECT_TRUE(std::regex_match(result.out, std::regex(kGreeting + move + move))) << result.out;
+  EXPECT_EQ(result.err, "");
+  shuffle.clear();
+  for (int i = 0; i < kMaxGameMoves / 4 - 1; ++i) shuffle += "g1f3\ng8f6\nf3g1\nf6g8\n";
+  // The user's f6g8 fills the record; nothing attacks f6 and white cannot check.
+  result = run("time 0\nforce\n" + shuffle + "g1f3\ng8f6\ngo\nf6g8\ngo\n");
+  EXPECT_TRUE(std::regex_match(result.out, std::regex(kGreeting + move +
+                                                      "Error \\(game record full\\): f6g8\n" + thinking +
+                                                      "Error \\(game record full\\): go\n")))
+      << result.out;
+  EXPECT_EQ(result.err, "#error: go\n");
 }
 
 // A killed instance leaves no stale marker; of two running instances only the

@@ -2,6 +2,8 @@
 // of a position.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "eval/attack_map.h"
 #include "eval/curves.h"
 #include "eval/evaluate.h"
@@ -42,6 +44,10 @@ TEST(EvalTables, CurvesPhaseAndKingBlend) {
   const int blended[][2] = {{56, 0}, {60, -4}, {58, -3}, {28, -17}};
   for (const auto& b : blended) EXPECT_EQ(pieceSquare[kWhite][kKing][b[0]], b[1]) << b[0];
   EXPECT_EQ(pieceSquare[kBlack][kKing][36], 30);  // e5 seen from black
+  // A side without pawns keeps the unblended table even facing every piece.
+  const std::vector<int> unblended(pieceSquare[kBlack][kKing], pieceSquare[kBlack][kKing] + 64);
+  setUp("7k/8/8/8/8/8/PPPPPPPP/RNBQKBNR w KQ -");
+  EXPECT_EQ(std::vector<int>(pieceSquare[kBlack][kKing], pieceSquare[kBlack][kKing] + 64), unblended);
 }
 
 // One term of one white piece; the piece type is read from the board.

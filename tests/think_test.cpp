@@ -2,6 +2,7 @@
 // deepening under the clock, and what a think leaves behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -102,6 +103,32 @@ TEST(Think, MatesEndTheDeepeningWithTheirScores) {
     EXPECT_EQ(score, kMatedAtZero - c.plies) << c.fen;
     EXPECT_LE(iterationDepth, c.plies + 2) << c.fen;  // no iteration past the mate
     EXPECT_TRUE(!searchClock.stopFlag && searchClock.budget == 100000);  // the doubling is undone
+  }
+}
+
+// The budget the clock readings of a think saw at most: doubled before game
+// ply 60, not from there on.
+int64_t largestBudgetSeen = 0;
+uint32_t budgetWatchingTicks() {
+  largestBudgetSeen = std::max(largestBudgetSeen, searchClock.budget);
+  return fakeMilliseconds += 10;
+}
+
+TEST(Think, TheBudgetDoublesUpToGamePly59) {
+  for (int plies : {59, 60}) {
+    ASSERT_TRUE(setFen("4k3/p7/8/8/8/8/P7/4K1N1 w - - 0 1"));
+    std::string moves;
+    for (int i = 0; i < plies; ++i) moves += std::string(i ? " " : "") + std::string("g1f3e8d8f3g1d8e8" + 4 * (i % 4), 4);
+    ASSERT_TRUE(playMoves(moves.c_str(), true));
+    clearBookTable();
+    setTickSource(budgetWatchingTicks);
+    searchClock.budget = 7;
+    largestBudgetSeen = 0;
+    RootMove result{};
+    EXPECT_EQ(think(result), 1);
+    setTickSource(nullptr);
+    EXPECT_EQ(largestBudgetSeen, plies < 60 ? 14 : 7) << plies;
+    EXPECT_EQ(searchClock.budget, 7);
   }
 }
 

@@ -163,13 +163,34 @@ export function applyMove(chess, text) {
   }
 }
 
-// Moves to go and budget exactly as morvek derives them from "time". It reads
-// "time" before the opponent's move reaches it, so it counts moves to go from
-// that earlier position: ply timePly with timeWhite to move. The doubling
-// looks at the ply of the think itself.
-export function morvekBudget(remaining, timePly, timeWhite, thinkPly) {
-  const m = timeWhite ? 40 - (Math.trunc(timePly / 2) % 40) : 40 - (Math.trunc((timePly - 2) / 2) % 38);
-  // never more than the clock less its 20 cs reserve
-  const budget = Math.min(Math.trunc((Math.trunc(remaining / m) * 99) / 100), Math.max(0, remaining - 20));
-  return thinkPly < 60 ? 2 * budget : budget;
+// Moves to go and budget exactly as morvek derives them from "time". Under
+// the 40-move control it reads "time" before the opponent's move reaches it,
+// so it counts moves to go from that earlier position: ply timePly with
+// timeWhite to move. Every other control (control.moves, 0 for sudden death,
+// with control.incrementCs) is planned at the ply of the think itself, as is
+// the doubling, which those controls hold to a ceiling.
+export function morvekBudget(remaining, timePly, timeWhite, thinkPly, control = { moves: 40, incrementCs: 0 }) {
+  const doubling = thinkPly < 60;
+  if (control.moves === 40) {
+    const m = timeWhite ? 40 - (Math.trunc(timePly / 2) % 40) : 40 - (Math.trunc((timePly - 2) / 2) % 38);
+    // never more than the clock less its 20 cs reserve
+    const budget = Math.min(Math.trunc((Math.trunc(remaining / m) * 99) / 100), Math.max(0, remaining - 20));
+    return doubling ? 2 * budget : budget;
+  }
+  const increment = Math.trunc((control.incrementCs * 3) / 4);
+  let budget;
+  let ceiling;
+  if (control.moves === 0) {
+    const usable = Math.max(0, remaining - 20 - Math.trunc(remaining / 40));
+    const movesLeft = Math.max(20, 45 - Math.trunc(thinkPly / 4));
+    ceiling = Math.trunc(usable / 4);
+    budget = Math.trunc(usable / movesLeft) + increment;
+  } else {
+    const m = control.moves - (Math.trunc(thinkPly / 2) % control.moves);
+    const afford = Math.max(0, remaining - 20);
+    ceiling = m === 1 ? afford : Math.trunc(afford / 2);
+    budget = Math.trunc((Math.trunc(remaining / m) * 99) / 100) + increment;
+  }
+  budget = Math.min(budget, ceiling);
+  return doubling ? Math.min(2 * budget, Math.max(budget, ceiling)) : budget;
 }

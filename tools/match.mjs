@@ -4,12 +4,14 @@
 // threefold repetition, the 50-move rule and insufficient material.
 //
 //   node tools/match.mjs --engine1 CMD --engine2 CMD [--games N]
-//        [--tc MOVES/SECONDS | --st SECONDS] [--openings FILE] [--pgn FILE]
+//        [--tc MOVES/SECONDS[+INC] | --st SECONDS] [--openings FILE] [--pgn FILE]
 //        [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse] [--uci1] [--uci2]
 //
 // CMD is a program path or a command line, split at blanks. --uci1 / --uci2:
 // that engine speaks UCI (tools/uci_bridge.mjs turns the runner's words into it).
-// --tc 40/60 gives 60 seconds for each 40 moves, "time"/"otim" in centiseconds
+// --tc 40/60 gives 60 seconds for each 40 moves, --tc 0/60 sudden death in 60
+// seconds, --tc 0/30+0.3 adds 0.3 seconds after every move; both engines get
+// "level" with that control, then "time"/"otim" in centiseconds
 // before every move; a move that ends after the flag fell loses on time, and
 // an engine silent 10 seconds past its flag has given no reply. --st sends
 // "st" once and only checks for no reply (3 times the time plus 10 s): as in
@@ -22,6 +24,9 @@
 // would have had: a long match can be played in parts.
 // --timeuse reports engine 1's largest move time beyond morvek's own budget
 // and the least clock it had left when a control was reached.
+// Every game line tells engine 1's clock left at the end, the share of the
+// time it was given that it used, and its mean move time over its moves
+// 11-40 and 41-60; the tally adds these up over the match.
 //
 // Exit code 0 when engine 1, the engine under test, made no fault and ended
 // cleanly after every game; 1 otherwise (the opponent's faults are counted
@@ -48,7 +53,7 @@ for (let i = 2; i < process.argv.length; i++) {
 }
 function usage(message) {
   console.error(`match: ${message}`);
-  console.error('usage: node tools/match.mjs --engine1 CMD --engine2 CMD [--games N] [--tc MOVES/SECONDS | --st SECONDS] [--openings FILE] [--pgn FILE] [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse] [--uci1] [--uci2]');
+  console.error('usage: node tools/match.mjs --engine1 CMD --engine2 CMD [--games N] [--tc MOVES/SECONDS[+INC] | --st SECONDS] [--openings FILE] [--pgn FILE] [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse] [--uci1] [--uci2]');
   process.exit(2);
 }
 if (!options.engine1 || !options.engine2) usage('--engine1 and --engine2 are required');
@@ -56,17 +61,19 @@ options.games = Number(options.games);
 if (!Number.isInteger(options.games) || options.games < 1) usage('--games must be a positive whole number');
 options.first = Number(options.first);
 if (!Number.isInteger(options.first) || options.first < 1) usage('--first must be a positive whole number');
-let movesPerControl = 0;
+let movesPerControl = 0;  // 0: sudden death
 let controlMs = 0;
+let incrementMs = 0;
 let fixedSeconds = null;
 if (options.st !== null) {
   fixedSeconds = Number(options.st);
   if (!(fixedSeconds > 0)) usage('--st must be a positive number of seconds');
 } else {
-  const m = /^(\d+)\/(\d+(?:\.\d+)?)$/.exec(options.tc);
-  if (!m || Number(m[1]) < 1 || !(Number(m[2]) > 0)) usage('--tc must look like 40/60 (moves/seconds)');
+  const m = /^(\d+)\/(\d+(?:\.\d+)?)(?:\+(\d+(?:\.\d+)?))?$/.exec(options.tc);
+  if (!m || !(Number(m[2]) > 0)) usage('--tc must look like 40/60 or 0/30+0.3 (moves/seconds+increment)');
   movesPerControl = Number(m[1]);
   controlMs = Math.round(Number(m[2]) * 1000);
+  incrementMs = m[3] === undefined ? 0 : Math.round(Number(m[3]) * 1000);
 }
 const kNoReplyMs = 10000;
 
@@ -88,11 +95,12 @@ function readOpenings(path) {
   return lines;
 }
 
-// "level 40 1 0" / "level 40 0:20 0": base time in minutes[:seconds].
+// "level 40 1 0" / "level 0 0:30 0.3": base time in minutes[:seconds], the
+// increment in seconds.
 function levelCommand() {
   const seconds = Math.round(controlMs / 1000);
   const base = seconds % 60 === 0 ? `${seconds / 60}` : `${Math.floor(seconds / 60)}:${String(seconds % 60).padStart(2, '0')}`;
-  return `level ${movesPerControl} ${base} 0`;
+  return `level ${movesPerControl} ${base} ${incrementMs / 1000}`;
 }
 
 function moveText(engine, move) {
@@ -208,12 +216,15 @@ async function playGame(round, opening, players) {
           faultEnd(side, 'time forfeit', `move ${answer.move} took ${spent} ms with ${record.remaining} ms on the clock`);
           break;
         }
-        // The side's 40th, 80th, ... move brings the next control.
+        // The side's 40th, 80th, ... move brings the next control; the
+        // increment comes after every move.
         const ownMoves = Math.floor(ply / 2) + 1;
-        if (ownMoves % movesPerControl === 0) {
+        if (movesPerControl > 0 && ownMoves % movesPerControl === 0) {
           record.leftAtControl = clock[side];
           clock[side] += controlMs;
         }
+        clock[side] += incrementMs;
+        record.after = clock[side];
       }
       const played = applyMove(chess, answer.move);
       if (!played) {
@@ -246,7 +257,8 @@ function pgnOf(game, white, black) {
   const date = `${now.getFullYear()}.${String(now.getMonth() + 1).padStart(2, '0')}.${String(now.getDate()).padStart(2, '0')}`;
   for (const [key, value] of [['Event', 'tools/match'], ['Site', 'local'], ['Date', date],
     ['Round', String(game.round)], ['White', white], ['Black', black], ['Result', game.result],
-    ['TimeControl', fixedSeconds !== null ? `${fixedSeconds}` : `${movesPerControl}/${controlMs / 1000}`],
+    ['TimeControl', fixedSeconds !== null ? `${fixedSeconds}` : movesPerControl === 0
+      ? `${controlMs / 1000}${incrementMs ? `+${incrementMs / 1000}` : ''}` : `${movesPerControl}/${controlMs / 1000}`],
     ['Termination', game.fault ? game.fault : 'normal']]) chess.setHeader(key, value);
   chess.setComment(game.reason);
   return chess.pgn() + '\n\n';  // unwrapped: chess.js 1.4 drops blanks when wrapping
@@ -274,7 +286,8 @@ if (options.pgn) writeFileSync(options.pgn, '');
 const tally = { w: 0, d: 0, l: 0 };
 const faults = [{}, {}];
 const exitFaults = [0, 0];
-const timeUse = { overrun: -Infinity, worst: null, leastAtControl: Infinity, leastClock: Infinity };
+const timeUse = { overrun: -Infinity, worst: null, leastAtControl: Infinity, leastClock: Infinity,
+  leastAtEnd: Infinity, spent: 0, given: 0, middle: [0, 0], late: [0, 0] };
 let played = 0;
 // Stopped by hand (Ctrl-C, kill), a long match still reports the games it
 // finished; the engines see their input end and quit on their own.
@@ -300,6 +313,7 @@ for (let g = options.first - 1; g < options.first - 1 + options.games; g++) {
     faults[who][game.fault] = (faults[who][game.fault] || 0) + 1;
   }
   for (const bad of game.exitFaults || []) exitFaults[bad.side === firstSide ? 0 : 1]++;
+  const use = gameTimeUse(game, firstSide);
   for (const t of game.moveTimes) {
     if (t.side !== firstSide) continue;
     if (t.leftAtControl !== undefined) timeUse.leastAtControl = Math.min(timeUse.leastAtControl, t.leftAtControl);
@@ -307,7 +321,8 @@ for (let g = options.first - 1; g < options.first - 1 + options.games; g++) {
     if (options.timeuse && fixedSeconds === null) {
       const timePly = t.replying ? t.ply - 1 : t.ply;
       const timeWhite = t.replying ? t.side === 1 : t.side === 0;
-      const budgetMs = morvekBudget(Math.trunc(t.remaining / 10), timePly, timeWhite, t.ply) * 10;
+      const control = { moves: movesPerControl, incrementCs: Math.trunc(incrementMs / 10) };
+      const budgetMs = morvekBudget(Math.trunc(t.remaining / 10), timePly, timeWhite, t.ply, control) * 10;
       if (t.spent - budgetMs > timeUse.overrun) {
         timeUse.overrun = t.spent - budgetMs;
         timeUse.worst = { game: g + 1, ply: t.ply, spent: t.spent, budget: budgetMs };
@@ -316,10 +331,40 @@ for (let g = options.first - 1; g < options.first - 1 + options.games; g++) {
   }
   if (options.pgn) appendFileSync(options.pgn, pgnOf(game, names[0], names[1]));
   const extra = game.exitFaults ? ` [${game.exitFaults.map((b) => b.text).join('; ')}]` : '';
-  console.log(`game ${g + 1}: ${names[0]} - ${names[1]} ${game.result} (${game.reason}), ${game.chess.history().length} plies${extra}`);
+  let useText = '';
+  if (use) {
+    timeUse.leastAtEnd = Math.min(timeUse.leastAtEnd, use.left);
+    timeUse.spent += use.spent;
+    timeUse.given += use.given;
+    for (const k of [0, 1]) { timeUse.middle[k] += use.middle[k]; timeUse.late[k] += use.late[k]; }
+    useText = `; ${players[0].name} ended with ${use.left} ms, used ${(100 * use.spent / use.given).toFixed(0)}% of ${use.given} ms, `
+      + `mean move ${meanText(use.middle)} over moves 11-40, ${meanText(use.late)} over 41-60`;
+  }
+  console.log(`game ${g + 1}: ${names[0]} - ${names[1]} ${game.result} (${game.reason}), ${game.chess.history().length} plies${extra}${useText}`);
   played++;
 }
 process.exit(report());
+
+function meanText([sum, count]) { return count ? `${Math.round(sum / count)} ms` : '-'; }
+
+// Engine 1's clock in one game: what it had left after its last move, what
+// it spent and was given in all (start, controls, increments), and its move
+// times summed and counted over its own moves 11-40 and 41-60 (opening
+// moves included in the count, as the clock counts them).
+function gameTimeUse(game, side) {
+  if (fixedSeconds !== null) return null;
+  const own = game.moveTimes.filter((t) => t.side === side && t.after !== undefined);
+  if (own.length === 0) return null;
+  const use = { left: own[own.length - 1].after, spent: 0, given: 0, middle: [0, 0], late: [0, 0] };
+  for (const t of own) {
+    use.spent += t.spent;
+    const number = Math.floor(t.ply / 2) + 1;
+    const bucket = number >= 11 && number <= 40 ? use.middle : number >= 41 && number <= 60 ? use.late : null;
+    if (bucket) { bucket[0] += t.spent; bucket[1] += 1; }
+  }
+  use.given = use.spent + use.left;
+  return use;
+}
 
 // Prints the tally of the games played; returns the exit code.
 function report() {
@@ -332,6 +377,13 @@ function report() {
   if (fixedSeconds === null) {
     const atControl = Number.isFinite(timeUse.leastAtControl) ? `${timeUse.leastAtControl} ms` : 'no control reached';
     let line = `time use of ${players[0].name}: least clock left at a control ${atControl}, least clock after a move ${timeUse.leastClock} ms`;
+    if (Number.isFinite(timeUse.leastAtEnd)) {
+      const middle = timeUse.middle[1] ? timeUse.middle[0] / timeUse.middle[1] : 0;
+      const late = timeUse.late[1] ? timeUse.late[0] / timeUse.late[1] : 0;
+      line += `, least clock at the end of a game ${timeUse.leastAtEnd} ms, used ${(100 * timeUse.spent / timeUse.given).toFixed(1)}% of the time given`
+        + `, mean move ${meanText(timeUse.middle)} over moves 11-40 (${timeUse.middle[1]}), ${meanText(timeUse.late)} over 41-60 (${timeUse.late[1]})`
+        + (middle > 0 && late > 0 ? `, ratio ${(late / middle).toFixed(2)}` : '');
+    }
     if (options.timeuse && timeUse.worst) {
       const w = timeUse.worst;
       line += `, largest overrun beyond its budget ${timeUse.overrun} ms (game ${w.game}, ply ${w.ply}: ${w.spent} ms of ${w.budget} ms)`;

@@ -50,10 +50,10 @@ if (mode) {
 } else {
   const dir = mkdtempSync(join(tmpdir(), 'match-test-'));
   const engine = (m) => `${process.execPath} ${fileURLToPath(import.meta.url)} ${m}`;
-  const match = (first, second, extra = []) => {
+  const match = (first, second, extra = [], tc = '40/2') => {
     const pgn = join(dir, `${first}-${second}.pgn`);
     const run = spawnSync(process.execPath, [join(here, 'match.mjs'), '--engine1', engine(first),
-      '--engine2', engine(second), '--games', '2', '--tc', '40/2', '--pgn', pgn, ...extra], { encoding: 'utf8' });
+      '--engine2', engine(second), '--games', '2', '--tc', tc, '--pgn', pgn, ...extra], { encoding: 'utf8' });
     return { code: run.status, out: run.stdout + run.stderr, pgn: readFileSync(pgn, 'utf8') };
   };
   let failed = 0;
@@ -74,6 +74,14 @@ if (mode) {
     check(`${fault} loses and fails`, r.code === 1 && r.out.includes('+0 =0 -2')
       && r.out.includes(`faults of node: ${fault} 2,`) && r.pgn.includes(`[Termination "${fault}"]`), r.out);
   }
+  // Sudden death: no second control, but the increment after every move. The
+  // slow engine's first move fits in 3 s, its second not in the 0.5 s left plus 1 s.
+  const sudden = match('legal', 'legal', [], '0/2+0.5');
+  check('sudden death with increment finishes and reports the clock', sudden.code === 0
+    && /TimeControl "2\+0.5"/.test(sudden.pgn) && /used \d+% of \d+ ms/.test(sudden.out), sudden.out);
+  const flagged = match('slow', 'legal', [], '0/3+1');
+  check('sudden death flags the second slow move', flagged.code === 1 && flagged.out.includes('faults of node: time forfeit 2,')
+    && /took 2[5-9]\d\d ms with 1[0-5]\d\d ms/.test(flagged.out + flagged.pgn), flagged.out + flagged.pgn);
   // The opponent's faults are counted but do not fail the engine under test.
   const opponent = match('legal', 'illegal');
   check('an opponent fault wins and passes', opponent.code === 0 && opponent.out.includes('+2 =0 -0')

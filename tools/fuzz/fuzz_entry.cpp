@@ -185,6 +185,7 @@ bool fuzzCommandStream(const uint8_t* data, size_t size) {
     }
     line[n] = '\0';
     searchClock.budget = 0;
+    budgetPlan.pendingRemaining = -1;  // a "time" under "level" would plan again at the think
     searchClock.pollCount = kNoThink;
     const bool more = handleLine(loop, line);
     // Every command ends with the game at the root and the board intact.
