@@ -160,7 +160,9 @@ int think(RootMove& result, const ThinkRequest& request) {
   result.move = deepen(request.lastDepth);
 
   // Steps 16-18.
-  recordSearchResult(rootMoves[0].score, rootMoves[0].depth);
-  learnGameResult();
+  if (request.learn) {
+    recordSearchResult(rootMoves[0].score, rootMoves[0].depth);
+    learnGameResult();
+  }
   return 1;
 }

@@ -6,13 +6,16 @@
 constexpr int kFirstIteration = 2;
 constexpr int kLastIteration = 90;
 
-// What a think may use besides the clock: the book, and the depth of its
-// last iteration.
+// What a think may use besides the clock: the book and the depth of its
+// last iteration; and whether its result is learned (a game move is, an
+// analysis is not).
 struct ThinkRequest {
   bool useBook;
   int lastDepth;
+  bool learn;
 };
-constexpr ThinkRequest kGameThink = {true, kLastIteration};
+constexpr ThinkRequest kGameThink = {true, kLastIteration, true};
+constexpr ThinkRequest kAnalysisThink = {false, kLastIteration, false};
 
 // 1 with result.move set, 0 when the side to move has no legal move.
 // Leaves the position, gamePly and searchPly as it found them.

@@ -299,10 +299,10 @@ void go(char* cursor) {
   else
     setBudget(clock);
 
-  // Analysis (a depth, a node count, no end) searches; a game move may come
-  // from the book.
-  const ThinkRequest request = {options.ownBook && !infinite && depth == 0 && nodes == 0,
-                                depth > 0 ? depth : kLastIteration};
+  // Analysis (a depth, a node count, no end) searches and is not learned; a
+  // game move may come from the book.
+  const bool gameMove = !infinite && depth == 0 && nodes == 0;
+  const ThinkRequest request = {options.ownBook && gameMove, depth > 0 ? depth : kLastIteration, gameMove};
   searchLimits.nodeLimit = nodes;
   searchLimits.onInputWaiting = inputDuringSearch;
   RootMove result;

@@ -14,8 +14,98 @@
 #include "eval/evaluate.h"
 #include "platform/input.h"
 #include "search/root_move.h"
+#include "search/search.h"
+#include "search/search_tables.h"
 
 namespace {
+
+// A search that only a line of input ends; doubling it cannot overflow.
+constexpr int64_t kUntilStopped = int64_t(1) << 40;
+
+// Analysis mode ("analyze" to "exit"): the engine searches the position of
+// the game without end and plays nothing.
+struct Analysis {
+  bool active = false;
+  bool over = false;  // this position's analysis ended on its own: wait for a line
+  // The figures of the latest analysis for ".", once it is over.
+  int64_t elapsed = 0;
+  uint64_t nodes = 0;
+  int depth = 0;
+  int moveCount = 0;
+  Move best = 0;
+};
+
+Analysis analysis;
+
+// "stat01: time nodes ply mvleft mvtot mvname": during the search the root
+// move being searched and how many are left after it; after it, the best.
+void printStatus(bool searching) {
+  char text[16] = "";
+  int64_t elapsed = analysis.elapsed;
+  uint64_t nodes = analysis.nodes;
+  int depth = analysis.depth, total = analysis.moveCount, left = 0;
+  Move move = analysis.best;
+  if (searching) {
+    elapsed = elapsedTime();
+    nodes = searchClock.pollCount;
+    depth = iterationDepth;
+    total = listStart[1] - listStart[0];
+    move = searchPly > 0 ? pos.moveHistory[pos.gamePly + 1] : rootMoves[0].move;
+    for (int i = 0; i < total; ++i)
+      if (moveStack[listStart[0] + i] == move) left = total - 1 - i;
+  }
+  if (move != 0) moveToText(move, text);
+  printf("stat01: %lld %llu %d %d %d %s\n", static_cast<long long>(elapsed),
+         static_cast<unsigned long long>(nodes), depth, left, total, text);
+}
+
+// Called by the search when a line is waiting. Thinking on a move, only "?"
+// acts (play the best move found so far); every other line waits for the
+// move, in order, as a script that pipes its commands expects. Analysing,
+// "." is answered at once and any other line ends the search, to be handled
+// in order once it is over.
+bool inputDuringSearch() {
+  char line[kInputLineSize];
+  while (nextWaitingLine(line)) {
+    char* cursor = line;
+    const char* word = nextWord(&cursor, kWordDelimiters);
+    if (analysis.active) {
+      if (word != nullptr && strcmp(word, ".") != 0) {
+        keepWaitingLine();
+        return true;
+      }
+      dropWaitingLine();
+      if (word != nullptr) printStatus(true);
+      continue;
+    }
+    if (word != nullptr && strcmp(word, "?") == 0) {
+      dropWaitingLine();
+      return true;
+    }
+    keepWaitingLine();
+  }
+  // Nothing can end an analysis once the input has ended.
+  return analysis.active && inputEnded();
+}
+
+// One analysis of the game's position, until a line or its own end stops
+// it. The budget and any planned one are the game's: kept aside meanwhile.
+void analyse() {
+  const int64_t budget = searchClock.budget;
+  const BudgetPlan plan = budgetPlan;
+  budgetPlan = BudgetPlan{-1, kNoCeiling};
+  searchClock.budget = kUntilStopped;
+  RootMove result;
+  const int found = think(result, kAnalysisThink);
+  searchClock.budget = budget;
+  budgetPlan = plan;
+  analysis.over = true;
+  analysis.elapsed = elapsedTime();
+  analysis.nodes = searchClock.pollCount;
+  analysis.depth = iterationDepth;
+  analysis.moveCount = found ? listStart[1] - listStart[0] : 0;
+  analysis.best = found ? result.move : 0;
+}
 
 void printMove(Move move) {
   char text[8];
@@ -48,7 +138,7 @@ void moveStep(CommandLoop& loop, const char* word) {
     goStep(loop, word);
     return;
   }
-  if (loop.forceMode) return;
+  if (loop.forceMode || analysis.active) return;
   RootMove result;
   if (!think(result)) return;
   // Printed only once the reply stands in the game record.
@@ -66,6 +156,8 @@ bool handleLine(CommandLoop& loop, char* line) {
   if (word == nullptr) return true;
 
   if (strcmp(word, "quit") == 0) return false;
+  // Whatever came, the analysis starts again (from a changed position).
+  if (strcmp(word, ".") != 0) analysis.over = false;
 
   if (strcmp(word, "st") == 0) {
     char* value = nextWord(&cursor, kWordDelimiters);
@@ -126,6 +218,25 @@ bool handleLine(CommandLoop& loop, char* line) {
     if (!setUpGame(text)) fprintf(stderr, "#error\n");
     return true;
   }
+  if (strcmp(word, "analyze") == 0) {
+    analysis.active = true;
+    return true;
+  }
+  if (analysis.active) {
+    if (strcmp(word, "exit") == 0) {
+      analysis.active = false;
+      return true;
+    }
+    if (strcmp(word, ".") == 0) {
+      printStatus(false);
+      return true;
+    }
+    // The move itself, as xboard may send it to an engine in analysis.
+    if (strcmp(word, "usermove") == 0) {
+      char* move = nextWord(&cursor, kWordDelimiters);
+      if (move != nullptr) word = move;
+    }
+  }
   if (strcmp(word, "setboard") == 0) {
     char* text = nextWord(&cursor, "\n");
     if (text != nullptr && setUpGame(text)) return true;
@@ -135,9 +246,13 @@ bool handleLine(CommandLoop& loop, char* line) {
 }
 
 void xboardLoop(CommandLoop& loop, char* firstLine) {
-  if (firstLine != nullptr && !handleLine(loop, firstLine)) return;
+  searchLimits.onInputWaiting = inputDuringSearch;
+  bool more = firstLine == nullptr || handleLine(loop, firstLine);
   char line[kInputLineSize];
-  while (readInputLine(line)) {
-    if (!handleLine(loop, line)) break;
+  while (more) {
+    if (analysis.active && !analysis.over && !linesKept()) analyse();
+    if (!readInputLine(line)) break;
+    more = handleLine(loop, line);
   }
+  searchLimits.onInputWaiting = nullptr;
 }

@@ -369,3 +369,40 @@ TEST_F(Transcript, UciQuitStopsTheSearchAndLearningCanBeLeftUnwritten) {
 }
 
 }  // namespace
+
+namespace {
+
+// xboard reads its input while thinking only for the words that act there:
+// "?" plays the best move so far; in analysis mode "." is answered at once
+// and any other line ends the search and is handled in turn, so that the
+// analysis starts again from the changed position. Nothing is played.
+TEST_F(Transcript, MoveNowAndAnalysis) {
+  const std::string thinking = "(?: ?\\d+ +-?\\d+ +\\d+ +\\d+ (?:[a-h][1-8][a-h][1-8][qrbn]? )+\\n)*";
+  EngineRun piped = run("analyze\n.\nexit\n.\n");
+  EXPECT_TRUE(std::regex_match(piped.out, std::regex(kGreeting + thinking + "stat01: \\d+ \\d+ \\d+ \\d+ 20 [a-h][1-8][a-h][1-8]\\n")))
+      << piped.out;
+  EXPECT_EQ(piped.err, "#error: .\n");
+
+  EngineProcess engine = launchEngine(dir);
+  std::string seen;
+  ASSERT_TRUE(sendInput(engine, std::string("setboard ") + kTestPositions[1] + "\nst 30\ngo\n"));
+  ASSERT_TRUE(waitForText(engine, "\n 5 ", seen));
+  size_t mark = seen.size();
+  ASSERT_TRUE(sendInput(engine, "?\n") && waitForText(engine, "move ", seen, mark));
+  mark = seen.size();
+  ASSERT_TRUE(sendInput(engine, "force\nnew\nanalyze\n") && waitForText(engine, "\n 5 ", seen, mark));
+  mark = seen.size();
+  ASSERT_TRUE(sendInput(engine, ".\n") && waitForText(engine, "stat01: ", seen, mark));
+  mark = seen.size();
+  ASSERT_TRUE(sendInput(engine, "e2e4\n") && waitForText(engine, "\n 3 ", seen, mark));
+  mark = seen.size();
+  ASSERT_TRUE(sendInput(engine, "usermove e7e5\nundo\nsetboard 6k1/5ppp/8/8/8/8/8/R5K1 w - -\n"));
+  ASSERT_TRUE(waitForText(engine, "a1a8 \n", seen, mark));  // the mate, found again
+  ASSERT_TRUE(sendInput(engine, "exit\nforce\nquit\n"));
+  const EngineRun rest = finishEngine(engine, 10000);
+  EXPECT_EQ(rest.exitCode, 0);
+  EXPECT_EQ(countOf(seen + rest.out, "move "), 1u) << seen + rest.out;
+  EXPECT_EQ(rest.err, "");
+}
+
+}  // namespace
