@@ -7,9 +7,6 @@
 #include "board/fen.h"
 #include "board/make_move.h"
 #include "board/move_text.h"
-#include "book/book_parser.h"
-#include "book/book_table.h"
-#include "book/learning.h"
 #include "engine/clock.h"
 #include "engine/think.h"
 #include "eval/eval_setup.h"
@@ -17,9 +14,6 @@
 #include "platform/console.h"
 #include "platform/instance_marker.h"
 #include "search/root_move.h"
-
-const char* const kBookFileName = "Morvek.bk";
-const char* const kLearningFileName = "zivorur12.dat";
 
 // Trailing blanks are part of the texts.
 const char* const kTestPositions[10] = {
@@ -61,13 +55,6 @@ char* nextWord(char** cursor, const char* delimiters) {
 void printBanner() {
   for (int i = 0; kBanner[i] != 0; ++i) printf("%c", kBanner[i] >> 1);
   printf("\n");
-}
-
-void loadBook(const CommandLoop& loop) {
-  FILE* file = fopen(loop.learningPath, "rb");
-  if (file != nullptr && loadLearning(file)) return;
-  clearBookTable();
-  parseBookText(loop.bookTextPath);
 }
 
 void printMove(Move move) {
@@ -116,24 +103,17 @@ long long parseDecimal(const char* text) {
   return negative ? -value : value;
 }
 
-void composeDataPaths(CommandLoop& loop, const char* programPath) {
-  programDirectory(programPath, loop.baseDirectory);
-  snprintf(loop.bookTextPath, sizeof loop.bookTextPath, "%s%s", loop.baseDirectory, kBookFileName);
-  snprintf(loop.learningPath, sizeof loop.learningPath, "%s%s", loop.baseDirectory,
-           kLearningFileName);
-}
-
 void startEngine(CommandLoop& loop, const char* programPath) {
   loop.forceMode = false;
   prepareConsole();
   printBanner();
-  composeDataPaths(loop, programPath);
+  locateDataFiles(loop.files, programPath);
   loop.secondInstance = createInstanceMarker();
   initAttackTables();
   initKeysAndTables();
   prepareEvaluation();
   setupFromFen(kStartFen);
-  loadBook(loop);
+  loadBookTable(loop.files);
   printf("feature setboard=1\n");
   printf("feature done=1\n");
 }
@@ -213,8 +193,7 @@ void runCommandLoop(CommandLoop& loop, FILE* input) {
   }
 }
 
-void finishEngine(const CommandLoop& loop) {
-  if (loop.secondInstance) return;
-  // Through a temporary file: a failed write keeps the previous learning.
-  saveLearningFile(loop.learningPath);
+int finishEngine(const CommandLoop& loop) {
+  if (loop.secondInstance) return 0;
+  return saveBookTable(loop.files) ? 0 : 1;
 }

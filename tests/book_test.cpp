@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -13,6 +17,7 @@
 #include "board/random.h"
 #include "book/book_choice.h"
 #include "book/book_parser.h"
+#include "book/data_files.h"
 #include "book/learning.h"
 #include "tests/engine_process.h"
 #include "tests/test_support.h"
@@ -35,18 +40,35 @@ std::string readFile(const std::string& path) {
 
 BookNode* linkedNode(uint32_t keyLow, uint32_t keyHigh, int side, const std::string& text) {
   BookNode* node = allocateBookNode(int(text.size()));
-  *node = BookNode{0, 16, side, 0, 48 + int(text.size()), 1, nullptr, keyLow, keyHigh, node->text};
+  node->weight = 16;
+  node->size = 48 + int(text.size());
+  node->keyLow = keyLow;
+  node->keyHigh = keyHigh;
+  node->side = int8_t(side);
+  node->isBook = 1;
   memcpy(node->text, text.c_str(), text.size() + 1);
   linkNode(node);
   return node;
 }
 
-// Every bucket's chain from the head, as keys.
+// Every file bucket's nodes in file order, as keys.
 std::vector<uint32_t> chains() {
   std::vector<uint32_t> keys;
-  for (BookNode* head : bookTable.bucket)
-    for (BookNode* n = head; n; n = n->next) keys.push_back(n->keyLow);
+  for (uint32_t b = 0; b < uint32_t(kBookBuckets); ++b) {
+    int count = 0;
+    BookNode* const* nodes = fileBucketNodes(b, &count);
+    for (int i = 0; i < count; ++i) keys.push_back(nodes[i]->keyLow);
+  }
   return keys;
+}
+
+// The names in a directory, sorted.
+std::vector<std::string> listing(const std::string& directory) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(directory))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 // An empty table, the start position and a private directory per test.
@@ -162,7 +184,9 @@ TEST_F(Book, ChoiceNeedsAStrictlyHigherDrawToReplace) {
 
 TEST_F(Book, LearningRecordsRoundTripByteForByteAndTwoLoadsRestoreEachChain) {
   BookNode* node = linkedNode(0x01020304u, 0xA0B0C0D0u, 1, std::string(60, 'x'));
-  *node = BookNode{-2, 17, 1, 9, 108, 1, nullptr, 0x01020304u, 0xA0B0C0D0u, node->text};
+  node->score = -2;
+  node->weight = 17;
+  node->depth = 9;
   for (uint32_t key : {0x00011234u, 0x00021234u, 0x00031234u}) linkedNode(key, 1, 0, "one bucket");
   const unsigned char header[40] = {
       0xFE, 0xFF, 0xFF, 0xFF, 17, 0, 0, 0, 1, 0, 0, 0, 9, 0, 0, 0, 108, 0, 0, 0,
@@ -181,30 +205,158 @@ TEST_F(Book, LearningRecordsRoundTripByteForByteAndTwoLoadsRestoreEachChain) {
 TEST_F(Book, BadLearningFilesAreRefusedKeepingTheRecordsBeforeTheFault) {
   linkedNode(0x10u, 1, 0, "good");
   const std::string good = save();
-  auto withSize = [](std::string record, uint32_t size) {
-    for (int i = 0; i < 4; ++i) record[16 + i] = char(size >> (8 * i));
+  auto withField = [](std::string record, int offset, uint32_t value) {
+    for (int i = 0; i < 4; ++i) record[offset + i] = char(value >> (8 * i));
     return record;
   };
-  const std::string zeroLast = withSize(std::string(40, '\0') + "abcdefgh" + '\0', 49);
-  struct { const char* what; std::string bytes; int result, nodes; } cases[] = {
-      {"empty", "", 1, 0},
-      {"short header", good + good.substr(0, 47), 0, 1},
-      {"size of 48", good + withSize(good, 48), 0, 1},
-      {"negative size", good + withSize(good, 0x80000000u), 0, 1},
-      {"size past the end of the file", good + withSize(good, 53), 0, 1},
-      {"truncated text", good + good.substr(0, 50), 0, 1},
-      {"text without its zero", good + withSize(std::string(40, '\0') + "abcdefghij", 50), 0, 1},
-      {"zero as the record's last byte", good + zeroLast, 1, 2},
+  auto withSize = [&](std::string record, uint32_t size) { return withField(record, 16, size); };
+  const std::string longText = withSize(std::string(40, '\0') + std::string(256, 'a') + std::string(8, '\0'), 304);
+  struct { const char* what; std::string bytes; LearningLoad result; int nodes; } cases[] = {
+      {"empty", "", kLearningEmpty, 0},
+      {"one record", good, kLearningLoaded, 1},
+      {"short header", good + good.substr(0, 47), kLearningDamaged, 1},
+      {"size of 48", good + withSize(good, 48), kLearningDamaged, 1},
+      {"negative size", good + withSize(good, 0x80000000u), kLearningDamaged, 1},
+      {"size past the end of the file", good + withSize(good, 53), kLearningDamaged, 1},
+      {"truncated text", good + good.substr(0, 50), kLearningDamaged, 1},
+      {"text without its zero", good + withSize(std::string(40, '\0') + "abcdefghij", 50), kLearningDamaged, 1},
+      // A size beyond the text would swallow the records after it as padding.
+      {"size larger than the text", good + withSize(good, 60) + good + good, kLearningDamaged, 1},
+      {"size smaller than the text", good + withSize(std::string(40, '\0') + "abcdefgh" + '\0', 49), kLearningDamaged, 1},
+      {"text of 256", good + longText, kLearningDamaged, 1},
+      {"side 2", good + withField(good, 8, 2), kLearningDamaged, 1},
+      {"isBook -1", good + withField(good, 20, 0xFFFFFFFFu), kLearningDamaged, 1},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(load(c.bytes), c.result) << c.what;
+    clearBookTable();
+    writeFile(file("in.dat"), c.bytes);
+    EXPECT_EQ(loadLearningFile(file("in.dat").c_str()), c.result) << c.what;
     EXPECT_EQ(countBookNodes(), c.nodes) << c.what;
   }
-  EXPECT_EQ(save(), zeroLast + good);  // bucket 0 first
+  EXPECT_EQ(loadLearningFile(file("missing.dat").c_str()), kLearningAbsent);
   EXPECT_EQ(loadLearning(fopen(file("missing.dat").c_str(), "rb")), 0);
+  mkdir(file("folder.dat").c_str(), 0755);  // opens, but cannot be read
+  EXPECT_EQ(loadLearningFile(file("folder.dat").c_str()), kLearningUnreadable);
+  clearBookTable();
   bookNodeAllowance = 1;  // no memory for the second record
-  EXPECT_EQ(load(good + good), 0);
+  writeFile(file("in.dat"), good + good);
+  EXPECT_EQ(loadLearningFile(file("in.dat").c_str()), kLearningUnreadable);
   EXPECT_EQ(countBookNodes(), 1);
+  bookNodeAllowance = -1;
+
+  // Scores and depths the search could not have made are brought into its range.
+  const struct { uint32_t score, depth; int32_t readScore, readDepth; } ranges[] = {
+      {0x80000000u, 0xFFFFFFFFu, -1000000, 0}, {0x7FFFFFFFu, 0x7FFFFFFFu, 1000000, 1000},
+      {uint32_t(-999999), 1000, -999999, 1000}};
+  for (const auto& r : ranges) {
+    EXPECT_EQ(load(withField(withField(good, 0, r.score), 12, r.depth)), 1);
+    ASSERT_EQ(countBookNodes(), 1);
+    EXPECT_EQ(bookChain(0x10u)->score, r.readScore);
+    EXPECT_EQ(bookChain(0x10u)->depth, r.readDepth);
+  }
+}
+
+// What start-up reads and exit writes for each state of the learning file:
+// nothing that could not be read is lost.
+TEST_F(Book, LearningFileThatCannotBeUsedIsKeptAndTheFailureSaid) {
+  linkedNode(0x10u, 1, 0, "learned");
+  const std::string learned = save();
+  DataFiles files{};
+  snprintf(files.bookTextPath, kPathSize, "%s", file("Morvek.bk").c_str());
+  snprintf(files.learningPath, kPathSize, "%s", file("zivorur12.dat").c_str());
+  writeFile(file("Morvek.bk"), "e2e4 e7e5\n");
+  const std::string path = file("zivorur12.dat");
+  const std::string damaged = learned + learned.substr(0, 30);
+  // aside: the content expected in zivorur12.dat.damaged (and .damaged.2 when
+  // an earlier one is already there); saved: the table was written.
+  struct { const char* what; std::string content; bool folder, earlierAside; int nodes; bool saved; const char* err; } cases[] = {
+      {"absent", "", false, false, 2, true, ""},
+      {"learned", learned, false, false, 1, true, ""},
+      {"empty", "\1", false, false, 2, true, ""},
+      {"torn", damaged, false, false, 2, true, "is damaged"},
+      {"torn, an earlier one aside", damaged, false, true, 2, true, "kept as"},
+      {"a folder in its place", "", true, false, 2, false, "not saved"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(path);
+    for (const char* aside : {".damaged", ".damaged.2"}) std::filesystem::remove(path + aside);
+    if (c.folder) mkdir(path.c_str(), 0755);
+    if (!c.content.empty()) writeFile(path, c.content == "\1" ? "" : c.content);
+    if (c.earlierAside) writeFile(path + ".damaged", "earlier");
+    clearBookTable();
+    testing::internal::CaptureStderr();
+    loadBookTable(files);
+    EXPECT_EQ(countBookNodes(), c.nodes) << c.what;
+    const int saved = saveBookTable(files);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(saved, c.saved ? 1 : 0) << c.what;
+    EXPECT_NE(err.find(c.err), std::string::npos) << c.what << ": " << err;
+    EXPECT_EQ(*c.err == '\0', err.empty()) << c.what << ": " << err;
+    if (c.saved) {
+      EXPECT_EQ(load(readFile(path)), 1) << c.what;
+      EXPECT_EQ(countBookNodes(), c.nodes) << c.what;
+    }
+    if (c.folder) {
+      EXPECT_TRUE(std::filesystem::is_directory(path));
+    }
+    const std::string aside = path + (c.earlierAside ? ".damaged.2" : ".damaged");
+    EXPECT_EQ(access(aside.c_str(), F_OK) == 0, strstr(c.what, "torn") != nullptr) << c.what;
+    if (strstr(c.what, "torn")) {
+      EXPECT_EQ(readFile(aside), damaged);
+    }
+  }
+  // Start-up without memory for the file: the file is left as it was.
+  std::filesystem::remove_all(path);
+  writeFile(path, learned + learned);
+  clearBookTable();
+  bookNodeAllowance = 1;
+  testing::internal::CaptureStderr();
+  loadBookTable(files);
+  EXPECT_EQ(saveBookTable(files), 0);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot read"), std::string::npos);
+  EXPECT_EQ(readFile(path), learned + learned);
+}
+
+// Each save writes a temporary file of its own: two writers at once never
+// tear the file, and no existing name (a link, a stale file) is written through.
+TEST_F(Book, SavesNeverShareOrFollowATemporaryName) {
+  const std::string path = file("zivorur12.dat");
+  const std::string victim = file("victim");
+  writeFile(victim, "keep me");
+  for (int k = 0; k < 50; ++k)
+    symlink(victim.c_str(), (path + ".tmp." + std::to_string(getpid()) + "." + std::to_string(k)).c_str());
+  symlink(victim.c_str(), (path + ".tmp").c_str());
+  const std::vector<std::string> before = listing(engine.path);
+  for (int i = 0; i < 300; ++i) linkedNode(uint32_t(i), 1, 0, "first writer's table");
+  ASSERT_EQ(saveLearningFile(path.c_str()), 1);
+  EXPECT_EQ(readFile(victim), "keep me");
+  std::vector<std::string> after = before;
+  after.push_back("zivorur12.dat");
+  std::sort(after.begin(), after.end());
+  EXPECT_EQ(listing(engine.path), after) << "temporary files left behind";
+
+  std::string tables[2];
+  pid_t writers[2];
+  for (int w = 0; w < 2; ++w) {
+    clearBookTable();
+    for (int i = 0; i < 300 + 100 * w; ++i) linkedNode(uint32_t(i * 7 + w), 2, w, w ? "second" : "first");
+    tables[w] = save();
+    std::filesystem::remove(file("out.dat"));
+    writers[w] = fork();
+    if (writers[w] == 0) {
+      int failed = 0;
+      for (int round = 0; round < 100; ++round) failed += !saveLearningFile(path.c_str());
+      _exit(failed ? 1 : 0);
+    }
+  }
+  for (pid_t writer : writers) {
+    int status = -1;
+    ASSERT_EQ(waitpid(writer, &status, 0), writer);
+    EXPECT_EQ(status, 0);
+  }
+  const std::string last = readFile(path);
+  EXPECT_TRUE(last == tables[0] || last == tables[1]) << "a torn file of " << last.size() << " bytes";
+  EXPECT_EQ(listing(engine.path), after);
 }
 
 TEST_F(Book, FailedLearningSaveKeepsTheOldFile) {
@@ -222,7 +374,7 @@ TEST_F(Book, FailedLearningSaveKeepsTheOldFile) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_EQ(status, 0) << "the failure must be reported";
   EXPECT_EQ(readFile(path), "old");
-  EXPECT_NE(access((path + ".tmp").c_str(), F_OK), 0);
+  EXPECT_EQ(listing(engine.path), (std::vector<std::string>{"morvek", "zivorur12.dat"}));
 }
 
 // Constructed histories, white to move: after move n depth 3, score 100 + 100 n.
@@ -242,7 +394,7 @@ TEST_F(Book, RisingScoresHoldExactlyAtTheirLimits) {
   for (const auto& c : cases) {
     pos.gamePly = c.gamePly;
     for (int n = 1; n <= c.gamePly; ++n) {
-      made[n] = BookNode{100 + 100 * n, 16, (c.gamePly - n) % 2, 3, 0, 0, nullptr, 0, 0, nullptr};
+      made[n] = BookNode{100 + 100 * n, 16, 3, 0, 0, 0, 0, int8_t((c.gamePly - n) % 2), 0, nullptr, nullptr};
       nodes[n] = &made[n];
     }
     if (c.ply) made[c.ply].depth = c.depth;
