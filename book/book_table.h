@@ -45,6 +45,15 @@ char* positionText(char* buffer);
 // The chain that holds every node of keyLow, newest first.
 inline BookNode* bookChain(uint32_t keyLow) { return bookTable.bucket[keyLow & bookTable.bucketMask]; }
 
+// Asks the processor to fetch the chain head of keyLow ahead of its use.
+inline void prefetchBookChain(uint32_t keyLow) {
+#if defined(__GNUC__)
+  __builtin_prefetch(&bookTable.bucket[keyLow & bookTable.bucketMask]);
+#else
+  (void)keyLow;
+#endif
+}
+
 BookNode* findNode();
 BookNode* findNodeByKey(uint32_t keyLow, uint32_t keyHigh, int side);
 // A new, unlinked book node for the current position, or null when memory

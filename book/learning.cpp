@@ -16,7 +16,9 @@
 #include <windows.h>
 #define getpid _getpid
 #else
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -149,6 +151,40 @@ FILE* createTemporaryBeside(const char* path, char* name, size_t size) {
   return nullptr;
 }
 
+// Temporary files of writers that were killed before they could rename them
+// would pile up, each the size of the table. Their names carry the writer's
+// process id; a file whose process no longer exists is removed. Files of a
+// live process are kept, whatever that process is.
+void removeStaleTemporaries(const char* path) {
+#ifdef _WIN32
+  (void)path;
+#else
+  char directory[kPathSize];
+  const char* slash = strrchr(path, '/');
+  const char* base = slash ? slash + 1 : path;
+  size_t directoryLength = slash ? size_t(slash - path) + 1 : 0;
+  if (directoryLength + 2 > sizeof directory) return;
+  memcpy(directory, path, directoryLength);
+  directory[directoryLength] = '\0';
+  char prefix[kPathSize];
+  int prefixLength = snprintf(prefix, sizeof prefix, "%s.tmp.", base);
+  if (prefixLength < 0 || size_t(prefixLength) >= sizeof prefix) return;
+  DIR* listing = opendir(directoryLength ? directory : ".");
+  if (!listing) return;
+  while (const struct dirent* entry = readdir(listing)) {
+    if (strncmp(entry->d_name, prefix, size_t(prefixLength)) != 0) continue;
+    char* end = nullptr;
+    long pid = strtol(entry->d_name + prefixLength, &end, 10);
+    if (pid <= 0 || end == nullptr || *end != '.') continue;
+    if (kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+    char stale[kPathSize];
+    int n = snprintf(stale, sizeof stale, "%s%s", directory, entry->d_name);
+    if (n > 0 && size_t(n) < sizeof stale) remove(stale);
+  }
+  closedir(listing);
+#endif
+}
+
 int replaceFile(const char* from, const char* to) {
 #ifdef _WIN32
   return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
@@ -205,6 +241,7 @@ void saveLearning(FILE* file) {
 
 int saveLearningFile(const char* path) {
   char temporary[kPathSize + 32];
+  removeStaleTemporaries(path);
   FILE* file = createTemporaryBeside(path, temporary, sizeof temporary);
   if (!file) return 0;
   int written = writeLearning(file);

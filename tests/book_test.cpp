@@ -19,6 +19,7 @@
 #include "book/book_parser.h"
 #include "book/data_files.h"
 #include "book/learning.h"
+#include "platform/instance_marker.h"
 #include "tests/engine_process.h"
 #include "tests/test_support.h"
 
@@ -70,6 +71,49 @@ std::vector<std::string> listing(const std::string& directory) {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+// composeDataFiles in a child process, as an unprivileged user (nobody when
+// the tests run as root, else with the program's directory made read-only)
+// or as the tester: "book|learning|fallback".
+std::string composedFor(const std::string& programDirectory, bool unprivileged, const char* programFile) {
+  int fds[2];
+  if (pipe(fds) != 0) return "pipe";
+  const bool root = getuid() == 0;
+  if (unprivileged && !root) chmod(programDirectory.c_str(), 0555);
+  pid_t child = fork();
+  if (child == 0) {
+    if (unprivileged && root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(1);
+    DataFiles files{};
+    composeDataFiles(files, programFile);
+    const std::string out = std::string(files.bookTextPath) + "|" + files.learningPath + "|" + files.fallbackPath;
+    _exit(write(fds[1], out.data(), out.size()) == ssize_t(out.size()) ? 0 : 1);
+  }
+  close(fds[1]);
+  std::string out;
+  char buffer[4096];
+  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, size_t(n));
+  close(fds[0]);
+  waitpid(child, nullptr, 0);
+  if (unprivileged && !root) chmod(programDirectory.c_str(), 0700);
+  return out;
+}
+
+// Sets an environment variable for the scope, empty for unset.
+struct ScopedVariable {
+  std::string name, saved;
+  bool had;
+  ScopedVariable(const char* variable, const std::string& value) : name(variable) {
+    const char* old = getenv(variable);
+    had = old != nullptr;
+    saved = old ? old : "";
+    if (value.empty()) unsetenv(variable);
+    else setenv(variable, value.c_str(), 1);
+  }
+  ~ScopedVariable() {
+    if (had) setenv(name.c_str(), saved.c_str(), 1);
+    else unsetenv(name.c_str());
+  }
+};
 
 // An empty table, the start position and a private directory per test.
 struct Book : ::testing::Test {
@@ -135,6 +179,36 @@ TEST_F(Book, TextLinesErrorsAndTheBorrowedPosition) {
   EXPECT_EQ(countBookNodes(), 2);
 }
 
+// The book's quicker move reading must agree with parseMove on every text:
+// each origin and target of the side to move, castling and promotion texts,
+// over positions of random play (checks, pins and en passant among them).
+TEST_F(Book, BookMovesAreReadAsParseMoveReadsThem) {
+  srand(7);
+  const char* const extras[] = {"o-o", "o-o-o", "e7e8n", "a2a1r", "e1g1x"};
+  int positions = 0;
+  for (int game = 0; game < 8; ++game) {
+    ASSERT_TRUE(setFen(kStartFen));
+    for (int ply = 0; ply < 80; ++ply, ++positions) {
+      std::vector<std::string> texts(std::begin(extras), std::end(extras));
+      for (Square from = 0; from < 64; ++from)
+        if (pos.pieceAt[from] != kNone && pos.colourAt[from] == pos.sideToMove)
+          for (Square to = 0; to < 64; ++to)
+            texts.push_back(std::string(kSquareName[from], 2) + std::string(kSquareName[to], 2) + "b");
+      Move played = 0;
+      for (const std::string& text : texts) {
+        Move fast = 1, slow = 1;
+        const int readFast = parseBookMove(text.c_str(), &fast);
+        const int readSlow = parseMove(text.c_str(), &slow);
+        ASSERT_EQ(readFast, readSlow) << text << " in " << currentText();
+        ASSERT_EQ(fast, slow) << text << " in " << currentText();
+        if (readFast && (played == 0 || rand() % 8 == 0)) played = fast;
+      }
+      if (played == 0 || !commitGameMove(played)) break;
+    }
+  }
+  EXPECT_GT(positions, 500);
+}
+
 TEST_F(Book, ShippedTextParsesWithoutAnError) {
   EXPECT_EQ(parse(readFile(MORVEK_SOURCE_DIR "/data/Morvek.bk")), "");
   EXPECT_TRUE(countBookNodes() > 5000 && inBook("d2d4") && inBook("e2e4 e7e5 g1f3 b8c6"));
@@ -149,8 +223,14 @@ TEST_F(Book, ProbeTrustsDepthOrTheLevelBandOfTheSamePositionText) {
   EXPECT_TRUE(probeBook(-50, 5, 50, &v) && v == 321 && !probeBook(-50, 6, 50, &v));
   EXPECT_TRUE(probeBook(16, 6, 99, &v) && v == 16 && !probeBook(15, 6, 99, &v));
   EXPECT_TRUE(probeBook(-99, 6, -16, &v) && v == -16 && !probeBook(-99, 6, -15, &v));
+  // A search result on a book position replaces its score and its depth and
+  // keeps what makes it a book position.
+  recordSearchResult(-45, 7);
+  EXPECT_TRUE(node->score == -45 && node->depth == 7 && node->weight == 16 && node->isBook == 1);
+  EXPECT_EQ(countBookNodes(), 1);
+  EXPECT_TRUE(probeBook(-50, 7, 50, &v) && v == -45);
   node->isBook = 0;  // a search result answers only by depth
-  EXPECT_FALSE(probeBook(16, 6, 99, &v));
+  EXPECT_FALSE(probeBook(16, 8, 99, &v));
   ASSERT_TRUE(setFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b Kkq -"));  // same key
   EXPECT_FALSE(probeBook(-50, 1, 50, &v));
 }
@@ -326,13 +406,20 @@ TEST_F(Book, SavesNeverShareOrFollowATemporaryName) {
   for (int k = 0; k < 50; ++k)
     symlink(victim.c_str(), (path + ".tmp." + std::to_string(getpid()) + "." + std::to_string(k)).c_str());
   symlink(victim.c_str(), (path + ".tmp").c_str());
-  const std::vector<std::string> before = listing(engine.path);
+  // A writer killed before its rename left its file; a live one's stays.
+  pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  const std::string killed = "zivorur12.dat.tmp." + std::to_string(gone) + ".0";
+  writeFile(file(killed.c_str()), "killed writer");
+  writeFile(path + ".tmp." + std::to_string(getppid()) + ".0", "live writer");
+  std::vector<std::string> after = listing(engine.path);
+  after.erase(std::find(after.begin(), after.end(), killed));
+  after.push_back("zivorur12.dat");
+  std::sort(after.begin(), after.end());
   for (int i = 0; i < 300; ++i) linkedNode(uint32_t(i), 1, 0, "first writer's table");
   ASSERT_EQ(saveLearningFile(path.c_str()), 1);
   EXPECT_EQ(readFile(victim), "keep me");
-  std::vector<std::string> after = before;
-  after.push_back("zivorur12.dat");
-  std::sort(after.begin(), after.end());
   EXPECT_EQ(listing(engine.path), after) << "temporary files left behind";
 
   std::string tables[2];
@@ -375,6 +462,57 @@ TEST_F(Book, FailedLearningSaveKeepsTheOldFile) {
   EXPECT_EQ(status, 0) << "the failure must be reported";
   EXPECT_EQ(readFile(path), "old");
   EXPECT_EQ(listing(engine.path), (std::vector<std::string>{"morvek", "zivorur12.dat"}));
+}
+
+// The program's directory as the path gives it (a backslash separates only
+// on Windows; a path is never cut), and where each data file is found.
+TEST_F(Book, DataFilesBesideTheProgramElseInTheUserDirectoryNeverCut) {
+  const std::string deep = "/" + std::string(1500, 'd') + "/";
+  const struct { std::string program, directory; bool fits; } paths[] = {
+      {"C:\\Games\\sub/morvek.exe", "C:\\Games\\sub/", true},
+      {"/opt/a\\b/morvek", "/opt/a\\b/", true},
+      {"morvek", "", true},
+      {deep + "morvek", deep, true},
+      {"/" + std::string(kPathSize, 'd') + "/morvek", "", false},
+  };
+  char directory[kBaseDirectorySize];
+  for (const auto& p : paths) {
+    EXPECT_EQ(programDirectory(p.program.c_str(), directory), p.fits) << p.program.substr(0, 30);
+    EXPECT_EQ(directory, p.directory) << p.program.substr(0, 30);
+  }
+
+  const std::string program = engine.path + "/morvek", beside = engine.path + "/";
+  const std::string book = beside + "Morvek.bk", learning = beside + "zivorur12.dat";
+  const struct { bool unprivileged; const char* program; const char* data; const char* home; std::string expected; } cases[] = {
+      {false, program.c_str(), "/x/data", "/home/u", book + "|" + learning + "|"},
+      {true, program.c_str(), "/x/data", "/home/u", book + "|/x/data/morvek/zivorur12.dat|" + learning},
+      {true, program.c_str(), "", "/home/u", book + "|/home/u/.local/share/morvek/zivorur12.dat|" + learning},
+      {true, program.c_str(), "relative", "/home/u", book + "|/home/u/.local/share/morvek/zivorur12.dat|" + learning},
+      {false, nullptr, "/x/data", "/home/u", "|/x/data/morvek/zivorur12.dat|"},
+  };
+  for (const auto& c : cases) {
+    ScopedVariable data("XDG_DATA_HOME", c.data), home("HOME", c.home);
+    EXPECT_EQ(composedFor(engine.path, c.unprivileged, c.program), c.expected) << c.unprivileged << " " << c.data;
+  }
+}
+
+// With no lock variable set the lock is one per user, never in the working
+// directory; a lock that cannot be made is no other instance.
+TEST_F(Book, DefaultInstanceLockIsOnePerUser) {
+  char path[4096];
+  const std::string perUser = "/tmp/morvek-" + std::to_string(getuid()) + ".lock";
+  const struct { const char* lock; const char* runtime; std::string expected; } cases[] = {
+      {"", "", perUser},
+      {"", "/run/user/77", "/run/user/77/morvek.lock"},
+      {"/some/where.lock", "/run/user/77", "/some/where.lock"},
+  };
+  for (const auto& c : cases) {
+    ScopedVariable lock("MORVEK_INSTANCE_LOCK", c.lock), runtime("XDG_RUNTIME_DIR", c.runtime);
+    instanceLockPath(path, sizeof path);
+    EXPECT_EQ(path, c.expected);
+  }
+  ScopedVariable lock("MORVEK_INSTANCE_LOCK", "/nonexistent-dir/x.lock");
+  EXPECT_FALSE(createInstanceMarker());
 }
 
 // Constructed histories, white to move: after move n depth 3, score 100 + 100 n.
@@ -454,6 +592,81 @@ TEST_F(Book, TheProgramWritesTheTableBuiltHereAndLearnsSearchesOffTheBook) {
   ASSERT_EQ(load(readFile(learned)), 1);
   ASSERT_TRUE(countBookNodes() == 6 && setFen(kMateInOne) && findNode());
   EXPECT_TRUE(findNode()->isBook == 0 && findNode()->weight == 0 && findNode()->depth > 0);
+}
+
+// An instance started while any other runs is a second one and never
+// writes, even when the first has ended meanwhile.
+TEST_F(Book, EveryRunningInstanceMakesALaterOneSecond) {
+  const std::string kGreeting = "Morvek chess v1.0\nfeature setboard=1\nfeature done=1\n";
+  auto start = [&](EngineProcess& engine) {
+    engine = launchEngine(this->engine);
+    std::string seen;
+    return waitForOutput(engine, kGreeting, seen);
+  };
+  EngineProcess first, second, third;
+  ASSERT_TRUE(start(first) && start(second));
+  EXPECT_EQ(finishEngine(first).exitCode, 0);
+  EXPECT_TRUE(engine.has("zivorur12.dat"));  // the first writes
+  remove(file("zivorur12.dat").c_str());
+  ASSERT_TRUE(start(third));  // the second still runs
+  EXPECT_EQ(finishEngine(third).exitCode, 0);
+  EXPECT_EQ(finishEngine(second).exitCode, 0);
+  EXPECT_FALSE(engine.has("zivorur12.dat"));
+  EXPECT_EQ(runEngine(engine, "quit\n").exitCode, 0);  // alone again: it writes
+  EXPECT_TRUE(engine.has("zivorur12.dat"));
+}
+
+// Started by a bare name through PATH or through a link, from a long path or
+// from another directory, the engine reads and writes beside its real
+// program file and nowhere else; an empty learning file gives way to the
+// book, and a save that fails is said and ends with status 1.
+TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {
+  if (!engineLauncher().empty()) GTEST_SKIP() << "POSIX program paths only";
+  const std::string kBook = "a2a3 h7h6\n";  // no search would answer a2a3 with h7h6
+  const std::string kAnswer = "move h7h6\n";
+  EngineDir work;  // the working directory, holding nothing of the engine
+  std::filesystem::remove(work.binary);
+  work.lockPath = engine.lockPath;
+  std::string deep = engine.path;
+  while (deep.size() < 1200) deep += "/a-directory-name-of-some-length";
+  std::filesystem::create_directories(deep);
+  std::filesystem::create_directories(engine.path + "/bin");
+  symlink(engine.binary.c_str(), (engine.path + "/bin/linked").c_str());
+  std::filesystem::copy_file(engine.binary, deep + "/morvek");
+  writeFile(deep + "/Morvek.bk", kBook);
+  const char* const oldPath = getenv("PATH");
+  struct { const char* what; std::string programDirectory, argument, path; } cases[] = {
+      {"bare name through PATH", engine.path, "morvek", engine.path},
+      {"bare name of a link", engine.path, "linked", engine.path + "/bin"},
+      {"long path", deep, deep + "/morvek", ""},
+  };
+  for (const auto& c : cases) {
+    ScopedVariable path("PATH", c.path.empty() ? std::string(oldPath ? oldPath : "") : c.path + ":" + (oldPath ? oldPath : ""));
+    writeFile(c.programDirectory + "/Morvek.bk", kBook);
+    remove((c.programDirectory + "/zivorur12.dat").c_str());
+    work.binary = c.argument;
+    EngineRun run = runEngine(work, "force\na2a3\ngo\nquit\n");
+    EXPECT_EQ(run.exitCode, 0) << c.what << run.err;
+    EXPECT_NE(run.out.find(kAnswer), std::string::npos) << c.what << run.out;
+    EXPECT_TRUE(access((c.programDirectory + "/zivorur12.dat").c_str(), F_OK) == 0) << c.what;
+    EXPECT_TRUE(listing(work.path).empty()) << c.what << ": " << listing(work.path)[0];
+  }
+  EXPECT_FALSE(engine.has("zivorur12.dat") && access((deep + "/zivorur12.dat").c_str(), F_OK) != 0);
+
+  writeFile(file("Morvek.bk"), kBook);
+  writeFile(file("zivorur12.dat"), "");
+  EngineRun empty = runEngine(engine, "force\na2a3\ngo\nquit\n");
+  EXPECT_TRUE(empty.exitCode == 0 && empty.err.empty()) << empty.err;
+  EXPECT_NE(empty.out.find(kAnswer), std::string::npos) << empty.out;
+  EXPECT_EQ(load(readFile(file("zivorur12.dat"))), 1);
+  EXPECT_EQ(countBookNodes(), 2) << "a2a3 and h7h6";
+
+  remove(file("zivorur12.dat").c_str());
+  mkdir(file("zivorur12.dat").c_str(), 0755);
+  EngineRun failed = runEngine(engine, "force\na2a3\nquit\n");
+  EXPECT_EQ(failed.exitCode, 1);
+  EXPECT_NE(failed.err.find("learning not saved"), std::string::npos) << failed.err;
+  EXPECT_TRUE(std::filesystem::is_directory(file("zivorur12.dat")));
 }
 
 }  // namespace
