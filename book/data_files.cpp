@@ -8,9 +8,7 @@
 #include "book/book_parser.h"
 #include "book/book_table.h"
 
-#ifdef _WIN32
-#include <io.h>
-#else
+#ifndef _WIN32
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
