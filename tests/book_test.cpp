@@ -494,7 +494,9 @@ TEST_F(Book, FailedLearningSaveKeepsTheOldFile) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_EQ(status, 0) << "the failure must be reported";
   EXPECT_EQ(readFile(path), "old");
-  EXPECT_EQ(listing(engine.path), (std::vector<std::string>{"morvek", "zivorur12.dat"}));
+  std::vector<std::string> kept = {std::filesystem::path(engine.binary).filename().string(), "zivorur12.dat"};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(listing(engine.path), kept);
 }
 
 // The program's directory as the path gives it (a backslash separates only
