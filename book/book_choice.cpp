@@ -26,7 +26,7 @@ int bookCandidates(int first, int last, BookCandidate* list) {
     Move m = moveStack[i];
     makeMove(m);
     bool haveText = false;
-    for (BookNode* node = bookTable.bucket[pos.keyLow & kBookBucketMask]; node; node = node->next) {
+    for (BookNode* node = bookChain(pos.keyLow); node; node = node->next) {
       if (node->keyLow != pos.keyLow || node->keyHigh != pos.keyHigh ||
           node->side != pos.sideToMove)
         continue;

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include "board/position.h"
+
 constexpr int kBookLineSize = 65534;  // read limit, terminating zero included
 
 // Errors go to standard output as "#error: line %d, lexem %s".
@@ -18,5 +20,7 @@ int nextContentLine(FILE* file, char* buffer);
 // Splits line in place: each lexeme is zero-terminated over its separator.
 void initLexer(char* line);
 const char* nextLexeme();  // null when the line has no further lexeme
+// parseMove's result for a lexeme, testing only the named move for legality.
+int parseBookMove(const char* text, Move* move);
 // Enters the current position as a book node unless it is already there.
 void addBookPosition();

@@ -1,16 +1,96 @@
 #include "book/book_table.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
-#include "board/position.h"
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
-BookTable bookTable;
-long bookNodeAllowance = -1;
+#include "board/position.h"
 
 namespace {
 
 constexpr int kFileRecordOverhead = 48;
+constexpr size_t kNodeAlignment = 8;
+constexpr size_t kHugePageBytes = size_t(2) << 20;
+constexpr size_t kArenaChunkBytes = size_t(4) << 20;
+constexpr uint32_t kNodesPerBucket = 1;  // average chain length before the buckets double
+constexpr uint32_t kMostBuckets = uint32_t(1) << 30;
+
+// Nodes live in large chunks instead of one allocation each: a big book then
+// costs little more memory than its learning file.
+struct ArenaChunk {
+  ArenaChunk* previous;
+  size_t used;
+  size_t capacity;
+};
+constexpr size_t kChunkHeaderBytes = (sizeof(ArenaChunk) + 15) & ~size_t(15);
+
+ArenaChunk* arena = nullptr;
+BookNode* initialBuckets[kBookBuckets];
+BookNode** fileBucketList = nullptr;
+int fileBucketCapacity = 0;
+
+// Large blocks on Linux come in huge pages where the system allows it: the
+// table is read at random, and fewer, larger pages save most address
+// translation misses.
+void* allocateLarge(size_t bytes) {
+#if defined(__linux__)
+  if (bytes >= kHugePageBytes) {
+    void* block = nullptr;
+    if (posix_memalign(&block, kHugePageBytes, bytes) != 0) return nullptr;
+    madvise(block, bytes, MADV_HUGEPAGE);
+    return block;
+  }
+#endif
+  return malloc(bytes);
+}
+
+void* takeArenaBytes(size_t bytes) {
+  if (!arena || arena->capacity - arena->used < bytes) {
+    size_t capacity = kArenaChunkBytes - kChunkHeaderBytes;
+    if (capacity < bytes) capacity = bytes;
+    void* block = allocateLarge(kChunkHeaderBytes + capacity);
+    if (!block) return nullptr;
+    ArenaChunk* chunk = static_cast<ArenaChunk*>(block);
+    chunk->previous = arena;
+    chunk->used = 0;
+    chunk->capacity = capacity;
+    arena = chunk;
+  }
+  void* at = reinterpret_cast<unsigned char*>(arena) + kChunkHeaderBytes + arena->used;
+  arena->used += bytes;
+  return at;
+}
+
+// Twice the buckets, each chain split in two in its own order, so nodes of
+// one key keep their newest-first order. Without memory the chains simply
+// grow longer.
+void growBuckets() {
+  uint32_t count = bookTable.bucketMask + 1;
+  if (count >= kMostBuckets) return;
+  void* block = allocateLarge(size_t(count) * 2 * sizeof(BookNode*));
+  if (!block) return;
+  memset(block, 0, size_t(count) * 2 * sizeof(BookNode*));
+  BookNode** grown = static_cast<BookNode**>(block);
+  uint32_t mask = count * 2 - 1;
+  for (uint32_t b = 0; b < count; ++b) {
+    BookNode** tail[2] = {&grown[b], &grown[b + count]};
+    for (BookNode* node = bookTable.bucket[b]; node;) {
+      BookNode* next = node->next;
+      BookNode**& end = tail[(node->keyLow & mask) == b ? 0 : 1];
+      node->next = nullptr;
+      *end = node;
+      end = &node->next;
+      node = next;
+    }
+  }
+  if (bookTable.bucket != initialBuckets) free(bookTable.bucket);
+  bookTable.bucket = grown;
+  bookTable.bucketMask = mask;
+}
 
 // Castling letters in the table's own order Q, K, q, k; each only when king,
 // rook and right are all in place.
@@ -38,6 +118,9 @@ bool standsFor(const BookNode* node, const char* text) {
 }
 
 }  // namespace
+
+BookTable bookTable = {initialBuckets, kBookBucketMask, 0, 0};
+long bookNodeAllowance = -1;
 
 char* positionText(char* buffer) {
   static const char kLetters[2][8] = {{' ', 'P', 'N', 'B', 'R', 'Q', 'K', ' '},
@@ -87,7 +170,7 @@ char* positionText(char* buffer) {
 BookNode* findNode() {
   char text[kPositionTextSize];
   bool haveText = false;
-  for (BookNode* node = bookTable.bucket[pos.keyLow & kBookBucketMask]; node; node = node->next) {
+  for (BookNode* node = bookChain(pos.keyLow); node; node = node->next) {
     if (node->keyLow != pos.keyLow || node->keyHigh != pos.keyHigh || node->side != pos.sideToMove)
       continue;
     // The text is built only once a node agrees on key and side.
@@ -101,17 +184,20 @@ BookNode* findNode() {
 }
 
 BookNode* findNodeByKey(uint32_t keyLow, uint32_t keyHigh, int side) {
-  for (BookNode* node = bookTable.bucket[keyLow & kBookBucketMask]; node; node = node->next)
+  for (BookNode* node = bookChain(keyLow); node; node = node->next)
     if (node->keyLow == keyLow && node->keyHigh == keyHigh && node->side == side) return node;
   return nullptr;
 }
 
 BookNode* allocateBookNode(int textLength) {
-  if (textLength < 0) return nullptr;
+  if (textLength < 0 || textLength >= kPositionTextSize) return nullptr;
   if (bookNodeAllowance == 0) return nullptr;
   if (bookNodeAllowance > 0) --bookNodeAllowance;
-  void* block = calloc(1, sizeof(BookNode) + size_t(textLength) + 1);
+  size_t bytes = (sizeof(BookNode) + size_t(textLength) + 1 + kNodeAlignment - 1) &
+                 ~(kNodeAlignment - 1);
+  void* block = takeArenaBytes(bytes);
   if (!block) return nullptr;
+  memset(block, 0, bytes);
   BookNode* node = static_cast<BookNode*>(block);
   node->text = reinterpret_cast<char*>(node + 1);
   return node;
@@ -123,7 +209,7 @@ BookNode* newBookNode(const char* text) {
   if (!node) return nullptr;
   node->score = 0;
   node->weight = 16;
-  node->side = pos.sideToMove;
+  node->side = int8_t(pos.sideToMove);
   node->depth = 0;
   node->size = kFileRecordOverhead + length;
   node->isBook = 1;
@@ -135,26 +221,56 @@ BookNode* newBookNode(const char* text) {
 }
 
 void linkNode(BookNode* node) {
-  BookNode*& head = bookTable.bucket[node->keyLow & kBookBucketMask];
+  if (bookTable.nodeCount >= (bookTable.bucketMask + 1) * kNodesPerBucket) growBuckets();
+  BookNode*& head = bookTable.bucket[node->keyLow & bookTable.bucketMask];
   node->next = head;
+  node->linkOrder = bookTable.nextLinkOrder++;
   head = node;
+  ++bookTable.nodeCount;
 }
 
 void clearBookTable() {
-  for (BookNode*& head : bookTable.bucket) {
-    while (head) {
-      BookNode* next = head->next;
-      free(head);
-      head = next;
-    }
+  while (arena) {
+    ArenaChunk* previous = arena->previous;
+    free(arena);
+    arena = previous;
   }
+  if (bookTable.bucket != initialBuckets) free(bookTable.bucket);
+  memset(initialBuckets, 0, sizeof initialBuckets);
+  bookTable = BookTable{initialBuckets, kBookBucketMask, 0, 0};
+  free(fileBucketList);
+  fileBucketList = nullptr;
+  fileBucketCapacity = 0;
 }
 
-int countBookNodes() {
-  int count = 0;
-  for (BookNode* head : bookTable.bucket)
-    for (BookNode* node = head; node; node = node->next) ++count;
-  return count;
+int countBookNodes() { return int(bookTable.nodeCount); }
+
+BookNode* const* fileBucketNodes(uint32_t fileBucket, int* count) {
+  *count = 0;
+  int chains = int((bookTable.bucketMask + 1) / kBookBuckets);
+  int total = 0;
+  for (int c = 0; c < chains; ++c)
+    for (BookNode* node = bookTable.bucket[fileBucket + uint32_t(c) * kBookBuckets]; node;
+         node = node->next)
+      ++total;
+  if (total > fileBucketCapacity || !fileBucketList) {
+    int capacity = total * 2 + 16;
+    void* grown = realloc(fileBucketList, sizeof(BookNode*) * size_t(capacity));
+    if (!grown) return nullptr;
+    fileBucketList = static_cast<BookNode**>(grown);
+    fileBucketCapacity = capacity;
+  }
+  int n = 0;
+  for (int c = 0; c < chains; ++c)
+    for (BookNode* node = bookTable.bucket[fileBucket + uint32_t(c) * kBookBuckets]; node;
+         node = node->next)
+      fileBucketList[n++] = node;
+  // Each chain is newest first already; several are merged by link order.
+  if (chains > 1)
+    std::sort(fileBucketList, fileBucketList + n,
+              [](const BookNode* a, const BookNode* b) { return a->linkOrder > b->linkOrder; });
+  *count = n;
+  return fileBucketList;
 }
 
 int probeBook(int alpha, int depth, int beta, int* value) {

@@ -10,17 +10,33 @@
 #include <cstdio>
 
 #include "board/position.h"
+#include "platform/program_dir.h"
 #include "book/book_table.h"
 
 constexpr int kLearningHeaderBytes = 40;  // record bytes before the text
 
+enum LearningLoad {
+  kLearningLoaded,      // every record read
+  kLearningAbsent,      // no such file
+  kLearningUnreadable,  // it exists but could not be read (rights, I/O, memory)
+  kLearningEmpty,       // no records: refused, so that the book text is read
+  kLearningDamaged,     // read, but not a learning file: cut or malformed
+};
+
+// Records are refused when their size is not 48 plus the text length, the
+// text is 256 characters or longer, or side or isBook is not 0 or 1; scores
+// are clamped to the search's range and depths to 0..1000. Records read
+// before a fault stay in the table.
+LearningLoad readLearning(FILE* file);  // closes the file
+LearningLoad loadLearningFile(const char* path);
 int loadLearning(FILE* file);  // 1 when the whole file was read; closes it
 void saveLearning(FILE* file); // writes every node; closes it
 // Writes every node without closing; 1 when every byte was accepted.
 int writeLearning(FILE* file);
-// Writes the table to path through a temporary file in the same directory
-// that replaces the old file only once it is completely on disk, so a
-// failed write never costs the previous file. 1 on success.
+// Writes the table to path through a temporary file of its own, created
+// exclusively in the same directory, that replaces the old file only once it
+// is completely on disk: a failed write never costs the previous file and
+// two writers never mix their bytes. 1 on success; 0 with errno set.
 int saveLearningFile(const char* path);
 
 void recordSearchResult(int score, int depth);

@@ -1,10 +1,49 @@
-// The engine's program entry: start-up, command loop, learning file at exit.
+// The program entry: start-up, command loop, learning file at exit.
+#include <cstdio>
+#include <cstring>
+
 #include "engine/command_loop.h"
 
+#ifndef MORVEK_VERSION
+#define MORVEK_VERSION "1.0"
+#endif
+
+namespace {
+
+void printUsage(const char* programPath) {
+  DataFiles files;
+  locateDataFiles(files, programPath);
+  printf(
+      "Usage: morvek [--version | --help]\n"
+      "A chess engine for graphical interfaces. It speaks the xboard (CECP) protocol,\n"
+      "or UCI when the first command is \"uci\", on standard input and output;\n"
+      "an interface starts it by name, for example: xboard -fcp morvek\n"
+      "\n"
+      "Files:\n"
+      "  opening book   %s\n"
+      "  learning file  %s\n"
+      "\n"
+      "The learning file lives beside the program when that directory can be\n"
+      "written, else in $XDG_DATA_HOME/morvek (~/.local/share/morvek).\n",
+      files.bookTextPath[0] ? files.bookTextPath : "(none)",
+      files.learningPath[0] ? files.learningPath : "(none)");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  const char* programPath = argc > 0 ? argv[0] : nullptr;
+  // Interfaces pass no arguments; any other than these two is ignored.
+  if (argc > 1 && strcmp(argv[1], "--version") == 0) {
+    printf("Morvek %s\n", MORVEK_VERSION);
+    return 0;
+  }
+  if (argc > 1 && strcmp(argv[1], "--help") == 0) {
+    printUsage(programPath);
+    return 0;
+  }
   CommandLoop loop;
-  startEngine(loop, argc > 0 ? argv[0] : nullptr);
+  startEngine(loop, programPath);
   runCommandLoop(loop);
-  finishEngine(loop);
-  return 0;
+  return finishEngine(loop);
 }

@@ -4,17 +4,11 @@
 
 #include "board/attacks.h"
 #include "board/fen.h"
-#include "book/book_parser.h"
-#include "book/book_table.h"
-#include "book/learning.h"
 #include "engine/clock.h"
 #include "eval/eval_setup.h"
 #include "platform/console.h"
 #include "platform/instance_marker.h"
 #include "search/trans_table.h"
-
-const char* const kBookFileName = "Morvek.bk";
-const char* const kLearningFileName = "zivorur12.dat";
 
 // Trailing blanks are part of the texts.
 const char* const kTestPositions[10] = {
@@ -42,41 +36,26 @@ void printBanner() {
   printf("\n");
 }
 
-void loadBook(const CommandLoop& loop) {
-  FILE* file = fopen(loop.learningPath, "rb");
-  if (file != nullptr && loadLearning(file)) return;
-  clearBookTable();
-  parseBookText(loop.bookTextPath);
-}
-
 }  // namespace
-
-void composeDataPaths(CommandLoop& loop, const char* programPath) {
-  programDirectory(programPath, loop.baseDirectory);
-  snprintf(loop.bookTextPath, sizeof loop.bookTextPath, "%s%s", loop.baseDirectory, kBookFileName);
-  snprintf(loop.learningPath, sizeof loop.learningPath, "%s%s", loop.baseDirectory,
-           kLearningFileName);
-}
 
 void startEngine(CommandLoop& loop, const char* programPath) {
   loop.forceMode = false;
   prepareConsole();
   printBanner();
-  composeDataPaths(loop, programPath);
+  locateDataFiles(loop.files, programPath);
   loop.secondInstance = createInstanceMarker();
   initAttackTables();
   initKeysAndTables();
   prepareEvaluation();
   setupFromFen(kStartFen);
-  loadBook(loop);
+  loadBookTable(loop.files);
   printf("feature setboard=1\n");
   printf("feature done=1\n");
 }
 
-void finishEngine(const CommandLoop& loop) {
-  if (loop.secondInstance) return;
-  // Through a temporary file: a failed write keeps the previous learning.
-  saveLearningFile(loop.learningPath);
+int finishEngine(const CommandLoop& loop) {
+  if (loop.secondInstance) return 0;
+  return saveBookTable(loop.files) ? 0 : 1;
 }
 
 int setUpGame(const char* fen) {

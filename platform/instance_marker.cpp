@@ -28,7 +28,6 @@ bool createInstanceMarker() {
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 void instanceLockPath(char* path, int size) {
@@ -45,20 +44,45 @@ void instanceLockPath(char* path, int size) {
   snprintf(path, size_t(size), "/tmp/morvek-%u.lock", unsigned(getuid()));
 }
 
-bool createInstanceMarker() {
-  char path[1024];
-  instanceLockPath(path, sizeof path);
-  // Kept open until exit; O_CLOEXEC so that no child process inherits the lock.
-  int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
+namespace {
+
+// One byte of the lock file carries the lock.
+bool lockByte(int fd, short type, bool wait) {
+  struct flock lock = {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 1;
   int result;
   do {
-    result = flock(fd, LOCK_EX | LOCK_NB);
+    result = fcntl(fd, wait ? F_SETLKW : F_SETLK, &lock);
   } while (result != 0 && errno == EINTR);
-  if (result == 0) return false;
-  bool heldElsewhere = errno == EWOULDBLOCK;
-  close(fd);
-  return heldElsewhere;
+  return result == 0;
+}
+
+}  // namespace
+
+bool createInstanceMarker() {
+  char path[4096];
+  instanceLockPath(path, sizeof path);
+  // Kept open until exit; O_CLOEXEC so that no child process inherits it.
+  int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  // Every instance holds a shared lock while it runs, so the exclusive one
+  // is free only when no other instance runs. The winner turns its lock into
+  // a shared one in one step (fcntl replaces a lock atomically); a loser
+  // waits at most for that step before it holds its own shared lock.
+  if (lockByte(fd, F_WRLCK, false)) {
+    lockByte(fd, F_RDLCK, false);
+    return false;
+  }
+  bool heldElsewhere = errno == EAGAIN || errno == EACCES;
+  if (!heldElsewhere) {
+    close(fd);
+    return false;  // no locking here: as if no other instance ran
+  }
+  lockByte(fd, F_RDLCK, true);
+  return true;
 }
 
 #endif

@@ -14,5 +14,6 @@ void instanceLockPath(char* path, int size);
 // be created counts as no other instance.
 //   Windows: a named 1024-byte mapping of the paging file; the name already
 //   existing (ERROR_ALREADY_EXISTS) means another instance.
-//   Elsewhere: an exclusive flock on the lock file above.
+//   Elsewhere: a lock on the lock file above that every instance holds
+//   shared; another instance runs when the lock cannot be taken exclusively.
 bool createInstanceMarker();

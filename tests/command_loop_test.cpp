@@ -12,7 +12,6 @@
 #include "board/move_text.h"
 #include "engine/clock.h"
 #include "engine/command_loop.h"
-#include "platform/instance_marker.h"
 #include "tests/engine_process.h"
 #include "tests/test_support.h"
 
@@ -56,26 +55,6 @@ TEST(ParseDecimal, FollowsAtoiButSaturates) {
       {"  -3", -3}, {"12abc", 12}, {"abc", 0}, {"-", 0}, {"99999999999", 99999999999LL},
       {"99999999999999999999999", LLONG_MAX}, {"-99999999999999999999999", LLONG_MIN}};
   for (const auto& c : cases) EXPECT_EQ(parseDecimal(c.text), c.value) << c.text;
-}
-
-TEST(DataFiles, PathsBesideTheProgramNeverCutAndAnUnusableLockIsNoInstance) {
-  CommandLoop loop{};
-  composeDataPaths(loop, "C:\\Games\\sub/morvek.exe");  // the last backslash decides
-  EXPECT_STREQ(loop.learningPath, "C:\\Games\\zivorur12.dat");
-  composeDataPaths(loop, "morvek");
-  EXPECT_STREQ(loop.bookTextPath, "Morvek.bk");
-  // A directory cut to 1023 characters ends at its last separator within them.
-  composeDataPaths(loop, ("/" + std::string(1500, 'd') + "/morvek").c_str());
-  EXPECT_STREQ(loop.baseDirectory, "/");
-  std::string deep;
-  for (int i = 0; i < 210; ++i) deep += "abcd/";
-  composeDataPaths(loop, (deep + "morvek").c_str());
-  EXPECT_EQ(strlen(loop.baseDirectory), 1020u);
-  EXPECT_EQ(std::string(loop.learningPath), std::string(loop.baseDirectory) + "zivorur12.dat");
-  // An unusable lock file is no other instance: the learning file is written.
-  setenv("MORVEK_INSTANCE_LOCK", "/nonexistent-dir/x.lock", 1);
-  EXPECT_FALSE(createInstanceMarker());
-  unsetenv("MORVEK_INSTANCE_LOCK");
 }
 
 // The board knows no clock: a new game through the session puts the budget

@@ -160,10 +160,11 @@ bool fuzzCommandStream(const uint8_t* data, size_t size) {
   CommandLoop loop;
   memset(&loop, 0, sizeof loop);
   // Unused by single lines, but pointed away from anything real all the same.
-  snprintf(loop.baseDirectory, sizeof loop.baseDirectory, "%s/", fuzzScratchDirectory());
-  snprintf(loop.bookTextPath, sizeof loop.bookTextPath, "%s%s", loop.baseDirectory, kBookFileName);
-  snprintf(loop.learningPath, sizeof loop.learningPath, "%s%s", loop.baseDirectory,
-           kLearningFileName);
+  snprintf(loop.files.baseDirectory, sizeof loop.files.baseDirectory, "%s/", fuzzScratchDirectory());
+  snprintf(loop.files.bookTextPath, sizeof loop.files.bookTextPath, "%s%s",
+           loop.files.baseDirectory, kBookFileName);
+  snprintf(loop.files.learningPath, sizeof loop.files.learningPath, "%s%s",
+           loop.files.baseDirectory, kLearningFileName);
   loop.secondInstance = true;
   loop.forceMode = false;
   clearBookTable();
@@ -246,12 +247,16 @@ bool fuzzBookText(const uint8_t* data, size_t size) {
   remove(path.c_str());
   // The parser borrows the position and must give it back unchanged.
   bool ok = searchPly == 0 && memcmp(&before, &pos, sizeof pos) == 0;
-  for (BookNode* head : bookTable.bucket)
-    for (const BookNode* node = head; node && ok; node = node->next) {
+  for (uint32_t b = 0; b < uint32_t(kBookBuckets) && ok; ++b) {
+    int count = 0;
+    BookNode* const* nodes = fileBucketNodes(b, &count);
+    for (int i = 0; i < count && ok; ++i) {
+      const BookNode* node = nodes[i];
       const size_t length = strlen(node->text);
       ok = length < size_t(kPositionTextSize) && node->size == 48 + int(length) &&
            node->isBook == 1 && node->weight == 16 && (node->side & ~1) == 0;
     }
+  }
   clearBookTable();
   return ok;
 }
@@ -270,24 +275,27 @@ bool fuzzLearningFile(const uint8_t* data, size_t size) {
   if (!setupFromFen(kStartFen)) return false;
   consultBook();
   int tried = 0;
-  for (BookNode* head : bookTable.bucket)
-    for (BookNode* node = head; node && tried < kTextPositions; node = node->next, ++tried) {
-      static char text[kPositionTextSize * 4];
-      snprintf(text, sizeof text, "%s", node->text);
+  for (uint32_t b = 0; b < uint32_t(kBookBuckets) && tried < kTextPositions; ++b) {
+    int listed = 0;
+    BookNode* const* nodes = fileBucketNodes(b, &listed);
+    static char text[kPositionTextSize * 4];
+    for (int i = 0; i < listed && tried < kTextPositions; ++i, ++tried) {
+      snprintf(text, sizeof text, "%s", nodes[i]->text);
       if (setupFromFen(text)) consultBook();
     }
+  }
   setupFromFen(kStartFen);
   const int used = countBookNodes();  // the probes may have added results
 
   // A save must keep every node; loading links each record at the head of
   // its chain, so chains come back reversed and only a second round trip
-  // restores the first file byte for byte.
+  // restores the first file byte for byte. An empty file is refused.
   bool ok = saveLearningFile(saved.c_str()) == 1;
   const std::string first = readBytes(saved);
   if (complete && used == count && first.size() != size) ok = false;
   for (int round = 0; round < 2 && ok; ++round) {
     clearBookTable();
-    ok = loadLearning(fopen(saved.c_str(), "rb")) == 1 && countBookNodes() == used &&
+    ok = loadLearning(fopen(saved.c_str(), "rb")) == (used > 0) && countBookNodes() == used &&
          saveLearningFile(saved.c_str()) == 1;
   }
   if (ok && readBytes(saved) != first) ok = false;

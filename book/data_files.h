@@ -1,0 +1,44 @@
+// Where the engine's two data files are, and the load at start-up and the
+// save at exit that keep the learning file from ever being lost.
+//
+// The book text lives beside the program file. So does the learning file
+// whenever that directory can be written; otherwise (a system-wide install)
+// the learning file is kept in the user's data directory, $XDG_DATA_HOME/
+// morvek or ~/.local/share/morvek, and read from beside the program until
+// the user has one of their own. Nothing is written into the working
+// directory.
+#pragma once
+
+#include "book/learning.h"
+#include "platform/program_dir.h"
+
+extern const char* const kBookFileName;      // "Morvek.bk"
+extern const char* const kLearningFileName;  // "zivorur12.dat"
+
+struct DataFiles {
+  char baseDirectory[kPathSize];  // the program's directory with its separator; empty: unknown
+  char bookTextPath[kPathSize];   // empty: no book text
+  char learningPath[kPathSize];   // where the table is saved; empty: nowhere
+  char fallbackPath[kPathSize];   // read when learningPath is absent; empty: none
+  LearningLoad learningState;     // what the start-up found at learningPath
+};
+
+// The user's data directory for the engine with its final "/"; false when
+// neither XDG_DATA_HOME (absolute) nor a home directory is known.
+bool userDataDirectory(char* directory);
+
+// The paths for a program file at programFile (a full path, already
+// resolved; null when it could not be found).
+void composeDataFiles(DataFiles& files, const char* programFile);
+// The same for the program started as programPath (the first command-line word).
+void locateDataFiles(DataFiles& files, const char* programPath);
+
+// Fills the book table from the learning file, else from the book text, and
+// says on standard error why a learning file that exists was not used.
+void loadBookTable(DataFiles& files);
+
+// Writes the table to the learning file. A file that could not be read at
+// start-up is left alone, and a damaged one is first kept aside as
+// "<name>.damaged" (or ".damaged.N"); an empty one holds nothing to keep. Returns 1 when the table was saved;
+// otherwise says why on standard error and returns 0.
+int saveBookTable(const DataFiles& files);
