@@ -657,8 +657,9 @@ TEST_F(Book, EveryRunningInstanceMakesALaterOneSecond) {
 // book, and a save that fails is said and ends with status 1.
 TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {
   if (!engineLauncher().empty()) GTEST_SKIP() << "POSIX program paths only";
-  const std::string kBook = "a2a3 h7h6\n";  // no search would answer a2a3 with h7h6
-  const std::string kAnswer = "move h7h6\n";
+  // The book is tried at random, so its answer is not certain; the saved
+  // table holding the book's two positions is.
+  const std::string kBook = "a2a3 h7h6\n";
   EngineDir work;  // the working directory, holding nothing of the engine
   std::filesystem::remove(work.binary);
   work.lockPath = engine.lockPath;
@@ -682,8 +683,8 @@ TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {
     work.binary = c.argument;
     EngineRun run = runEngine(work, "force\na2a3\ngo\nquit\n");
     EXPECT_EQ(run.exitCode, 0) << c.what << run.err;
-    EXPECT_NE(run.out.find(kAnswer), std::string::npos) << c.what << run.out;
-    EXPECT_TRUE(access((c.programDirectory + "/zivorur12.dat").c_str(), F_OK) == 0) << c.what;
+    EXPECT_EQ(load(readFile(c.programDirectory + "/zivorur12.dat")), 1) << c.what;
+    EXPECT_GE(countBookNodes(), 2) << c.what << ": the book was not read";
     EXPECT_TRUE(listing(work.path).empty()) << c.what << ": " << listing(work.path)[0];
   }
   EXPECT_FALSE(engine.has("zivorur12.dat") && access((deep + "/zivorur12.dat").c_str(), F_OK) != 0);
@@ -692,7 +693,6 @@ TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {
   writeFile(file("zivorur12.dat"), "");
   EngineRun empty = runEngine(engine, "force\na2a3\ngo\nquit\n");
   EXPECT_TRUE(empty.exitCode == 0 && empty.err.empty()) << empty.err;
-  EXPECT_NE(empty.out.find(kAnswer), std::string::npos) << empty.out;
   EXPECT_EQ(load(readFile(file("zivorur12.dat"))), 1);
   EXPECT_EQ(countBookNodes(), 2) << "a2a3 and h7h6";
 

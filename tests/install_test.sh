@@ -24,9 +24,6 @@ for f in lib/morvek/morvek lib/morvek/Morvek.bk games/morvek share/man/man6/morv
 done
 [ -L "$prefix/games/morvek" ] || fail "games/morvek is no link"
 
-# The black answers to 1. e2e4 that the book offers.
-answers="$(awk '$1 == "e2e4" && NF > 1 { print $2 }' "$bookText" | sort -u)"
-[ -n "$answers" ] || fail "the book has no line starting e2e4"
 
 # play USER WORKDIR DATADIR: one book answer and a search off the book, by
 # the bare name; prints the engine's standard output.
@@ -50,10 +47,16 @@ quit
   fi
 }
 
+# The book is tried at random (nine times in ten at this ply), so a book
+# answer is not certain; the saved table tells for sure that the book was read.
 checkBookMove() {
   move="$(printf '%s\n' "$1" | sed -n 's/^move \(.*\)$/\1/p' | head -n 1)"
-  printf '%s\n' "$answers" | grep -qx "$move" || fail "$2: $move is no book answer to e2e4"
+  [ -n "$move" ] || fail "$2: no answer to e2e4"
   printf '%s\n' "$1" | grep -q '^move a1a8$' || fail "$2: no mate found off the book"
+}
+
+checkBookRead() {
+  [ "$(wc -c <"$1")" -gt 500000 ] || fail "$2: the learning file holds no book"
 }
 
 # 1. An install of the user's own: the learning file beside the program.
@@ -63,6 +66,7 @@ out="$(play self "$work" "$root/data-self")" || fail "the engine failed (own ins
 checkBookMove "$out" "own install"
 [ -z "$(ls -A "$work")" ] || fail "own install: wrote into the working directory: $(ls -A "$work")"
 [ -s "$prefix/lib/morvek/zivorur12.dat" ] || fail "own install: no learning file beside the program"
+checkBookRead "$prefix/lib/morvek/zivorur12.dat" "own install"
 [ ! -e "$root/data-self" ] || fail "own install: wrote into the data directory"
 [ "$("$prefix/games/morvek" --version)" = "Morvek 1.0" ] || fail "--version"
 "$prefix/games/morvek" --help | grep -q "$prefix/lib/morvek/Morvek.bk" || fail "--help names no book"
@@ -88,6 +92,7 @@ checkBookMove "$out" "shared install"
 [ "$(find "$prefix" | sort)" = "$before" ] || fail "shared install: wrote into the install tree"
 learned="$data/morvek/zivorur12.dat"
 [ -s "$learned" ] || fail "shared install: no learning file in \$XDG_DATA_HOME/morvek"
+checkBookRead "$learned" "shared install"
 size="$(wc -c <"$learned")"
 # Read back: a run that only quits keeps the searched position, which the
 # book text does not hold.

@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   int plies = argc > 2 ? atoi(argv[2]) : 20;
   unsigned long long state = argc > 3 ? strtoull(argv[3], nullptr, 10) : 1;
   initAttackTables();
-  initKeysAndTables();
+  initKeys();
   char text[8];
   for (long line = 0; line < lines; ++line) {
     searchPly = 0;
