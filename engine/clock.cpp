@@ -17,6 +17,9 @@ constexpr int kMovesLeftAtStart = 45;
 constexpr int kMovesLeftFloor = 20;
 // Larger clocks lose more to the interface's latency and the poll interval.
 constexpr int64_t kReserveShare = 40;
+// Every move, however quick, costs a few milliseconds: a share of the base
+// time is never planned, so a game of hundreds of moves still ends in time.
+constexpr int64_t kBaseReserveShare = 50;
 // In sudden death no single move, doubled or not, takes more than this share of the clock.
 constexpr int64_t kMoveShare = 4;
 // Inputs past a year of centiseconds are taken as that: the arithmetic below stays in range.
@@ -40,10 +43,13 @@ void planControl(int64_t remaining, int64_t increment, int movesToGo) {
 }
 
 // Sudden death, with or without increment: the clock less a reserve, spread
-// over the moves the game may still last, plus most of the increment.
+// over the moves the game may still last, plus most of the increment. The
+// reserve is 1/40 of the clock, or 1/50 of the base time if that is more.
 void planSuddenDeath(int64_t remaining, int64_t increment) {
   remaining = clampClock(remaining);
-  int64_t reserve = kClockReserve + remaining / kReserveShare;
+  int64_t reserve = remaining / kReserveShare;
+  if (reserve < timeControl.baseCs / kBaseReserveShare) reserve = timeControl.baseCs / kBaseReserveShare;
+  reserve += kClockReserve;
   int64_t usable = remaining > reserve ? remaining - reserve : 0;
   int movesLeft = kMovesLeftAtStart - pos.gamePly / 4;  // gamePly / 2 own moves played
   if (movesLeft < kMovesLeftFloor) movesLeft = kMovesLeftFloor;

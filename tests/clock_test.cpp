@@ -61,31 +61,34 @@ TEST_F(ClockTest, SearchAndRemainingTimeGiveTheBudget) {
 }
 
 // Every other control: the budget at chosen plies, alone and doubled. In
-// sudden death the clock less a reserve of 20 cs and 1/40 of it is spread
-// over 45 - ply/4 moves (at least 20), with 3/4 of the increment, and no
-// move, doubled or not, plans more than a quarter of what is usable.
+// sudden death the clock less a reserve (20 cs and 1/40 of the clock or 1/50
+// of the base, whichever is more) is spread over 45 - ply/4 moves (at least
+// 20), with 3/4 of the increment, and no move, doubled or not, plans more
+// than a quarter of what is usable.
 TEST_F(ClockTest, EveryKindOfControlGivesABudgetTheClockAffords) {
-  struct Row { int moves; int64_t inc; int ply; int64_t remaining, budget, doubled; };
+  struct Row { int moves; int64_t base, inc; int ply; int64_t remaining, budget, doubled; };
   const Row rows[] = {
-      {0, 0, 0, 6000, 129, 258},          // 5830 usable over 45 moves
-      {0, 0, 78, 1000, 36, 72},           // the 40-move rule would give 980 here
-      {0, 0, 79, 1000, 36, 72},
-      {0, 0, 200, 1000, 47, 94},          // a long endgame still gets a twentieth
-      {0, 30, 40, 3000, 105, 210},        // 2905 / 35 + 22
-      {0, 30, 100, 100, 19, 19},          // 3 + 22 is more than a quarter of 78
-      {0, 30, 10, 100, 19, 19},           // and so is the doubling
-      {0, 0, 0, 20, 0, 0},                // nothing beyond the reserve
-      {0, 0, 0, INT64_MAX, 68515199, 137030398},  // a year's clock at most
-      {20, 0, 0, 1000, 49, 98},           // 20 moves to go
-      {20, 0, 38, 1000, 980, 980},        // the last move before the control
-      {20, 0, 39, 1000, 980, 980},        // black's 20th
-      {20, 0, 36, 1000, 490, 490},        // two to go: half of what is usable at most
-      {20, 0, 40, 1000, 49, 98},          // the next control
-      {30, 100, 0, 3000, 174, 348},       // 99 + 75
-      {1, 0, 0, 500, 480, 480},           // every move is the last before a control
+      {0, 6000, 0, 0, 6000, 129, 258},       // 5830 usable over 45 moves
+      {0, 6000, 0, 78, 1000, 33, 66},        // the 40-move rule would give 980 here
+      {0, 6000, 0, 79, 1000, 33, 66},
+      {0, 6000, 0, 200, 1000, 43, 86},       // a long endgame still gets a twentieth
+      {0, 0, 0, 200, 1000, 47, 94},          // of a smaller reserve without a base
+      {0, 3000, 30, 40, 3000, 105, 210},     // 2905 / 35 + 22
+      {0, 3000, 30, 100, 100, 5, 5},         // 1 + 22 is more than a quarter of 20
+      {0, 3000, 30, 10, 100, 5, 5},          // and so is the doubling
+      {0, 0, 30, 100, 100, 19, 19},
+      {0, 6000, 0, 0, 20, 0, 0},             // nothing beyond the reserve
+      {0, 6000, 0, 0, INT64_MAX, 68515199, 137030398},  // a year's clock at most
+      {20, 6000, 0, 0, 1000, 49, 98},        // 20 moves to go
+      {20, 6000, 0, 38, 1000, 980, 980},     // the last move before the control
+      {20, 6000, 0, 39, 1000, 980, 980},     // black's 20th
+      {20, 6000, 0, 36, 1000, 490, 490},     // two to go: half of what is usable at most
+      {20, 6000, 0, 40, 1000, 49, 98},       // the next control
+      {30, 6000, 100, 0, 3000, 174, 348},    // 99 + 75
+      {1, 6000, 0, 0, 500, 480, 480},        // every move is the last before a control
   };
   for (const Row& row : rows) {
-    setTimeControl(row.moves, 6000, row.inc);
+    setTimeControl(row.moves, row.base, row.inc);
     pos.gamePly = row.ply;
     pos.sideToMove = row.ply % 2 ? kBlack : kWhite;
     setRemainingTime(row.remaining);

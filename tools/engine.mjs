@@ -167,8 +167,8 @@ export function applyMove(chess, text) {
 // the 40-move control it reads "time" before the opponent's move reaches it,
 // so it counts moves to go from that earlier position: ply timePly with
 // timeWhite to move. Every other control (control.moves, 0 for sudden death,
-// with control.incrementCs) is planned at the ply of the think itself, as is
-// the doubling, which those controls hold to a ceiling.
+// with control.baseCs and control.incrementCs) is planned at the ply of the
+// think itself, as is the doubling, which those controls hold to a ceiling.
 export function morvekBudget(remaining, timePly, timeWhite, thinkPly, control = { moves: 40, incrementCs: 0 }) {
   const doubling = thinkPly < 60;
   if (control.moves === 40) {
@@ -181,7 +181,8 @@ export function morvekBudget(remaining, timePly, timeWhite, thinkPly, control = 
   let budget;
   let ceiling;
   if (control.moves === 0) {
-    const usable = Math.max(0, remaining - 20 - Math.trunc(remaining / 40));
+    const reserve = 20 + Math.max(Math.trunc(remaining / 40), Math.trunc((control.baseCs || 0) / 50));
+    const usable = Math.max(0, remaining - reserve);
     const movesLeft = Math.max(20, 45 - Math.trunc(thinkPly / 4));
     ceiling = Math.trunc(usable / 4);
     budget = Math.trunc(usable / movesLeft) + increment;

@@ -321,7 +321,7 @@ for (let g = options.first - 1; g < options.first - 1 + options.games; g++) {
     if (options.timeuse && fixedSeconds === null) {
       const timePly = t.replying ? t.ply - 1 : t.ply;
       const timeWhite = t.replying ? t.side === 1 : t.side === 0;
-      const control = { moves: movesPerControl, incrementCs: Math.trunc(incrementMs / 10) };
+      const control = { moves: movesPerControl, baseCs: Math.trunc(controlMs / 10), incrementCs: Math.trunc(incrementMs / 10) };
       const budgetMs = morvekBudget(Math.trunc(t.remaining / 10), timePly, timeWhite, t.ply, control) * 10;
       if (t.spent - budgetMs > timeUse.overrun) {
         timeUse.overrun = t.spent - budgetMs;
