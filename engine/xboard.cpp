@@ -1,6 +1,7 @@
 #include "engine/xboard.h"
 
 #include <climits>
+#include <utility>
 #include <cstdio>
 #include <cstring>
 
@@ -37,6 +38,151 @@ struct Analysis {
 
 Analysis analysis;
 
+// Pondering ("hard" to "easy"): after its move the engine plays the reply it
+// expects and searches on the opponent's time. The expected move coming
+// makes the search a timed one, with the time already spent credited; any
+// other line ends it and is handled as if no search had run.
+struct Ponder {
+  bool wanted = false;
+  bool active = false;   // a ponder search runs on the game's budget kept aside
+  bool decided = false;  // the line that decides it came
+  bool hit = false;
+  char expected[16] = "";
+  int gamePlyBefore = 0;  // the game as it stood before the expected move,
+  int sideBefore = 0;     // for the clock rules of "time"
+  // The game's budget and plan while the ponder search runs without one.
+  int64_t gameBudget = 0;
+  BudgetPlan gamePlan = {-1, kNoCeiling};
+};
+
+Ponder ponder;
+bool loopRunning = false;  // only the loop reads the input: no pondering without it
+
+void swapBudgets() {
+  std::swap(searchClock.budget, ponder.gameBudget);
+  std::swap(budgetPlan, ponder.gamePlan);
+}
+
+// "time" while pondering: the game's budget, as if it had come before the move.
+void ponderTime(int64_t remaining) {
+  swapBudgets();
+  const int ply = pos.gamePly, side = pos.sideToMove;
+  pos.gamePly = ponder.gamePlyBefore;
+  pos.sideToMove = ponder.sideBefore;
+  setRemainingTime(remaining);
+  pos.gamePly = ply;
+  pos.sideToMove = side;
+  swapBudgets();
+}
+
+// The expected move came while the search runs: from now on the game's
+// budget counts, planned for this ply as a think would plan it.
+void ponderHitWhileSearching() {
+  const int64_t spent = elapsedTime();
+  swapBudgets();
+  const Clock running = searchClock;
+  startClock();
+  const int64_t budget = searchClock.budget;
+  searchClock = running;
+  searchClock.budget = budget;
+  budgetSearchProper();
+  searchClock.budget += spent;
+  searchClock.savedBudget += spent;
+  ponder.active = false;
+}
+
+// One line that came while pondering. "time" is taken in, "otim" and a
+// "time" it cannot read wait for later (answered as ever); the expected
+// move is a hit; anything else a miss, left for the loop. True once decided.
+bool ponderLine(char* line) {
+  char copy[kInputLineSize];
+  memcpy(copy, line, strlen(line) + 1);
+  char* cursor = copy;
+  const char* word = nextWord(&cursor, kWordDelimiters);
+  if (word == nullptr) {
+    dropWaitingLine();
+    return false;
+  }
+  if (strcmp(word, "time") == 0) {
+    const char* value = nextWord(&cursor, kWordDelimiters);
+    const long long remaining = value ? parseDecimal(value) : -1;
+    if (remaining < 0) {
+      keepWaitingLine();
+      return false;
+    }
+    dropWaitingLine();
+    ponderTime(remaining);
+    return false;
+  }
+  if (strcmp(word, "otim") == 0) {
+    keepWaitingLine();
+    return false;
+  }
+  ponder.decided = true;
+  ponder.hit = strcmp(word, ponder.expected) == 0;
+  if (ponder.hit)
+    dropWaitingLine();
+  else
+    keepWaitingLine();
+  return true;
+}
+
+// The reply the search expects to the move just played, when it is legal.
+Move expectedReply(Move played) {
+  // The records of the last think end with the first empty one.
+  for (int i = 0; i < kMaxRootMoves && rootMoves[i].move != 0; ++i) {
+    if (rootMoves[i].move != played || rootMoves[i].line[0] != played) continue;
+    if (rootMoves[i].line[1] == 0) return 0;
+    char text[16];
+    Move reply = 0;
+    return parseMove(moveToText(rootMoves[i].line[1], text), &reply) ? reply : 0;
+  }
+  return 0;
+}
+
+// Kept out of the stack frame: the record is large.
+Position gameBeforePonder;
+
+void printMove(Move move);
+
+// After the engine's move (just played into the game): ponder, and play on
+// for as long as the opponent plays the expected moves.
+void ponderOnOpponentsTime(Move played) {
+  while (ponder.wanted && loopRunning && !analysis.active) {
+    const Move reply = expectedReply(played);
+    if (reply == 0) return;
+    gameBeforePonder = pos;
+    ponder.gamePlyBefore = pos.gamePly;
+    ponder.sideBefore = pos.sideToMove;
+    if (!commitGameMove(reply)) return;
+    moveToText(reply, ponder.expected);
+    ponder.active = true;
+    ponder.decided = ponder.hit = false;
+    ponder.gameBudget = kUntilStopped;
+    ponder.gamePlan = BudgetPlan{-1, kNoCeiling};
+    swapBudgets();
+    RootMove result;
+    const ThinkRequest request = {true, kLastIteration, false};
+    const int found = think(result, request);
+    // Ended on its own (book, mate, deepest iteration): wait for the move.
+    char line[kInputLineSize];
+    while (!ponder.decided) {
+      if (!waitForNextLine(line)) break;
+      if (ponderLine(line)) break;
+    }
+    if (ponder.active) swapBudgets();  // decided after the search, or not at all
+    ponder.active = false;
+    if (!ponder.hit) {
+      pos = gameBeforePonder;
+      searchPly = 0;
+      return;
+    }
+    if (!found || !commitGameMove(result.move)) return;
+    printMove(result.move);
+    played = result.move;
+  }
+}
+
 // "stat01: time nodes ply mvleft mvtot mvname": during the search the root
 // move being searched and how many are left after it; after it, the best.
 void printStatus(bool searching) {
@@ -66,6 +212,12 @@ void printStatus(bool searching) {
 // in order once it is over.
 bool inputDuringSearch() {
   char line[kInputLineSize];
+  while (ponder.active && !ponder.decided && nextWaitingLine(line)) {
+    if (!ponderLine(line)) continue;
+    if (!ponder.hit) return true;
+    ponderHitWhileSearching();
+  }
+  if (ponder.active) return ponder.decided || inputEnded();  // a miss, or nothing more can come
   while (nextWaitingLine(line)) {
     char* cursor = line;
     const char* word = nextWord(&cursor, kWordDelimiters);
@@ -124,6 +276,7 @@ void goStep(CommandLoop& loop, const char* word) {
       if (commitGameMove(result.move)) {
         printMove(result.move);
         loop.forceMode = false;
+        ponderOnOpponentsTime(result.move);
         return;
       }
       reportFullRecord(word);
@@ -142,10 +295,12 @@ void moveStep(CommandLoop& loop, const char* word) {
   RootMove result;
   if (!think(result)) return;
   // Printed only once the reply stands in the game record.
-  if (commitGameMove(result.move))
+  if (commitGameMove(result.move)) {
     printMove(result.move);
-  else
+    ponderOnOpponentsTime(result.move);
+  } else {
     reportFullRecord(word);
+  }
 }
 
 }  // namespace
@@ -218,6 +373,10 @@ bool handleLine(CommandLoop& loop, char* line) {
     if (!setUpGame(text)) fprintf(stderr, "#error\n");
     return true;
   }
+  if (strcmp(word, "hard") == 0 || strcmp(word, "easy") == 0) {
+    ponder.wanted = word[0] == 'h';
+    return true;
+  }
   if (strcmp(word, "analyze") == 0) {
     analysis.active = true;
     return true;
@@ -247,6 +406,7 @@ bool handleLine(CommandLoop& loop, char* line) {
 
 void xboardLoop(CommandLoop& loop, char* firstLine) {
   searchLimits.onInputWaiting = inputDuringSearch;
+  loopRunning = true;
   bool more = firstLine == nullptr || handleLine(loop, firstLine);
   char line[kInputLineSize];
   while (more) {
@@ -255,4 +415,5 @@ void xboardLoop(CommandLoop& loop, char* firstLine) {
     more = handleLine(loop, line);
   }
   searchLimits.onInputWaiting = nullptr;
+  loopRunning = false;
 }

@@ -385,3 +385,47 @@ TEST_F(Transcript, MoveNowAndAnalysis) {
 }
 
 }  // namespace
+
+namespace {
+
+// The reply the engine expects to its latest move: the second move of the
+// last thinking line before it.
+std::string expectedReply(const std::string& out) {
+  const size_t move = out.rfind("\nmove ");
+  const size_t lineStart = out.rfind("\n", move - 1);
+  std::istringstream line(out.substr(lineStart + 1, move - lineStart - 1));
+  std::string word;
+  for (int i = 0; i < 6 && line >> word; ++i) {
+  }
+  return word;
+}
+
+// "hard": after its move the engine searches the reply it expects; that
+// reply coming makes it play at once, with "time" taken in and "otim" left
+// for its usual answer; anything else is handled as if nothing had run.
+TEST_F(Transcript, PonderHitAndMiss) {
+  EngineProcess engine = launchEngine(dir);
+  std::string seen;
+  ASSERT_TRUE(sendInput(engine, std::string("hard\nsetboard ") + kTestPositions[1] + "\nst 1\ngo\n"));
+  ASSERT_TRUE(waitForText(engine, "\nmove ", seen) && waitForText(engine, "\n", seen, seen.rfind("\nmove ") + 1));
+  const std::string first = expectedReply(seen);
+  size_t mark = seen.size();
+  ASSERT_TRUE(sendInput(engine, "time 300\notim 300\n" + first + "\n"));
+  ASSERT_TRUE(waitForText(engine, "\nmove ", seen, mark - 1) &&
+              waitForText(engine, "\n", seen, seen.rfind("\nmove ") + 1));
+  const std::string second = expectedReply(seen);
+  // A hit: the move was not handled as a line, so "otim" still waits.
+  std::string errors;
+  readErrorSoFar(engine, errors);
+  EXPECT_EQ(errors, "");
+  mark = seen.size();
+  ASSERT_TRUE(sendInput(engine, "a1a1\neasy\n" + second + "\n"));
+  ASSERT_TRUE(waitForText(engine, "\nmove ", seen, mark - 1));
+  ASSERT_TRUE(sendInput(engine, "quit\n"));
+  const EngineRun rest = finishEngine(engine);
+  EXPECT_EQ(rest.exitCode, 0);
+  EXPECT_EQ(countOf(seen + rest.out, "\nmove "), 3u) << seen + rest.out;
+  EXPECT_EQ(errors + rest.err, "#error: otim\n#error: a1a1\n");
+}
+
+}  // namespace

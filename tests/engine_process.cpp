@@ -153,6 +153,12 @@ bool waitForText(EngineProcess& engine, const std::string& text, std::string& se
   return true;
 }
 
+void readErrorSoFar(EngineProcess& engine, std::string& seen) {
+  pollfd fd = {engine.error, POLLIN, 0};
+  while (poll(&fd, 1, 0) > 0 && drain(engine.error, seen, engine.textMode)) {
+  }
+}
+
 EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {
   EngineRun run;
   if (engine.pid <= 0) return run;

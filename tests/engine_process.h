@@ -48,6 +48,8 @@ bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& 
 // timeout or end.
 bool waitForText(EngineProcess& engine, const std::string& text, std::string& seen, size_t from = 0,
                  int timeoutMs = 10000);
+// Appends to seen what standard error holds now, without waiting.
+void readErrorSoFar(EngineProcess& engine, std::string& seen);
 // Closes the input (unless keepInput), collects both streams to their end
 // and reaps the child; kills it after timeoutMs.
 EngineRun finishEngine(EngineProcess& engine, int timeoutMs = 30000, bool keepInput = false);
