@@ -6,7 +6,9 @@
 //   node tools/match_test.mjs MODE     is the scripted engine itself
 //
 // MODE: legal (plays the first legal move), illegal, crash, slow (2.5 s a
-// move), claim (claims a win at its third move), resign (at its third move).
+// move), claim (claims a win at its third move), resign (at its third move),
+// uci (legal, but through UCI; it ends with code 5 on a "go" without both
+// clocks, and 6 on a sudden-death "go" with a move count or no increment).
 import { spawnSync } from 'node:child_process';
 import { mkdtempSync, readFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -18,7 +20,24 @@ import { Chess } from 'chess.js';
 const here = dirname(fileURLToPath(import.meta.url));
 const mode = process.argv[2];
 
-if (mode) {
+if (mode === 'uci') {
+  const chess = new Chess();
+  const out = (text) => process.stdout.write(text + '\n');
+  createInterface({ input: process.stdin }).on('line', (line) => {
+    const words = line.trim().split(/\s+/);
+    if (words[0] === 'uci') out('id name scripted-uci\nuciok');
+    else if (words[0] === 'isready') out('readyok');
+    else if (words[0] === 'quit') process.exit(0);
+    else if (words[0] === 'position') {
+      chess.reset();
+      for (const move of words.slice(3)) chess.move({ from: move.slice(0, 2), to: move.slice(2, 4), promotion: move[4] });
+    } else if (words[0] === 'go') {
+      if (!words.includes('wtime') || !words.includes('btime')) process.exit(5);
+      if (process.env.SUDDEN && (words.includes('movestogo') || words[words.indexOf('winc') + 1] !== '500')) process.exit(6);
+      out(`bestmove ${chess.moves({ verbose: true })[0].lan}`);
+    }
+  });
+} else if (mode) {
   const chess = new Chess();
   let force = false;
   let moves = 0;
@@ -50,10 +69,10 @@ if (mode) {
 } else {
   const dir = mkdtempSync(join(tmpdir(), 'match-test-'));
   const engine = (m) => `${process.execPath} ${fileURLToPath(import.meta.url)} ${m}`;
-  const match = (first, second, extra = [], tc = '40/2') => {
+  const match = (first, second, extra = [], tc = '40/2', env = process.env) => {
     const pgn = join(dir, `${first}-${second}.pgn`);
     const run = spawnSync(process.execPath, [join(here, 'match.mjs'), '--engine1', engine(first),
-      '--engine2', engine(second), '--games', '2', '--tc', tc, '--pgn', pgn, ...extra], { encoding: 'utf8' });
+      '--engine2', engine(second), '--games', '2', '--tc', tc, '--pgn', pgn, ...extra], { encoding: 'utf8', env });
     return { code: run.status, out: run.stdout + run.stderr, pgn: readFileSync(pgn, 'utf8') };
   };
   let failed = 0;
@@ -88,6 +107,13 @@ if (mode) {
     && opponent.out.includes('of node: illegal move 2,'), opponent.out);
   const resigned = match('resign', 'legal');
   check('resigning loses without a fault', resigned.code === 0 && resigned.out.includes('+0 =0 -2'), resigned.out);
+
+  // A UCI engine through the bridge: its clock words, both controls.
+  for (const [tc, env] of [['40/2', process.env], ['0/2+0.5', { ...process.env, SUDDEN: '1' }]]) {
+    const uci = match('uci', 'legal', ['--uci1'], tc, env);
+    check(`a UCI engine plays both games at ${tc}`, uci.code === 0 && /faults of node: none, bad exits 0/.test(uci.out)
+      && (uci.pgn.match(/\[Result "(1-0|0-1|1\/2-1\/2)"\]/g) || []).length === 2, uci.out);
+  }
 
   // Bad arguments are refused before any game.
   const bad = spawnSync(process.execPath, [join(here, 'match.mjs'), '--engine1', 'x', '--engine2', 'y', '--tc', '40'], { encoding: 'utf8' });
