@@ -30,12 +30,21 @@ int64_t clampClock(int64_t cs) { return cs < 0 ? 0 : cs > kLongestClock ? kLonge
 // Most of the increment comes back after the move; a quarter of it covers the latency.
 int64_t incrementShare(int64_t increment) { return clampClock(increment) * 3 / 4; }
 
+// Never planned: 20 cs, and 1/40 of the clock or 1/50 of the base time,
+// whichever is more.
+int64_t clockReserve(int64_t remaining) {
+  int64_t reserve = remaining / kReserveShare;
+  if (reserve < timeControl.baseCs / kBaseReserveShare) reserve = timeControl.baseCs / kBaseReserveShare;
+  return kClockReserve + reserve;
+}
+
 // movesToGo moves until the next control: 99% of the share, plus most of the
-// increment; only the last move before the control may take nearly all of
-// the clock, any other at most half of it, doubled or not.
+// increment; only the last move before the control may take all of the
+// clock but the reserve, any other at most half of that, doubled or not.
 void planControl(int64_t remaining, int64_t increment, int movesToGo) {
   remaining = clampClock(remaining);
-  int64_t afford = remaining > kClockReserve ? remaining - kClockReserve : 0;
+  int64_t reserve = clockReserve(remaining);
+  int64_t afford = remaining > reserve ? remaining - reserve : 0;
   int64_t ceiling = movesToGo == 1 ? afford : afford / 2;
   int64_t budget = remaining / movesToGo * 99 / 100 + incrementShare(increment);
   searchClock.budget = budget < ceiling ? budget : ceiling;
@@ -43,13 +52,10 @@ void planControl(int64_t remaining, int64_t increment, int movesToGo) {
 }
 
 // Sudden death, with or without increment: the clock less a reserve, spread
-// over the moves the game may still last, plus most of the increment. The
-// reserve is 1/40 of the clock, or 1/50 of the base time if that is more.
+// over the moves the game may still last, plus most of the increment.
 void planSuddenDeath(int64_t remaining, int64_t increment) {
   remaining = clampClock(remaining);
-  int64_t reserve = remaining / kReserveShare;
-  if (reserve < timeControl.baseCs / kBaseReserveShare) reserve = timeControl.baseCs / kBaseReserveShare;
-  reserve += kClockReserve;
+  int64_t reserve = clockReserve(remaining);
   int64_t usable = remaining > reserve ? remaining - reserve : 0;
   int movesLeft = kMovesLeftAtStart - pos.gamePly / 4;  // gamePly / 2 own moves played
   if (movesLeft < kMovesLeftFloor) movesLeft = kMovesLeftFloor;

@@ -60,11 +60,11 @@ TEST_F(ClockTest, SearchAndRemainingTimeGiveTheBudget) {
   }
 }
 
-// Every other control: the budget at chosen plies, alone and doubled. In
-// sudden death the clock less a reserve (20 cs and 1/40 of the clock or 1/50
-// of the base, whichever is more) is spread over 45 - ply/4 moves (at least
+// Every other control: the budget at chosen plies, alone and doubled. The
+// reserve is 20 cs and 1/40 of the clock or 1/50 of the base, whichever is
+// more. In sudden death the rest is spread over 45 - ply/4 moves (at least
 // 20), with 3/4 of the increment, and no move, doubled or not, plans more
-// than a quarter of what is usable.
+// than a quarter of it.
 TEST_F(ClockTest, EveryKindOfControlGivesABudgetTheClockAffords) {
   struct Row { int moves; int64_t base, inc; int ply; int64_t remaining, budget, doubled; };
   const Row rows[] = {
@@ -79,13 +79,14 @@ TEST_F(ClockTest, EveryKindOfControlGivesABudgetTheClockAffords) {
       {0, 0, 30, 100, 100, 19, 19},
       {0, 6000, 0, 0, 20, 0, 0},             // nothing beyond the reserve
       {0, 6000, 0, 0, INT64_MAX, 68515199, 137030398},  // a year's clock at most
-      {20, 6000, 0, 0, 1000, 49, 98},        // 20 moves to go
-      {20, 6000, 0, 38, 1000, 980, 980},     // the last move before the control
-      {20, 6000, 0, 39, 1000, 980, 980},     // black's 20th
-      {20, 6000, 0, 36, 1000, 490, 490},     // two to go: half of what is usable at most
-      {20, 6000, 0, 40, 1000, 49, 98},       // the next control
+      {20, 1000, 0, 0, 1000, 49, 98},        // 20 moves to go
+      {20, 1000, 0, 38, 1000, 955, 955},     // the last move before the control: all but the reserve
+      {20, 1000, 0, 39, 1000, 955, 955},     // black's 20th
+      {20, 1000, 0, 36, 1000, 477, 477},     // two to go: half of what is usable at most
+      {20, 1000, 0, 40, 1000, 49, 98},       // the next control
+      {20, 6000, 0, 38, 1000, 860, 860},     // a larger base keeps more back
       {30, 6000, 100, 0, 3000, 174, 348},    // 99 + 75
-      {1, 6000, 0, 0, 500, 480, 480},        // every move is the last before a control
+      {1, 6000, 0, 0, 500, 360, 360},        // every move is the last before a control
   };
   for (const Row& row : rows) {
     setTimeControl(row.moves, row.base, row.inc);
@@ -99,13 +100,13 @@ TEST_F(ClockTest, EveryKindOfControlGivesABudgetTheClockAffords) {
   }
   // "time" arrives before the opponent's move: the plan is made again for the
   // ply of the think, and only once.
-  setTimeControl(20, 6000, 0);
+  setTimeControl(20, 1000, 0);
   pos.gamePly = 37;
   setRemainingTime(1000);
-  EXPECT_EQ(searchClock.budget, 490);  // 2 to go from here, 99% of 1000 / 2 is over half
+  EXPECT_EQ(searchClock.budget, 477);  // 2 to go from here, 99% of 1000 / 2 is over half
   pos.gamePly = 38;
   startClock();
-  EXPECT_EQ(searchClock.budget, 980);
+  EXPECT_EQ(searchClock.budget, 955);
   searchClock.budget = 5;
   startClock();
   EXPECT_EQ(searchClock.budget, 5);
@@ -114,7 +115,7 @@ TEST_F(ClockTest, EveryKindOfControlGivesABudgetTheClockAffords) {
   setClockBudget(6000, 0, 0);
   EXPECT_EQ(searchClock.budget, 129);
   setClockBudget(1000, 100, 1);
-  EXPECT_EQ(searchClock.budget, 980);
+  EXPECT_EQ(searchClock.budget, 955);
   setClockBudget(4000, 0, 40);
   EXPECT_EQ(searchClock.budget, 99);
   // A fixed time per move is not doubled past itself; whole-second "st" and

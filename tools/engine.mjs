@@ -178,17 +178,17 @@ export function morvekBudget(remaining, timePly, timeWhite, thinkPly, control = 
     return doubling ? 2 * budget : budget;
   }
   const increment = Math.trunc((control.incrementCs * 3) / 4);
+  const reserve = 20 + Math.max(Math.trunc(remaining / 40), Math.trunc((control.baseCs || 0) / 50));
   let budget;
   let ceiling;
   if (control.moves === 0) {
-    const reserve = 20 + Math.max(Math.trunc(remaining / 40), Math.trunc((control.baseCs || 0) / 50));
     const usable = Math.max(0, remaining - reserve);
     const movesLeft = Math.max(20, 45 - Math.trunc(thinkPly / 4));
     ceiling = Math.trunc(usable / 4);
     budget = Math.trunc(usable / movesLeft) + increment;
   } else {
     const m = control.moves - (Math.trunc(thinkPly / 2) % control.moves);
-    const afford = Math.max(0, remaining - 20);
+    const afford = Math.max(0, remaining - reserve);
     ceiling = m === 1 ? afford : Math.trunc(afford / 2);
     budget = Math.trunc((Math.trunc(remaining / m) * 99) / 100) + increment;
   }
