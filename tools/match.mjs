@@ -6,6 +6,7 @@
 //   node tools/match.mjs --engine1 CMD --engine2 CMD [--games N]
 //        [--tc MOVES/SECONDS[+INC] | --st SECONDS] [--openings FILE] [--pgn FILE]
 //        [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse] [--uci1] [--uci2]
+//        [--ponder1]
 //
 // CMD is a program path or a command line, split at blanks. --uci1 / --uci2:
 // that engine speaks UCI (tools/uci_bridge.mjs turns the runner's words into it).
@@ -22,6 +23,7 @@
 // Stopped by SIGINT or SIGTERM, it prints the tally of the games finished.
 // --first K numbers the games from K, with the openings and colours game K
 // would have had: a long match can be played in parts.
+// --ponder1 sends engine 1 "hard" (pondering on); both get "easy" otherwise.
 // --timeuse reports engine 1's largest move time beyond morvek's own budget
 // and the least clock it had left when a control was reached.
 // Every game line tells engine 1's clock left at the end, the share of the
@@ -40,20 +42,21 @@ import { startEngine, send, ask, handshake, stopEngine, applyMove, morvekBudget 
 const here = dirname(fileURLToPath(import.meta.url));
 const options = {
   engine1: null, engine2: null, dir1: undefined, dir2: undefined, games: 2, tc: '40/60', st: null,
-  openings: join(here, 'openings.txt'), pgn: null, timeuse: false, first: 1, uci1: false, uci2: false,
+  openings: join(here, 'openings.txt'), pgn: null, timeuse: false, first: 1, uci1: false, uci2: false, ponder1: false,
 };
 const flags = { '--engine1': 'engine1', '--engine2': 'engine2', '--dir1': 'dir1', '--dir2': 'dir2',
   '--games': 'games', '--tc': 'tc', '--st': 'st', '--openings': 'openings', '--pgn': 'pgn', '--first': 'first' };
 for (let i = 2; i < process.argv.length; i++) {
   const a = process.argv[i];
   if (a === '--timeuse') options.timeuse = true;
+  else if (a === '--ponder1') options.ponder1 = true;
   else if (a === '--uci1' || a === '--uci2') options[a.slice(2)] = true;
   else if (flags[a] && i + 1 < process.argv.length) options[flags[a]] = process.argv[++i];
   else usage(`unknown or incomplete argument ${a}`);
 }
 function usage(message) {
   console.error(`match: ${message}`);
-  console.error('usage: node tools/match.mjs --engine1 CMD --engine2 CMD [--games N] [--tc MOVES/SECONDS[+INC] | --st SECONDS] [--openings FILE] [--pgn FILE] [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse] [--uci1] [--uci2]');
+  console.error('usage: node tools/match.mjs --engine1 CMD --engine2 CMD [--games N] [--tc MOVES/SECONDS[+INC] | --st SECONDS] [--openings FILE] [--pgn FILE] [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse] [--uci1] [--uci2] [--ponder1]');
   process.exit(2);
 }
 if (!options.engine1 || !options.engine2) usage('--engine1 and --engine2 are required');
@@ -156,9 +159,10 @@ async function playGame(round, opening, players) {
       }
     }
     game.names = engines.map((e, i) => e.displayName || players[i].name);
-    for (const e of engines) {
+    for (const [i, e] of engines.entries()) {
       send(e, 'new');
-      send(e, 'easy');  // no pondering: both share the machine
+      // No pondering, as both share the machine, unless engine 1 is asked to.
+      send(e, i === 0 && options.ponder1 ? 'hard' : 'easy');
       send(e, fixedSeconds !== null ? `st ${fixedSeconds}` : levelCommand());
       send(e, 'force');
       for (const move of opening) send(e, moveText(e, move));
