@@ -86,6 +86,10 @@ struct Position {
   int opponent;
   int castledCount[2];
   int kingSquare[2];
+  // The same board as sets of squares (bit n is square n), kept by
+  // placePiece and removePiece: attack tests and generation read whole lines at once.
+  uint64_t occupiedBy[2];
+  uint64_t piecesOf[2][8];
   int epSquare;
   uint32_t keyLow;
   uint32_t keyHigh;
@@ -131,6 +135,8 @@ inline void placePiece(int side, Square square, int type, int slot) {
   pos.pieceList[slot] = square;
   pos.material[side] += kPieceValue[type];
   pos.pieceCount[side][type] += 1;
+  pos.occupiedBy[side] |= uint64_t(1) << square;
+  pos.piecesOf[side][type] |= uint64_t(1) << square;
   if (type == kPawn) {
     pos.pawnsOnFile[side][square & 7] += 1;
     pos.pawnsOnRow[side][square >> 3] += 1;
@@ -150,6 +156,8 @@ inline void removePiece(int side, Square square, int type, int slot) {
   pos.pieceList[slot] = -1;
   pos.material[side] -= kPieceValue[type];
   pos.pieceCount[side][type] -= 1;
+  pos.occupiedBy[side] &= ~(uint64_t(1) << square);
+  pos.piecesOf[side][type] &= ~(uint64_t(1) << square);
   if (type == kPawn) {
     pos.pawnsOnFile[side][square & 7] -= 1;
     pos.pawnsOnRow[side][square >> 3] -= 1;
