@@ -79,3 +79,21 @@ inline Square nearestOnRay(int direction, SquareSet set) {
 }
 
 inline SquareSet occupiedSquares() { return pos.occupiedBy[kWhite] | pos.occupiedBy[kBlack]; }
+
+constexpr SquareSet kFileA = 0x0101010101010101ull;
+constexpr SquareSet kFileH = kFileA << 7;
+
+// Squares attacked by the side's pawns, towards the lower file and towards the
+// higher one (a square attacked by two pawns is in both).
+inline SquareSet pawnAttacksLow(int side, SquareSet pawns) {
+  return side == kWhite ? (pawns & ~kFileA) >> 9 : (pawns & ~kFileA) << 7;
+}
+inline SquareSet pawnAttacksHigh(int side, SquareSet pawns) {
+  return side == kWhite ? (pawns & ~kFileH) >> 7 : (pawns & ~kFileH) << 9;
+}
+inline SquareSet pawnAttackSet(int side) {
+  const SquareSet pawns = pos.piecesOf[side][kPawn];
+  return pawnAttacksLow(side, pawns) | pawnAttacksHigh(side, pawns);
+}
+// Direction index of a pawn's step forward (0x88 -16 for white, +16 for black).
+constexpr int kForwardDirection[2] = {3, 1};

@@ -34,9 +34,6 @@ inline SquareSet reachAlong(int d, Square sq, SquareSet occupied) {
   return blockers ? ray ^ kAttackSets.ray[d][nearestOnRay(d, blockers)] : ray;
 }
 
-constexpr SquareSet kFileA = 0x0101010101010101ull;
-constexpr SquareSet kFileH = kFileA << 7;
-
 }  // namespace
 
 // Each square's word is its attack count plus the type bits of its attackers,
@@ -47,16 +44,8 @@ void buildAttackMaps() {
   for (int s = kWhite; s <= kBlack; s++) {
     int* map = attackMap[s];
     const SquareSet* own = pos.piecesOf[s];
-    // Pawns towards the lower file and towards the higher one: a square
-    // attacked by two pawns is in both sets.
-    const SquareSet pawns = own[kPawn];
-    if (s == kWhite) {
-      markAll(map, (pawns & ~kFileA) >> 9, kPawnBit);
-      markAll(map, (pawns & ~kFileH) >> 7, kPawnBit);
-    } else {
-      markAll(map, (pawns & ~kFileA) << 7, kPawnBit);
-      markAll(map, (pawns & ~kFileH) << 9, kPawnBit);
-    }
+    markAll(map, pawnAttacksLow(s, own[kPawn]), kPawnBit);
+    markAll(map, pawnAttacksHigh(s, own[kPawn]), kPawnBit);
     for (SquareSet set = own[kKnight]; set; set &= set - 1)
       markAll(map, kAttackSets.knight[lowestSquare(set)], kKnightBit);
     for (SquareSet set = own[kKing]; set; set &= set - 1)

@@ -1,5 +1,6 @@
 #include "eval/pawns.h"
 
+#include "board/attacks.h"
 #include "board/position.h"
 #include "eval/attack_map.h"
 
@@ -9,9 +10,6 @@ constexpr int kStartRow[2] = {6, 1};
 
 inline bool inOpponentHalf(int s, int row) { return s == kWhite ? row <= 3 : row >= 4; }
 inline bool onBoard(int square) { return square >= 0 && square < 64; }
-inline bool holds(int square, int side, int type) {
-  return pos.colourAt[square] == side && pos.pieceAt[square] == type;
-}
 inline int distance(int a, int b) {
   int df = (a & 7) - (b & 7), dr = (a >> 3) - (b >> 3);
   if (df < 0) df = -df;
@@ -51,8 +49,9 @@ int evaluatePawn(int s, int q, double ph) {
     r -= 12;
     if (frontColour == o) r -= 2;
   } else {
-    bool covered = ownF & kPawnBit;
-    for (int x = q; !covered && onBoard(x); x -= f) covered = own[x] & kPawnBit;
+    // Guarded by an own pawn on the front square, the pawn's own square or behind it.
+    const SquareSet rear = squareBit(q) | kAttackSets.ray[kForwardDirection[o]][q];
+    const bool covered = (ownF & kPawnBit) || (rear & pawnAttackSet(s));
     if (!covered) {
       r -= 2;
       if (pos.pawnsOnFile[o][file] == 0) r -= 2;
@@ -69,9 +68,10 @@ int evaluatePawn(int s, int q, double ph) {
   }
 
   // Passed test: nothing of the opponent's pawns on or guarding the path.
+  const SquareSet path = kAttackSets.ray[kForwardDirection[s]][q];
+  if (path & (pos.piecesOf[o][kPawn] | pawnAttackSet(o))) return r;
   int c = 0;
   for (int x = F; onBoard(x); x += f) {
-    if ((opp[x] & kPawnBit) || holds(x, o, kPawn)) return r;
     if (pos.colourAt[x] == o) c += 1;
     c += attackCount(opp[x]);
   }
