@@ -7,7 +7,7 @@
 #include "board/movegen.h"
 #include "book/book_table.h"
 #include "engine/clock.h"
-#include "eval/evaluate.h"
+#include "eval/eval_cache.h"
 #include "search/move_picker.h"
 #include "search/quiesce.h"
 #include "search/search_tables.h"
@@ -117,7 +117,7 @@ int principalSearch(SearchArgs args) {
   picker.followTree = args.followTree;
   if (args.depth <= 0) return quiesce(args.alpha, args.beta);
   if (pollTime()) return 0;
-  if (ply > kDeepestSearchPly) return evaluate(args.alpha, args.beta);
+  if (ply > kDeepestSearchPly) return cachedEvaluate(args.alpha, args.beta);
 
   // Steps 7-8. Draws, then a value the book table may know.
   if (ply > 0 && isRepetition()) return 0;
@@ -210,7 +210,7 @@ int innerSearch(SearchArgs args) {
   picker.followTree = args.followTree;
   if (args.depth <= 0) return quiesce(args.alpha, args.beta);
   if (pollTime()) return 0;
-  if (ply > kDeepestSearchPly) return evaluate(args.alpha, args.beta);
+  if (ply > kDeepestSearchPly) return cachedEvaluate(args.alpha, args.beta);
 
   // Steps 4-6. Draws with contempt for the root side, book, table cutoff.
   if (ply > 0 && isRepetition()) return pos.sideToMove == rootSide ? kRootSideDraw : 0;
@@ -229,7 +229,7 @@ int innerSearch(SearchArgs args) {
 
   // Step 8. Null move.
   if (nullMoveAllowed && !args.noNull && !args.isInCheck && ply >= 1 &&
-      !(args.depth >= 4 && evaluate(beta - 501, beta - 500) < beta - 500)) {
+      !(args.depth >= 4 && cachedEvaluate(beta - 501, beta - 500) < beta - 500)) {
     listStart[ply + 1] = listStart[ply];
     makeMove(0);
     const int savedNull = inNullMove;
