@@ -164,3 +164,30 @@ inline void removePiece(int side, Square square, int type, int slot) {
   }
   xorKey(pieceKey[side][type][square]);
 }
+
+// A piece changing squares, same as removePiece then placePiece of the same
+// piece and slot, without touching the counts that cannot change.
+inline void shiftPiece(int side, Square from, Square to, int type, int slot) {
+  if (pos.pieceAt[from] != type || pos.colourAt[from] != side || pos.slotAt[from] != slot ||
+      pos.pieceList[slot] != from || pos.pieceAt[to] != 0 || pos.slotAt[to] != -1)
+    abort();
+  pos.pieceAt[from] = 0;
+  pos.colourAt[from] = kNoColour;
+  pos.slotAt[from] = -1;
+  pos.pieceAt[to] = type;
+  pos.colourAt[to] = side;
+  pos.slotAt[to] = slot;
+  pos.pieceList[slot] = to;
+  const uint64_t both = (uint64_t(1) << from) | (uint64_t(1) << to);
+  pos.occupiedBy[side] ^= both;
+  pos.piecesOf[side][type] ^= both;
+  if (type == kPawn) {
+    pos.pawnsOnFile[side][from & 7] -= 1;
+    pos.pawnsOnRow[side][from >> 3] -= 1;
+    pos.pawnsOnFile[side][to & 7] += 1;
+    pos.pawnsOnRow[side][to >> 3] += 1;
+  } else if (type == kKing) {
+    pos.kingSquare[side] = to;
+  }
+  xorKey(pieceKey[side][type][from] ^ pieceKey[side][type][to]);
+}
