@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-constexpr int kEvalCacheBits = 15;
+constexpr int kEvalCacheBits = 16;
 constexpr uint32_t kEvalCacheEntries = 1u << kEvalCacheBits;
 
 // evaluate(alpha, beta), taken from the table when the position's full
