@@ -110,10 +110,17 @@ Move* generate(Move* out) {
       }
       continue;
     }
+    if (!kAll) {
+      const SquareSet lines = type == kRook     ? kAttackSets.lines[q]
+                              : type == kBishop ? kAttackSets.diagonals[q]
+                                                : kAttackSets.lines[q] | kAttackSets.diagonals[q];
+      if (!(lines & enemies)) continue;
+    }
     // A line's moves run outwards from the piece, the capture of its first
     // piece last.
     for (int dir = kFirstDirection[type]; dir <= kLastDirection[type]; ++dir) {
       const SquareSet ray = kAttackSets.ray[dir][q];
+      if (!kAll && !(ray & enemies)) continue;
       const SquareSet blockers = ray & occupied;
       SquareSet empty = ray;
       if (blockers) {
