@@ -2,8 +2,10 @@
 // hash key and game record, plus the move stack shared by all search plies.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 using Square = int;  // 0..63, a8 = 0, h8 = 7, a1 = 56, h1 = 63
 using Side = int;    // 0 white, 1 black; 2 marks an empty square
@@ -118,10 +120,19 @@ extern uint64_t pieceKey[2][8][64];
 Move lastMove();
 void initKeysAndTables();
 
-inline uint64_t currentKey() { return (uint64_t(pos.keyHigh) << 32) | pos.keyLow; }
+// The two halves are read and written as one word: a whole-word read right
+// after two half-word writes cannot be served from the store buffer and
+// stalls every make.
+static_assert(offsetof(Position, keyHigh) == offsetof(Position, keyLow) + 4, "key halves adjacent");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "low half first");
+inline uint64_t currentKey() {
+  uint64_t key;
+  std::memcpy(&key, &pos.keyLow, sizeof key);
+  return key;
+}
 inline void xorKey(uint64_t k) {
-  pos.keyLow ^= uint32_t(k);
-  pos.keyHigh ^= uint32_t(k >> 32);
+  const uint64_t key = currentKey() ^ k;
+  std::memcpy(&pos.keyLow, &key, sizeof key);
 }
 
 // The two board edits every change goes through; inline because make and
