@@ -3,24 +3,10 @@
 #include "board/position.h"
 #include "eval/evaluate.h"
 
+EvalEntry evalCache[kEvalCacheEntries];
+
 namespace {
 
-// The board as five square sets: both colours and the three bits of the type number.
-struct BoardImage {
-  uint64_t colour[2];
-  uint64_t typeBit[3];
-};
-
-struct EvalEntry {
-  BoardImage board;
-  uint32_t generation;    // 0 never matches: the table starts out empty
-  int32_t castleRights;
-  int32_t castled[2];
-  int32_t whiteScore;     // white's score minus black's
-};
-static_assert(sizeof(EvalEntry) <= 64, "one cache line per entry");
-
-EvalEntry evalCache[kEvalCacheEntries];
 uint32_t cacheGeneration = 1;
 
 inline BoardImage imageOfBoard() {

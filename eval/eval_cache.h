@@ -10,6 +10,26 @@
 constexpr int kEvalCacheBits = 16;
 constexpr uint32_t kEvalCacheEntries = 1u << kEvalCacheBits;
 
+// The board as five square sets: both colours and the three bits of the type number.
+struct BoardImage {
+  uint64_t colour[2];
+  uint64_t typeBit[3];
+};
+
+struct alignas(64) EvalEntry {
+  BoardImage board;
+  uint32_t generation;  // 0 never matches: the table starts out empty
+  int32_t castleRights;
+  int32_t castled[2];
+  int32_t whiteScore;  // white's score minus black's
+};
+static_assert(sizeof(EvalEntry) == 64, "one cache line per entry");
+
+extern EvalEntry evalCache[kEvalCacheEntries];
+
+// Starts loading the entry of the current position ahead of cachedEvaluate.
+inline void prefetchEvalEntry(uint32_t keyLow) { __builtin_prefetch(&evalCache[keyLow & (kEvalCacheEntries - 1)]); }
+
 // evaluate(alpha, beta), taken from the table when the position's full
 // evaluation is stored there. Unlike evaluate it leaves lastEvalBreakdown
 // and the attack maps alone on a hit.

@@ -55,6 +55,7 @@ int quiesce(int alpha, int beta) {
     if (!sorted) selectBest(i, end - 1);
     const Move m = moveStack[i];
     makeMove(m);
+    prefetchEvalEntry(pos.keyLow);
     const int score = -quiesce(-beta, -alpha);
     unmakeMove(m);
     if (score > alpha) alpha = score;

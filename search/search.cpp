@@ -69,6 +69,16 @@ inline void adjustDepth(SearchArgs& args, int ply) {
     args.depth = 0;
 }
 
+// The child searches when it has depth left or is in check (its depth then
+// becomes 1), and its first costly read is the table slot; otherwise it only
+// stands pat on its evaluation.
+inline void prefetchChildEntry(int newDepth, int givesCheck) {
+  if (newDepth > 0 || givesCheck)
+    prefetchTableEntry();
+  else
+    prefetchEvalEntry(pos.keyLow);
+}
+
 inline SearchArgs childArgs(int alpha, int beta, int depth, int isInCheck, Move* line, int noNull,
                             int followTree) {
   return SearchArgs{alpha, beta, depth, isInCheck, line, noNull, followTree};
@@ -147,6 +157,7 @@ int principalSearch(SearchArgs args) {
     const int givesCheck = inCheck();
     const int extension = (givesCheck + pushesToSeventh(m, side) + singleReply) > 0 ? 1 : 0;
     const int newDepth = args.depth - 1 + extension;
+    prefetchChildEntry(newDepth, givesCheck);
     const int fromTree = picker.fromTree;
 
     childLine[ply + 1] = 0;
@@ -259,6 +270,7 @@ int innerSearch(SearchArgs args) {
     const int full = givesCheck || seventh;
     const int extension = (givesCheck + seventh + mateThreat + singleReply) > 0 ? 1 : 0;
     const int newDepth = args.depth - 1 + extension;
+    prefetchChildEntry(newDepth, givesCheck);
     const int fromTree = picker.fromTree;
 
     childLine[ply + 1] = 0;

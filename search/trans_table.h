@@ -32,3 +32,11 @@ int probeTable(int alpha, int beta, int depth, int* value, Move* hashMove);
 void storeTable(int score, Move bestMove, int depth, int beta);
 
 void clearTranspositionTables();
+
+// Starts loading the entry of the current position, which probeTable will
+// read a little later (an entry may straddle two cache lines).
+inline void prefetchTableEntry() {
+  const char* entry = reinterpret_cast<const char*>(&transTable[pos.sideToMove][pos.keyLow & kTableMask]);
+  __builtin_prefetch(entry);
+  __builtin_prefetch(entry + sizeof(TableEntry) - 1);
+}
