@@ -63,6 +63,31 @@ int sideAttacks(Side side, Square target) {
   return 0;
 }
 
+int moveExposesKing(Move move) {
+  const int s = pos.sideToMove;
+  const Square from = moveOrigin(move);
+  const Square to = moveTarget(move);
+  SquareSet captured = 0;
+  if (move & kCapture) captured = squareBit((move & kEnPassant) ? to - kPawnStep[s] : to);
+  const SquareSet occupied = (occupiedSquares() & ~(squareBit(from) | captured)) | squareBit(to);
+  const Square king = from == pos.kingSquare[s] ? to : pos.kingSquare[s];
+  const SquareSet* enemy = pos.piecesOf[s ^ 1];
+  const AttackSets& t = kAttackSets;
+  if (((t.pawn[s][king] & enemy[kPawn]) | (t.knight[king] & enemy[kKnight]) | (t.king[king] & enemy[kKing])) &
+      ~captured)
+    return 1;
+  const SquareSet straight = (enemy[kRook] | enemy[kQueen]) & ~captured;
+  const SquareSet diagonal = (enemy[kBishop] | enemy[kQueen]) & ~captured;
+  if (!((t.lines[king] & straight) | (t.diagonals[king] & diagonal))) return 0;
+  for (int d = 0; d < 8; ++d) {
+    const SquareSet sliders = d < 4 ? straight : diagonal;
+    const SquareSet ray = t.ray[d][king];
+    if (!(ray & sliders)) continue;
+    if (squareBit(nearestOnRay(d, ray & occupied)) & sliders) return 1;
+  }
+  return 0;
+}
+
 int inCheck() { return sideAttacks(pos.opponent, pos.kingSquare[pos.sideToMove]); }
 
 int castleIsLegal(Move move) {

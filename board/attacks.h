@@ -97,3 +97,7 @@ inline SquareSet pawnAttackSet(int side) {
 }
 // Direction index of a pawn's step forward (0x88 -16 for white, +16 for black).
 constexpr int kForwardDirection[2] = {3, 1};
+
+// Whether making move (not castling) would leave the mover's king attacked,
+// read off the board without making it.
+int moveExposesKing(Move move);

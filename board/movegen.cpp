@@ -188,10 +188,12 @@ int generateLegalMoves() {
     const int origin = moveOrigin(move);
     const bool quick = !checked && origin != king && !(move & kEnPassant) &&
                        !(attackMask[to0x88(origin) - king88 + kAttackCentre] & (1 << kQueen));
-    if (!quick) {
+    if (!quick && (move & kCastleMask)) {
       makeMove(move);
       exposed = sideAttacks(pos.sideToMove, pos.kingSquare[mover]) != 0;
       unmakeMove(move);
+    } else if (!quick) {
+      exposed = moveExposesKing(move) != 0;
     }
     if (!exposed) {
       moveStack[read] = moveStack[keep];
