@@ -69,11 +69,11 @@ inline void adjustDepth(SearchArgs& args, int ply) {
     args.depth = 0;
 }
 
-// The child searches when it has depth left or is in check (its depth then
-// becomes 1), and its first costly read is the table slot; otherwise it only
-// stands pat on its evaluation.
-inline void prefetchChildEntry(int newDepth, int givesCheck) {
-  if (newDepth > 0 || givesCheck)
+// Right after the move: a child with depth left (or given check, which
+// raises its depth to 1) reads the table slot first; a leaf stands pat on
+// its evaluation.
+inline void prefetchChildEntry(int depth) {
+  if (depth > 1)
     prefetchTableEntry();
   else
     prefetchEvalEntry(pos.keyLow);
@@ -153,11 +153,11 @@ int principalSearch(SearchArgs args) {
   Move m;
   while (nextMove(picker, &m)) {
     if (!makeLegalMove(m)) continue;
+    prefetchChildEntry(args.depth);
     ++legal;
     const int givesCheck = inCheck();
     const int extension = (givesCheck + pushesToSeventh(m, side) + singleReply) > 0 ? 1 : 0;
     const int newDepth = args.depth - 1 + extension;
-    prefetchChildEntry(newDepth, givesCheck);
     const int fromTree = picker.fromTree;
 
     childLine[ply + 1] = 0;
@@ -243,6 +243,7 @@ int innerSearch(SearchArgs args) {
       !(args.depth >= 4 && cachedEvaluate(beta - 501, beta - 500) < beta - 500)) {
     listStart[ply + 1] = listStart[ply];
     makeMove(0);
+    prefetchTableEntry();
     const int savedNull = inNullMove;
     inNullMove = 1;
     childLine[ply + 1] = 0;
@@ -264,13 +265,13 @@ int innerSearch(SearchArgs args) {
   Move m;
   while (nextMove(picker, &m)) {
     if (!makeLegalMove(m)) continue;
+    prefetchChildEntry(args.depth);
     ++legal;
     const int givesCheck = inCheck();
     const int seventh = pushesToSeventh(m, side);
     const int full = givesCheck || seventh;
     const int extension = (givesCheck + seventh + mateThreat + singleReply) > 0 ? 1 : 0;
     const int newDepth = args.depth - 1 + extension;
-    prefetchChildEntry(newDepth, givesCheck);
     const int fromTree = picker.fromTree;
 
     childLine[ply + 1] = 0;
