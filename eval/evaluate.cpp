@@ -74,6 +74,7 @@ int evaluate(int alpha, int beta) {
 
   // Step 4: each side's positional sum.
   EvalBreakdown& out = lastEvalBreakdown;
+  const uint16_t* pawnRecord = pawnStructures();
   int score[2];
   for (int s = kWhite; s <= kBlack; s++) {
     const double ph = opponentPhase(s);
@@ -91,7 +92,7 @@ int evaluate(int alpha, int beta) {
       sum += table + common;
       const int before = sum;
       switch (type) {
-        case kPawn: sum += evaluatePawn(s, q, ph); break;
+        case kPawn: sum += pawnTerms(s, q, ph, pawnRecord[q]); break;
         case kKnight: sum = knightTerms(s, q, sum); break;
         case kBishop: sum = bishopTerms(s, q, sum); break;
         case kRook: sum = rookTerms(s, q, ph, sum); break;
