@@ -43,11 +43,47 @@ int pieceAttacks(Square from, int type, Side side, Square target) {
 }
 
 int sideAttacks(Side side, Square target) {
-  int target88 = to0x88(target);
-  for (int slot = pos.listFirst[side]; slot <= pos.listLast[side]; ++slot) {
-    int sq = pos.pieceList[slot];
-    if (sq < 0) continue;
-    if (attacksFrom(to0x88(sq), pos.pieceAt[sq], side, target88)) return 1;
+  const SquareSet* own = pos.piecesOf[side];
+  const AttackSets& t = kAttackSets;
+  // A pawn of side attacks target from where a pawn of the other side on
+  // target would attack.
+  if ((t.pawn[side ^ 1][target] & own[kPawn]) | (t.knight[target] & own[kKnight]) |
+      (t.king[target] & own[kKing]))
+    return 1;
+  const SquareSet straight = own[kRook] | own[kQueen];
+  const SquareSet diagonal = own[kBishop] | own[kQueen];
+  if (!((t.lines[target] & straight) | (t.diagonals[target] & diagonal))) return 0;
+  const SquareSet occupied = occupiedSquares();
+  for (int d = 0; d < 8; ++d) {
+    const SquareSet sliders = d < 4 ? straight : diagonal;
+    const SquareSet ray = t.ray[d][target];
+    if (!(ray & sliders)) continue;
+    if (squareBit(nearestOnRay(d, ray & occupied)) & sliders) return 1;
+  }
+  return 0;
+}
+
+int moveExposesKing(Move move) {
+  const int s = pos.sideToMove;
+  const Square from = moveOrigin(move);
+  const Square to = moveTarget(move);
+  SquareSet captured = 0;
+  if (move & kCapture) captured = squareBit((move & kEnPassant) ? to - kPawnStep[s] : to);
+  const SquareSet occupied = (occupiedSquares() & ~(squareBit(from) | captured)) | squareBit(to);
+  const Square king = from == pos.kingSquare[s] ? to : pos.kingSquare[s];
+  const SquareSet* enemy = pos.piecesOf[s ^ 1];
+  const AttackSets& t = kAttackSets;
+  if (((t.pawn[s][king] & enemy[kPawn]) | (t.knight[king] & enemy[kKnight]) | (t.king[king] & enemy[kKing])) &
+      ~captured)
+    return 1;
+  const SquareSet straight = (enemy[kRook] | enemy[kQueen]) & ~captured;
+  const SquareSet diagonal = (enemy[kBishop] | enemy[kQueen]) & ~captured;
+  if (!((t.lines[king] & straight) | (t.diagonals[king] & diagonal))) return 0;
+  for (int d = 0; d < 8; ++d) {
+    const SquareSet sliders = d < 4 ? straight : diagonal;
+    const SquareSet ray = t.ray[d][king];
+    if (!(ray & sliders)) continue;
+    if (squareBit(nearestOnRay(d, ray & occupied)) & sliders) return 1;
   }
   return 0;
 }

@@ -15,10 +15,8 @@ int cornerRight(int side, Square sq) {
 inline bool inRedoRange(int k) { return k > pos.gamePly && k <= int(pos.moveHistory[0]); }
 
 void moveRook(int side, Square from, Square to) {
-  int slot = pos.slotAt[from];
-  removePiece(side, from, kRook, slot);
-  // placePiece aborts unless the square is empty and the slot free.
-  placePiece(side, to, kRook, slot);
+  // shiftPiece aborts unless the square is empty.
+  shiftPiece(side, from, to, kRook, pos.slotAt[from]);
 }
 
 }  // namespace
@@ -40,7 +38,9 @@ void makeMove(Move move) {
     int field = movePiece(move);
     int moving = (move & kPromotion) ? kPawn : field;
     int slot = pos.slotAt[from];
-    removePiece(side, from, moving, slot);
+    // A promotion changes the piece; any other move only shifts it, once
+    // the target is cleared.
+    if (moving != field) removePiece(side, from, moving, slot);
 
     if (move & kCapture) {
       Square captured = (move & kEnPassant) ? to - kPawnStep[side] : to;
@@ -63,7 +63,10 @@ void makeMove(Move move) {
         moveRook(side, from - 4, from - 1);
     }
 
-    placePiece(side, to, field, slot);
+    if (moving != field)
+      placePiece(side, to, field, slot);
+    else
+      shiftPiece(side, from, to, field, slot);
 
     if (moving == kKing)
       pos.castleRights &= ~(3 << (2 * side));
@@ -100,7 +103,10 @@ void unmakeMove(Move move) {
   int field = movePiece(move);
   int moving = (move & kPromotion) ? kPawn : field;
   int slot = pos.slotAt[to];
-  removePiece(side, to, field, slot);
+  if (moving != field)
+    removePiece(side, to, field, slot);
+  else
+    shiftPiece(side, to, from, field, slot);
 
   if (move & kCapture) placePiece(side ^ 1, undo.capturedSquare, undo.capturedType, undo.capturedSlot);
 
@@ -112,7 +118,7 @@ void unmakeMove(Move move) {
       moveRook(side, from - 1, from - 4);
   }
 
-  placePiece(side, from, moving, slot);
+  if (moving != field) placePiece(side, from, moving, slot);
   undo = UndoEntry{0, 0, 0, 0};
 }
 

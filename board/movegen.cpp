@@ -19,6 +19,17 @@ inline Move* writePawnMove(Move* out, Move word, bool promotes) {
   return out;
 }
 
+// Quiet moves of a line in the order a walk outwards meets them.
+inline Move* writeLine(Move* out, Move base, int dir, SquareSet squares) {
+  if (risesAlong(dir)) {
+    for (; squares; squares &= squares - 1) *out++ = base | Move(lowestSquare(squares));
+  } else {
+    for (; squares; squares ^= squareBit(highestSquare(squares)))
+      *out++ = base | Move(highestSquare(squares));
+  }
+  return out;
+}
+
 Square enPassantTarget(int side) {
   if (pos.gamePly + searchPly == 0) return pos.epSquare;
   Move m = lastMove();
@@ -34,7 +45,10 @@ template <bool kAll>
 Move* generate(Move* out) {
   const int s = pos.sideToMove;
   const int o = pos.opponent;
-  const Square enemyKing = pos.kingSquare[o];
+  // The previous move left the enemy king en prise: no list.
+  if (sideAttacks(s, pos.kingSquare[o])) return nullptr;
+  const SquareSet enemies = pos.occupiedBy[o];
+  const SquareSet occupied = occupiedSquares();
 
   if (kAll) {
     Square target = enPassantTarget(s);
@@ -58,6 +72,7 @@ Move* generate(Move* out) {
       const int d = kPawnStep[s];
       const Square ahead = q + d;
       const bool promotes = (ahead >> 3) == kPromotionRow[s];
+      if (!kAll && !promotes && !(kAttackSets.pawn[s][q] & enemies)) continue;
       if (pos.pieceAt[ahead] == kNone) {
         if (promotes) {
           out = writePawnMove(out, makeMoveWord(q, ahead, kPawn), true);
@@ -68,34 +83,53 @@ Move* generate(Move* out) {
         }
       }
       if ((q & 7) != 0 && pos.colourAt[ahead - 1] == o) {
-        if (ahead - 1 == enemyKing) return nullptr;
         out = writePawnMove(out, makeMoveWord(q, ahead - 1, kPawn) | kCapture, promotes);
       }
       if ((q & 7) != 7 && pos.colourAt[ahead + 1] == o) {
-        if (ahead + 1 == enemyKing) return nullptr;
         out = writePawnMove(out, makeMoveWord(q, ahead + 1, kPawn) | kCapture, promotes);
       }
       continue;
     }
 
-    const int q88 = to0x88(q);
     const Move base = makeMoveWord(q, 0, type);
-    const bool slides = isSlider(type);
-    for (int dir = kFirstDirection[type]; dir <= kLastDirection[type]; ++dir) {
-      const int step = kDirection[dir];
-      for (int i = q88 + step; !offBoard(i); i += step) {
+    if (!isSlider(type)) {
+      const SquareSet reach = type == kKnight ? kAttackSets.knight[q] : kAttackSets.king[q];
+      // Most pieces capture nothing: skip the walk over their steps.
+      if (!kAll && !(reach & enemies)) continue;
+      const int q88 = to0x88(q);
+      for (int dir = kFirstDirection[type]; dir <= kLastDirection[type]; ++dir) {
+        const int i = q88 + kDirection[dir];
+        if (offBoard(i)) continue;
         const Square t = from0x88(i);
         const int colour = pos.colourAt[t];
         if (colour == kNoColour) {
           if (kAll) *out++ = base | Move(t);
-        } else {
-          if (colour == o) {
-            if (t == enemyKing) return nullptr;
-            *out++ = base | Move(t) | kCapture;
-          }
-          break;
+        } else if (colour == o) {
+          *out++ = base | Move(t) | kCapture;
         }
-        if (!slides) break;
+      }
+      continue;
+    }
+    if (!kAll) {
+      const SquareSet lines = type == kRook     ? kAttackSets.lines[q]
+                              : type == kBishop ? kAttackSets.diagonals[q]
+                                                : kAttackSets.lines[q] | kAttackSets.diagonals[q];
+      if (!(lines & enemies)) continue;
+    }
+    // A line's moves run outwards from the piece, the capture of its first
+    // piece last.
+    for (int dir = kFirstDirection[type]; dir <= kLastDirection[type]; ++dir) {
+      const SquareSet ray = kAttackSets.ray[dir][q];
+      if (!kAll && !(ray & enemies)) continue;
+      const SquareSet blockers = ray & occupied;
+      SquareSet empty = ray;
+      if (blockers) {
+        const Square t = nearestOnRay(dir, blockers);
+        empty ^= kAttackSets.ray[dir][t] | squareBit(t);
+        if (kAll) out = writeLine(out, base, dir, empty);
+        if (pos.colourAt[t] == o) *out++ = base | Move(t) | kCapture;
+      } else if (kAll) {
+        out = writeLine(out, base, dir, empty);
       }
     }
   }
@@ -154,10 +188,12 @@ int generateLegalMoves() {
     const int origin = moveOrigin(move);
     const bool quick = !checked && origin != king && !(move & kEnPassant) &&
                        !(attackMask[to0x88(origin) - king88 + kAttackCentre] & (1 << kQueen));
-    if (!quick) {
+    if (!quick && (move & kCastleMask)) {
       makeMove(move);
       exposed = sideAttacks(pos.sideToMove, pos.kingSquare[mover]) != 0;
       unmakeMove(move);
+    } else if (!quick) {
+      exposed = moveExposesKing(move) != 0;
     }
     if (!exposed) {
       moveStack[read] = moveStack[keep];

@@ -2,8 +2,10 @@
 // hash key and game record, plus the move stack shared by all search plies.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 using Square = int;  // 0..63, a8 = 0, h8 = 7, a1 = 56, h1 = 63
 using Side = int;    // 0 white, 1 black; 2 marks an empty square
@@ -88,6 +90,10 @@ struct Position {
   int opponent;
   int castledCount[2];
   int kingSquare[2];
+  // The same board as sets of squares (bit n is square n), kept by
+  // placePiece and removePiece: attack tests and generation read whole lines at once.
+  uint64_t occupiedBy[2];
+  uint64_t piecesOf[2][8];
   int epSquare;
   uint32_t keyLow;
   uint32_t keyHigh;
@@ -117,10 +123,19 @@ Move lastMove();
 // Draws the hash keys from the generator's initial state.
 void initKeys();
 
-inline uint64_t currentKey() { return (uint64_t(pos.keyHigh) << 32) | pos.keyLow; }
+// The two halves are read and written as one word: a whole-word read right
+// after two half-word writes cannot be served from the store buffer and
+// stalls every make.
+static_assert(offsetof(Position, keyHigh) == offsetof(Position, keyLow) + 4, "key halves adjacent");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "low half first");
+inline uint64_t currentKey() {
+  uint64_t key;
+  std::memcpy(&key, &pos.keyLow, sizeof key);
+  return key;
+}
 inline void xorKey(uint64_t k) {
-  pos.keyLow ^= uint32_t(k);
-  pos.keyHigh ^= uint32_t(k >> 32);
+  const uint64_t key = currentKey() ^ k;
+  std::memcpy(&pos.keyLow, &key, sizeof key);
 }
 
 // The two board edits every change goes through; inline because make and
@@ -134,6 +149,8 @@ inline void placePiece(int side, Square square, int type, int slot) {
   pos.pieceList[slot] = square;
   pos.material[side] += kPieceValue[type];
   pos.pieceCount[side][type] += 1;
+  pos.occupiedBy[side] |= uint64_t(1) << square;
+  pos.piecesOf[side][type] |= uint64_t(1) << square;
   if (type == kPawn) {
     pos.pawnsOnFile[side][square & 7] += 1;
     pos.pawnsOnRow[side][square >> 3] += 1;
@@ -153,9 +170,38 @@ inline void removePiece(int side, Square square, int type, int slot) {
   pos.pieceList[slot] = -1;
   pos.material[side] -= kPieceValue[type];
   pos.pieceCount[side][type] -= 1;
+  pos.occupiedBy[side] &= ~(uint64_t(1) << square);
+  pos.piecesOf[side][type] &= ~(uint64_t(1) << square);
   if (type == kPawn) {
     pos.pawnsOnFile[side][square & 7] -= 1;
     pos.pawnsOnRow[side][square >> 3] -= 1;
   }
   xorKey(pieceKey[side][type][square]);
+}
+
+// A piece changing squares, same as removePiece then placePiece of the same
+// piece and slot, without touching the counts that cannot change.
+inline void shiftPiece(int side, Square from, Square to, int type, int slot) {
+  if (pos.pieceAt[from] != type || pos.colourAt[from] != side || pos.slotAt[from] != slot ||
+      pos.pieceList[slot] != from || pos.pieceAt[to] != 0 || pos.slotAt[to] != -1)
+    abort();
+  pos.pieceAt[from] = 0;
+  pos.colourAt[from] = kNoColour;
+  pos.slotAt[from] = -1;
+  pos.pieceAt[to] = type;
+  pos.colourAt[to] = side;
+  pos.slotAt[to] = slot;
+  pos.pieceList[slot] = to;
+  const uint64_t both = (uint64_t(1) << from) | (uint64_t(1) << to);
+  pos.occupiedBy[side] ^= both;
+  pos.piecesOf[side][type] ^= both;
+  if (type == kPawn) {
+    pos.pawnsOnFile[side][from & 7] -= 1;
+    pos.pawnsOnRow[side][from >> 3] -= 1;
+    pos.pawnsOnFile[side][to & 7] += 1;
+    pos.pawnsOnRow[side][to >> 3] += 1;
+  } else if (type == kKing) {
+    pos.kingSquare[side] = to;
+  }
+  xorKey(pieceKey[side][type][from] ^ pieceKey[side][type][to]);
 }

@@ -13,6 +13,8 @@ bool positionIsConsistent() {
   int material[2] = {};
   int onFile[2][8] = {};
   int onRow[2][8] = {};
+  uint64_t occupied[2] = {};
+  uint64_t pieces[2][8] = {};
   uint64_t key = 0;
   for (Square sq = 0; sq < 64; ++sq) {
     int type = pos.pieceAt[sq];
@@ -29,6 +31,8 @@ bool positionIsConsistent() {
     if (type == kPawn && ((sq >> 3) == 0 || (sq >> 3) == 7)) return false;
     if (type == kKing && pos.kingSquare[side] != sq) return false;
     count[side][type] += 1;
+    occupied[side] |= uint64_t(1) << sq;
+    pieces[side][type] |= uint64_t(1) << sq;
     material[side] += kPieceValue[type];
     if (type == kPawn) {
       onFile[side][sq & 7] += 1;
@@ -45,6 +49,8 @@ bool positionIsConsistent() {
   if (memcmp(material, pos.material, sizeof material) != 0) return false;
   if (memcmp(onFile, pos.pawnsOnFile, sizeof onFile) != 0) return false;
   if (memcmp(onRow, pos.pawnsOnRow, sizeof onRow) != 0) return false;
+  if (memcmp(occupied, pos.occupiedBy, sizeof occupied) != 0) return false;
+  if (memcmp(pieces, pos.piecesOf, sizeof pieces) != 0) return false;
   if (count[kWhite][kKing] != 1 || count[kBlack][kKing] != 1) return false;
 
   // A passed move leaves its marker in the key: the pawn key of a8, which no

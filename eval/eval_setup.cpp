@@ -2,6 +2,7 @@
 
 #include "board/position.h"
 #include "eval/curves.h"
+#include "eval/eval_cache.h"
 
 int pieceSquare[2][8][64];
 int lastReachMaximum;
@@ -56,6 +57,7 @@ void buildReachTable(int side, int type, int weight, int* table) {
 }
 
 void prepareEvaluation() {
+  invalidateEvalCache();
   initEvalCurves();
   for (int side = kWhite; side <= kBlack; side++)
     for (int type = kKnight; type <= kKing; type++)

@@ -50,19 +50,31 @@ int commonTerms(int s, int type, int q, int& hangingCount) {
   return v;
 }
 
+namespace {
+
+inline int materialBalance() { return pos.material[pos.sideToMove] - pos.material[pos.opponent]; }
+inline bool lazyExit(int D, int alpha, int beta) { return D + 500 <= alpha || D - 500 >= beta; }
+
+}  // namespace
+
+bool evaluationIsCheap(int alpha, int beta) {
+  return deadDraw() || lazyExit(materialBalance(), alpha, beta);
+}
+
 int evaluate(int alpha, int beta) {
   // Step 1: dead draw by material, whatever the window.
   if (deadDraw()) return 0;
 
   // Step 2: lazy exit on material alone.
-  const int D = pos.material[pos.sideToMove] - pos.material[pos.opponent];
-  if (D + 500 <= alpha || D - 500 >= beta) return D;
+  const int D = materialBalance();
+  if (lazyExit(D, alpha, beta)) return D;
 
   // Step 3: attack maps.
   buildAttackMaps();
 
   // Step 4: each side's positional sum.
   EvalBreakdown& out = lastEvalBreakdown;
+  const uint16_t* pawnRecord = pawnStructures();
   int score[2];
   for (int s = kWhite; s <= kBlack; s++) {
     const double ph = opponentPhase(s);
@@ -80,7 +92,7 @@ int evaluate(int alpha, int beta) {
       sum += table + common;
       const int before = sum;
       switch (type) {
-        case kPawn: sum += evaluatePawn(s, q, ph); break;
+        case kPawn: sum += pawnTerms(s, q, ph, pawnRecord[q]); break;
         case kKnight: sum = knightTerms(s, q, sum); break;
         case kBishop: sum = bishopTerms(s, q, sum); break;
         case kRook: sum = rookTerms(s, q, ph, sum); break;

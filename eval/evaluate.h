@@ -2,6 +2,9 @@
 #pragma once
 
 int evaluate(int alpha, int beta);
+// Whether evaluate(alpha, beta) ends before the attack maps: a dead draw by
+// material or the lazy exit on material alone.
+bool evaluationIsCheap(int alpha, int beta);
 
 // Defence, attack and hanging terms of one piece of side s (type on q), read
 // from the attack maps; hangingCount is the side's running count of hanging

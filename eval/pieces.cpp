@@ -1,5 +1,6 @@
 #include "eval/pieces.h"
 
+#include "board/attacks.h"
 #include "board/position.h"
 #include "eval/attack_map.h"
 #include "eval/curves.h"
@@ -46,21 +47,20 @@ int outpost(int s, int q) {
 int sliderActivity(int q, int type, int s) {
   const int o = s ^ 1;
   int n = 0, v = 0;
-  const int from = to0x88(q);
+  const SquareSet occupied = occupiedSquares();
   for (int d = kFirstDirection[type]; d <= kLastDirection[type]; d++) {
-    const int step = kDirection[d];
-    int r = from + step;
-    while (!offBoard(r) && pos.pieceAt[from0x88(r)] == kNone) {
-      n++;
-      r += step;
+    const SquareSet blockers = kAttackSets.ray[d][q] & occupied;
+    if (!blockers) {
+      n += kAttackSets.rayLength[d][q];
+      continue;
     }
-    if (offBoard(r)) continue;
-    const int X = from0x88(r);
+    // The empty squares before the first piece X, then the piece Y behind it.
+    const int X = nearestOnRay(d, blockers);
+    n += kAttackSets.rayLength[d][q] - kAttackSets.rayLength[d][X] - 1;
     if (pos.pieceAt[X] == kPawn || pos.pieceAt[X] == kKing) continue;
-    for (r += step; !offBoard(r) && pos.pieceAt[from0x88(r)] == kNone; r += step) {
-    }
-    if (offBoard(r)) continue;
-    const int Y = from0x88(r);
+    const SquareSet behind = kAttackSets.ray[d][X] & occupied;
+    if (!behind) continue;
+    const int Y = nearestOnRay(d, behind);
     if (pos.colourAt[Y] != o) continue;
     if (kRelativeValue[pos.pieceAt[Y]] <= kRelativeValue[type] && attackMap[o][Y] != 0) continue;
     const bool kingBehind = pos.pieceAt[Y] == kKing;

@@ -2,8 +2,8 @@
 
 #include "board/make_move.h"
 #include "board/movegen.h"
+#include "eval/eval_cache.h"
 #include "search/search_clock.h"
-#include "eval/evaluate.h"
 #include "search/move_picker.h"
 #include "search/search.h"
 
@@ -18,7 +18,7 @@ constexpr int kSortAbove = 20;
 int quiesce(int alpha, int beta) {
   // Steps 1-3. Clock, stand pat, ply limit.
   if (pollTime()) return 0;
-  const int stand = evaluate(alpha, beta);
+  const int stand = cachedEvaluate(alpha, beta);
   if (stand > alpha) alpha = stand;
   if (stand >= beta) return alpha;
   const int ply = searchPly;
@@ -55,6 +55,7 @@ int quiesce(int alpha, int beta) {
     if (!sorted) selectBest(i, end - 1);
     const Move m = moveStack[i];
     makeMove(m);
+    prefetchEvalEntry(pos.keyLow);
     const int score = -quiesce(-beta, -alpha);
     unmakeMove(m);
     if (score > alpha) alpha = score;

@@ -6,8 +6,8 @@
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "book/book_table.h"
+#include "eval/eval_cache.h"
 #include "search/search_clock.h"
-#include "eval/evaluate.h"
 #include "search/move_picker.h"
 #include "search/quiesce.h"
 #include "search/search_tables.h"
@@ -69,6 +69,16 @@ inline void adjustDepth(SearchArgs& args, int ply) {
     args.depth = 0;
 }
 
+// Right after the move: a child with depth left (or given check, which
+// raises its depth to 1) reads the table slot first; a leaf stands pat on
+// its evaluation.
+inline void prefetchChildEntry(int depth) {
+  if (depth > 1)
+    prefetchTableEntry();
+  else
+    prefetchEvalEntry(pos.keyLow);
+}
+
 inline SearchArgs childArgs(int alpha, int beta, int depth, int isInCheck, Move* line, int noNull,
                             int followTree) {
   return SearchArgs{alpha, beta, depth, isInCheck, line, noNull, followTree};
@@ -117,7 +127,7 @@ int principalSearch(SearchArgs args) {
   picker.followTree = args.followTree;
   if (args.depth <= 0) return quiesce(args.alpha, args.beta);
   if (pollTime()) return 0;
-  if (ply > kDeepestSearchPly) return evaluate(args.alpha, args.beta);
+  if (ply > kDeepestSearchPly) return cachedEvaluate(args.alpha, args.beta);
 
   // Steps 7-8. Draws, then a value the book table may know.
   if (ply > 0 && isRepetition()) return 0;
@@ -143,6 +153,7 @@ int principalSearch(SearchArgs args) {
   Move m;
   while (nextMove(picker, &m)) {
     if (!makeLegalMove(m)) continue;
+    prefetchChildEntry(args.depth);
     ++legal;
     const int givesCheck = inCheck();
     const int extension = (givesCheck + pushesToSeventh(m, side) + singleReply) > 0 ? 1 : 0;
@@ -210,7 +221,7 @@ int innerSearch(SearchArgs args) {
   picker.followTree = args.followTree;
   if (args.depth <= 0) return quiesce(args.alpha, args.beta);
   if (pollTime()) return 0;
-  if (ply > kDeepestSearchPly) return evaluate(args.alpha, args.beta);
+  if (ply > kDeepestSearchPly) return cachedEvaluate(args.alpha, args.beta);
 
   // Steps 4-6. Draws with contempt for the root side, book, table cutoff.
   if (ply > 0 && isRepetition()) return pos.sideToMove == rootSide ? kRootSideDraw : 0;
@@ -229,9 +240,10 @@ int innerSearch(SearchArgs args) {
 
   // Step 8. Null move.
   if (nullMoveAllowed && !args.noNull && !args.isInCheck && ply >= 1 &&
-      !(args.depth >= 4 && evaluate(beta - 501, beta - 500) < beta - 500)) {
+      !(args.depth >= 4 && cachedEvaluate(beta - 501, beta - 500) < beta - 500)) {
     listStart[ply + 1] = listStart[ply];
     makeMove(0);
+    prefetchTableEntry();
     const int savedNull = inNullMove;
     inNullMove = 1;
     childLine[ply + 1] = 0;
@@ -253,6 +265,7 @@ int innerSearch(SearchArgs args) {
   Move m;
   while (nextMove(picker, &m)) {
     if (!makeLegalMove(m)) continue;
+    prefetchChildEntry(args.depth);
     ++legal;
     const int givesCheck = inCheck();
     const int seventh = pushesToSeventh(m, side);

@@ -13,7 +13,7 @@ TableEntry& entryOfPosition() { return transTable[pos.sideToMove][pos.keyLow & k
 
 int probeTable(int alpha, int beta, int depth, int* value, Move* hashMove) {
   const TableEntry& e = entryOfPosition();
-  if (e.keyLow != pos.keyLow || e.keyHigh != pos.keyHigh) return 0;
+  if (e.keyTop != (pos.keyLow >> kTableBits) || e.keyHigh != pos.keyHigh) return 0;
   *hashMove = e.move;
   if (e.depth < depth) return 0;
   switch (e.bound) {
@@ -38,10 +38,10 @@ void storeTable(int score, Move bestMove, int depth, int beta) {
   // Priority depth + 2 * bound: an exact entry is worth two plies more than an
   // upper bound. Equal priority replaces, whatever position holds the slot.
   if (e.bound != kBoundNone && e.depth + 2 * e.bound > depth + 2 * bound) return;
-  e.keyLow = pos.keyLow;
+  e.keyTop = pos.keyLow >> kTableBits;
   e.keyHigh = pos.keyHigh;
   e.value = score;
-  e.bound = bound;
+  e.bound = uint32_t(bound);
   e.depth = depth;
   e.move = bestMove;
 }

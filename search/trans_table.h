@@ -5,19 +5,21 @@
 
 #include "board/position.h"
 
-struct TableEntry {
-  uint32_t keyLow;
-  uint32_t keyHigh;
-  int32_t value;
-  int32_t bound;  // 0 empty, 1 upper, 2 lower, 3 exact
-  int32_t depth;
-  Move move;
-};
-static_assert(sizeof(TableEntry) == 24, "table entry is six words");
-
 constexpr int kTableBits = 19;
 constexpr uint32_t kTableEntries = 1u << kTableBits;
 constexpr uint32_t kTableMask = kTableEntries - 1;
+
+// Four entries to a cache line. The slot's index is the low kTableBits of
+// keyLow, so only the rest of keyLow is stored; depths are far below 2^16.
+struct TableEntry {
+  uint32_t keyHigh;
+  Move move;
+  int32_t value;
+  uint32_t keyTop : 32 - kTableBits;  // keyLow >> kTableBits
+  uint32_t bound : 2;                 // 0 empty, 1 upper, 2 lower, 3 exact
+  int32_t depth : kTableBits - 2;
+};
+static_assert(sizeof(TableEntry) == 16, "table entry is four words");
 
 enum : int { kBoundNone = 0, kBoundUpper = 1, kBoundLower = 2, kBoundExact = 3 };
 
@@ -36,3 +38,7 @@ void clearTranspositionTables();
 // Start-up: the hash keys (board), then both tables; a failed allocation
 // stops the process.
 void initKeysAndTables();
+
+// Starts loading the entry of the current position, which probeTable will
+// read a little later.
+inline void prefetchTableEntry() { __builtin_prefetch(&transTable[pos.sideToMove][pos.keyLow & kTableMask]); }

@@ -161,7 +161,8 @@ TEST(GenerateMoves, ListsInTheEngineOrderUnderTheRules) {
 }
 
 // Along random games with the odd pass, every pseudo-legal move is made and taken back
-// (consistent, then restored); capture and legal lists are the full list filtered, in order.
+// (consistent, then restored); capture and legal lists are the full list filtered, in order,
+// and the legality test without making a move agrees with making it.
 TEST(GenerateMoves, AgreesWithMakeAndUnmakeOverRandomGames) {
   const char* starts[] = {kStartFen, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
       "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq -", "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
@@ -174,6 +175,7 @@ TEST(GenerateMoves, AgreesWithMakeAndUnmakeOverRandomGames) {
       ASSERT_EQ(generateMoves(), 1);
       std::vector<Move> captures, legal;
       const int mover = pos.sideToMove;
+      char text[16];
       for (Move m : currentList()) {
         if ((m & (kCapture | kPromotion)) && !(m & kEnPassant)) captures.push_back(m);
         const PositionImage before;
@@ -182,6 +184,10 @@ TEST(GenerateMoves, AgreesWithMakeAndUnmakeOverRandomGames) {
         const bool exposed = sideAttacks(pos.sideToMove, pos.kingSquare[mover]);
         unmakeMove(m);
         ASSERT_TRUE(before.unchanged());
+        // The test without making the move agrees (castling has its own).
+        if (!(m & kCastleMask)) {
+          ASSERT_EQ(moveExposesKing(m) != 0, exposed) << moveToText(m, text);
+        }
         if (!exposed && (!(m & kCastleMask) || castleIsLegal(m))) legal.push_back(m);
       }
       ASSERT_TRUE(generateCaptures() && currentList() == captures && generateLegalMoves() && currentList() == legal);

@@ -1,6 +1,7 @@
 // Whole evaluations: worked positions with their breakdowns, the dead draw,
 // the lazy window, the order of the terms, the side-to-move symmetry over
-// random play, and the "score" command of the real program.
+// random play, the search's tables of evaluations and pawn structures against
+// what they stand for, and the "score" command of the real program.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,7 +10,9 @@
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "eval/attack_map.h"
+#include "eval/eval_cache.h"
 #include "eval/evaluate.h"
+#include "eval/pawns.h"
 #include "eval/pieces.h"
 #include "engine_process.h"
 #include "test_support.h"
@@ -113,6 +116,141 @@ TEST(EvalScore, OtherSideToMoveNegatesOverRandomPlay) {
     }
   }
   EXPECT_GT(positions, 3000);
+}
+
+// The table answers exactly as the evaluation, whatever the window, side to
+// move, castling state or piece-square tables; revisits and a flipped side
+// to move make it answer from stored entries.
+TEST(EvalScore, CachedEvaluationIsTheEvaluationOverRandomPlay) {
+  uint32_t state = 7;
+  auto next = [&state] { return (state = state * 1664525u + 1013904223u) >> 8; };
+  auto agree = [](const char* where) {
+    const int windows[][2] = {{-kFull, kFull}, {-30, 30}, {400, 401}, {-2000, -1999}, {-600, 600}};
+    for (int round = 0; round < 2; round++) {
+      for (int side = 0; side < 2; side++) {
+        for (const auto& w : windows)
+          ASSERT_EQ(cachedEvaluate(w[0], w[1]), evaluate(w[0], w[1])) << where << " " << w[0];
+        pos.sideToMove ^= 1, pos.opponent ^= 1;
+      }
+    }
+  };
+  const char* starts[] = {kStartFen, "r3k2r/pp3ppp/2n1bn2/q7/3P4/2N2N2/PP2QPPP/R3K2R w KQkq - 0 12",
+                          "4b3/2R3B1/5P2/pk5p/2p2r1P/P1K5/1P6/8 w - - 0 63"};
+  int positions = 0;
+  for (const char* fen : starts) {
+    for (int game = 0; game < 8; game++) {
+      ASSERT_TRUE(setFen(fen));
+      prepareEvaluation();
+      for (int ply = 0; ply < 120; ply++) {
+        agree(fen);
+        positions++;
+        // Now and then back out of two moves and go on from there: the
+        // positions come round again.
+        if (ply % 7 == 6 && pos.gamePly >= 2) {
+          ASSERT_EQ(takeBackGameMove(), 1);
+          ASSERT_EQ(takeBackGameMove(), 1);
+          agree("after undo");
+        }
+        const int count = generateLegalMoves();
+        if (count == 0) break;
+        ASSERT_EQ(commitGameMove(moveStack[listStart[0] + next() % count]), 1);
+      }
+    }
+  }
+  EXPECT_GT(positions, 1500);
+
+  // One board, three states: castled, placed there, placed with rights the
+  // board cannot use; and the same board again under other king tables.
+  ASSERT_TRUE(setFen("r3k2r/pppq1ppp/8/8/8/8/PPPQ1PPP/R3K2R w KQkq - 0 1"));
+  prepareEvaluation();
+  ASSERT_TRUE(playMoves("e1g1", true));
+  const int castled = evaluate(-kFull, kFull);
+  agree("castled");
+  ASSERT_TRUE(setFen("r3k2r/pppq1ppp/8/8/8/8/PPPQ1PPP/R4RK1 b kq - 0 1"));
+  EXPECT_NE(evaluate(-kFull, kFull), castled);
+  agree("placed");
+  ASSERT_TRUE(setFen("r3k2r/pppq1ppp/8/8/8/8/PPPQ1PPP/R4RK1 b Qkq - 0 1"));
+  agree("placed with rights");
+  ASSERT_TRUE(setFen("4k3/8/8/8/8/8/8/4K3 w - - 0 1"));
+  prepareEvaluation();  // bare kings: the king tables change
+  ASSERT_TRUE(setFen("r3k2r/pppq1ppp/8/8/8/8/PPPQ1PPP/R4RK1 b Qkq - 0 1"));
+  agree("other tables");
+}
+
+// The pawn table hands out, for every pawn, the record computed from the
+// current pawns, through fills, revisits and evictions; the terms built on
+// it are the pawn's terms.
+TEST(EvalScore, PawnTableRecordsAreThePawnStructureOverRandomPlay) {
+  uint32_t state = 3;
+  auto next = [&state] { return (state = state * 1664525u + 1013904223u) >> 8; };
+  const char* starts[] = {kStartFen, "r3k2r/pp3ppp/2n1bn2/q7/3P4/2N2N2/PP2QPPP/R3K2R w KQkq - 0 12",
+                          "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", "4k3/pp4pp/8/2PP4/8/8/5PPP/4K3 w - - 0 1"};
+  int pawnsSeen = 0;
+  for (const char* fen : starts) {
+    for (int game = 0; game < 12; game++) {
+      ASSERT_TRUE(setFen(fen));
+      prepareEvaluation();
+      for (int ply = 0; ply < 120; ply++) {
+        for (int round = 0; round < 2; round++) {  // the second one reads the stored entry
+          const uint16_t* record = pawnStructures();
+          buildAttackMaps();
+          for (int side = kWhite; side <= kBlack; side++) {
+            const double ph = opponentPhase(side);
+            for (uint64_t set = pos.piecesOf[side][kPawn]; set; set &= set - 1) {
+              const int q = __builtin_ctzll(set);
+              ASSERT_EQ(record[q], pawnStructure(side, q)) << fen << " ply " << ply << " square " << q;
+              ASSERT_EQ(pawnTerms(side, q, ph, record[q]), evaluatePawn(side, q, ph));
+              pawnsSeen++;
+            }
+          }
+        }
+        if (ply % 5 == 4 && pos.gamePly >= 2) {
+          ASSERT_EQ(takeBackGameMove(), 1);
+          ASSERT_EQ(takeBackGameMove(), 1);
+        }
+        const int count = generateLegalMoves();
+        if (count == 0) break;
+        ASSERT_EQ(commitGameMove(moveStack[listStart[0] + next() % count]), 1);
+      }
+    }
+  }
+  EXPECT_GT(pawnsSeen, 40000);
+
+  // One set of white pawns under hundreds of black pairs: many share a slot,
+  // and only the black pawns tell their entries apart.
+  auto check = [](const std::string& board) {
+    ASSERT_EQ(board.size(), 64u);
+    std::string fen;
+    for (int row = 0; row < 8; row++) {
+      int empty = 0;
+      for (int file = 0; file < 8; file++) {
+        const char c = board[8 * row + file];
+        if (c == '.') {
+          empty++;
+          continue;
+        }
+        if (empty) fen += char('0' + empty);
+        empty = 0;
+        fen += c;
+      }
+      if (empty) fen += char('0' + empty);
+      if (row < 7) fen += '/';
+    }
+    ASSERT_TRUE(setFen((fen + " w - - 0 1").c_str())) << fen;
+    const uint16_t* record = pawnStructures();
+    for (int side = kWhite; side <= kBlack; side++)
+      for (uint64_t set = pos.piecesOf[side][kPawn]; set; set &= set - 1) {
+        const int q = __builtin_ctzll(set);
+        ASSERT_EQ(record[q], pawnStructure(side, q)) << fen << " square " << q;
+      }
+  };
+  const std::string base = "....k..." + std::string(40, '.') + "PPPPPPPP....K...";
+  for (int a = 8; a < 48; a++)
+    for (int b = a + 1; b < 48; b++) {
+      std::string board = base;
+      board[a] = board[b] = 'p';
+      check(board);
+    }
 }
 
 TEST(EvalScore, ScoreCommandAgreesWithTheUnit) {
