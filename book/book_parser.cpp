@@ -42,7 +42,6 @@ void dropCarriageReturn(char* line) {
 
 // Large: kept out of the stack.
 Position savedPosition;
-Position lineStartPosition;
 char lineBuffer[kBookLineSize];
 
 }  // namespace
@@ -124,11 +123,13 @@ void parseBookText(const char* path) {
   const int savedPly = searchPly;
   searchPly = 0;
   if (setupFromFen(kStartFen)) {
-    lineStartPosition = pos;
     int lineNumber = 0;
     while (nextContentLine(file, lineBuffer)) {
       ++lineNumber;
-      pos = lineStartPosition;
+      // Back to the start by taking the line's moves back: a copy of the
+      // whole position, game record included, would cost more than the line.
+      while (takeBackGameMove()) {
+      }
       searchPly = 0;
       initLexer(lineBuffer);
       while (const char* lexeme = nextLexeme()) {
