@@ -42,6 +42,21 @@ int pieceAttacks(Square from, int type, Side side, Square target) {
   return attacksFrom(to0x88(from), type, side, to0x88(target));
 }
 
+// A rook or queen (straight) or bishop or queen (diagonal) that sees target
+// past the occupied squares; shared by the attack test and the pin test.
+static inline int slidersReach(Square target, SquareSet straight, SquareSet diagonal,
+                               SquareSet occupied) {
+  const AttackSets& t = kAttackSets;
+  if (!((t.lines[target] & straight) | (t.diagonals[target] & diagonal))) return 0;
+  for (int d = 0; d < 8; ++d) {
+    const SquareSet sliders = d < 4 ? straight : diagonal;
+    const SquareSet ray = t.ray[d][target];
+    if (!(ray & sliders)) continue;
+    if (squareBit(nearestOnRay(d, ray & occupied)) & sliders) return 1;
+  }
+  return 0;
+}
+
 int sideAttacks(Side side, Square target) {
   const SquareSet* own = pos.piecesOf[side];
   const AttackSets& t = kAttackSets;
@@ -52,15 +67,7 @@ int sideAttacks(Side side, Square target) {
     return 1;
   const SquareSet straight = own[kRook] | own[kQueen];
   const SquareSet diagonal = own[kBishop] | own[kQueen];
-  if (!((t.lines[target] & straight) | (t.diagonals[target] & diagonal))) return 0;
-  const SquareSet occupied = occupiedSquares();
-  for (int d = 0; d < 8; ++d) {
-    const SquareSet sliders = d < 4 ? straight : diagonal;
-    const SquareSet ray = t.ray[d][target];
-    if (!(ray & sliders)) continue;
-    if (squareBit(nearestOnRay(d, ray & occupied)) & sliders) return 1;
-  }
-  return 0;
+  return slidersReach(target, straight, diagonal, occupiedSquares());
 }
 
 int moveExposesKing(Move move) {
@@ -78,14 +85,7 @@ int moveExposesKing(Move move) {
     return 1;
   const SquareSet straight = (enemy[kRook] | enemy[kQueen]) & ~captured;
   const SquareSet diagonal = (enemy[kBishop] | enemy[kQueen]) & ~captured;
-  if (!((t.lines[king] & straight) | (t.diagonals[king] & diagonal))) return 0;
-  for (int d = 0; d < 8; ++d) {
-    const SquareSet sliders = d < 4 ? straight : diagonal;
-    const SquareSet ray = t.ray[d][king];
-    if (!(ray & sliders)) continue;
-    if (squareBit(nearestOnRay(d, ray & occupied)) & sliders) return 1;
-  }
-  return 0;
+  return slidersReach(king, straight, diagonal, occupied);
 }
 
 int inCheck() { return sideAttacks(pos.opponent, pos.kingSquare[pos.sideToMove]); }
