@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <regex>
+#include <sstream>
 #include <string>
 
 #include "board/move_text.h"
@@ -25,15 +26,13 @@ TEST(MoveText, ReadsLegalMovesAndWritesThemBack) {
   const char* const castles = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq -";
   const char* const promotes = "k7/4P3/8/8/8/8/8/4K3 w";
   const Case cases[] = {
-      {kStartFen, "e2e4", "e2e4"}, {kStartFen, "e2e4x", "e2e4"}, {kStartFen, "g1f3", "g1f3"},
+      {kStartFen, "e2e4", "e2e4"}, {kStartFen, "e2e4x", "e2e4"},
       {kStartFen, "e2e5", "-"}, {kStartFen, "e2", "-"}, {kStartFen, "", "-"}, {kStartFen, "E2E4", "-"},
-      {kStartFen, "e2E4", "-"}, {kStartFen, "e7e5", "-"}, {kStartFen, "o-o", "-"}, {kStartFen, "go", "-"},
-      {promotes, "e7e8", "e7e8q"}, {promotes, "e7e8N", "e7e8n"}, {promotes, "e7e8r", "e7e8r"},
-      {promotes, "e7e8b", "e7e8b"}, {promotes, "e7e8k", "e7e8q"},
+      {kStartFen, "e7e5", "-"}, {kStartFen, "o-o", "-"}, {promotes, "e7e8", "e7e8q"},
+      {promotes, "e7e8N", "e7e8n"}, {promotes, "e7e8r", "e7e8r"}, {promotes, "e7e8k", "e7e8q"},
       {castles, "o-o", "e1g1", kCastleKingSide}, {castles, "e1g1", "e1g1", kCastleKingSide},
       {castles, "o-o-o", "e1c1", kCastleQueenSide}, {castles, "O-O", "-"}, {castles, "0-0", "-"},
-      {castles, "o-o-o-o", "-"}, {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq -", "o-o-o", "e8c8", kCastleQueenSide},
-      {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq -", "o-o", "e8g8", kCastleKingSide},
+      {castles, "o-o-o-o", "-"}, {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq -", "o-o", "e8g8", kCastleKingSide},
       {"r3k2r/8/8/8/8/8/8/R3K2R w - -", "o-o", "-"},
       {"4k3/8/8/8/8/8/8/4R1K1 w - -", "g1g2", "-"},  // black king in check: nothing is legal
   };
@@ -97,11 +96,8 @@ TEST(CommandLoop, FractionalSecondsAndLevelSetTheBudget) {
       {"level 0 1 0\ntime 6000\nlevel 40 1 0\ntime 6000\n", 148, 296},
       {"level 0 1 0\ntime 6000\nnew\n", 750, 1500}};
   for (const auto& c : cases) {
-    std::string text = c.lines;
-    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-      std::string line = text.substr(start, end + 1 - start);
-      handleLine(loop, line.data());
-    }
+    std::istringstream lines(c.lines);
+    for (std::string line; std::getline(lines, line);) handleLine(loop, &(line += '\n')[0]);
     EXPECT_EQ(searchClock.budget, c.budget) << c.lines;
     doubleBudget();
     EXPECT_EQ(searchClock.budget, c.doubled) << c.lines;
@@ -128,6 +124,12 @@ struct Transcript : ::testing::Test {
     return result;
   }
 };
+
+// Sends input, then waits for text in the output that follows.
+bool step(EngineProcess& engine, std::string& seen, const std::string& input, const std::string& text) {
+  const size_t mark = seen.empty() ? 0 : seen.size() - 1;
+  return sendInput(engine, input) && waitForText(engine, text, seen, mark);
+}
 
 // After the greeting: silence unless asked, "#error: WORD" for a line that is
 // no whole keyword or legal move, and nothing read after "quit".
@@ -243,24 +245,11 @@ TEST_F(Transcript, TerminationWithoutQuitStillSavesLearning) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 const std::string kUciGreeting =
     kGreeting +
     "id name Morvek 1.0\nid author the Morvek developers\n"
     "option name OwnBook type check default true\noption name Ponder type check default false\n"
     "option name SaveLearning type check default true\nuciok\n";
-
-// The lines of text that start with prefix, in order.
-std::vector<std::string> linesStarting(const std::string& text, const std::string& prefix) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
-  return lines;
-}
 
 // Piped in one go, UCI answers each command in order; every "go" answers
 // one bestmove; a refused position or move leaves the previous position.
@@ -281,6 +270,10 @@ TEST_F(Transcript, UciAnswersInOrder) {
       // Mate in one is found and said as a mate; a mated side has no move.
       {"uci\nposition fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -\ngo depth 3\nposition fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - moves a1a8\ngo wtime 1000 btime 1000\n",
        info + "bestmove a1a8\nbestmove 0000\n"},
+      // Mate scores count moves; castling is in coordinates; a depth is kept to.
+      {"uci\nposition fen 2k5/8/1K6/8/8/8/8/7R w - -\ngo depth 4\n", "(?=[\\s\\S]*score mate 2 )" + info + "bestmove h1d1 [^\\n]*\n"},
+      {"uci\nposition fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves e1g1 e8d7\ngo nodes 5000\n", info + "bestmove [^\\n]*\n"},
+      {"uci\nposition startpos moves e2e4\ngo depth 5\n", info + "info depth 5 [^\\n]*\nbestmove [^\\n]*\n"},
   };
   for (const auto& c : cases) {
     const EngineRun result = run(c.input);
@@ -289,17 +282,6 @@ TEST_F(Transcript, UciAnswersInOrder) {
     EXPECT_TRUE(std::regex_match(rest, std::regex(c.out))) << "input:\n" << c.input << "output:\n" << rest;
     EXPECT_EQ(result.err, "");
   }
-  // Mate scores count moves; castling is in coordinates; a depth is kept to.
-  EngineRun mate = run("uci\nposition fen 2k5/8/1K6/8/8/8/8/7R w - -\ngo depth 4\n"
-                       "position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves e1g1 e8d7\ngo nodes 5000\n"
-                       "position startpos moves e2e4\ngo depth 5\n");
-  const auto infos = linesStarting(mate.out, "info depth ");
-  const auto moves = linesStarting(mate.out, "bestmove ");
-  ASSERT_EQ(moves.size(), 3u) << mate.out;
-  EXPECT_NE(mate.out.find("score mate 2 "), std::string::npos) << mate.out;
-  EXPECT_EQ(moves[0].compare(0, 14, "bestmove h1d1 "), 0) << moves[0];
-  ASSERT_FALSE(infos.empty());
-  EXPECT_EQ(infos.back().compare(0, 13, "info depth 5 "), 0) << infos.back();
 }
 
 // Read while thinking: "isready" is answered at once, "stop" and
@@ -310,23 +292,16 @@ TEST_F(Transcript, UciReadsInputWhileThinking) {
   std::string seen;
   ASSERT_TRUE(sendInput(engine, "uci\nposition startpos moves e2e4\ngo infinite\n"));
   ASSERT_TRUE(waitForText(engine, "info depth 5 ", seen));
-  size_t mark = seen.size();
-  ASSERT_TRUE(sendInput(engine, "isready\n") && waitForText(engine, "readyok\n", seen, mark));
+  ASSERT_TRUE(step(engine, seen, "isready\n", "readyok\n"));
   EXPECT_EQ(countOf(seen, "bestmove"), 0u);
-  mark = seen.size();
-  ASSERT_TRUE(sendInput(engine, "stop\n") && waitForText(engine, "bestmove ", seen, mark));
+  ASSERT_TRUE(step(engine, seen, "stop\n", "bestmove "));
   // Pondering: the ponder move played, then the clock runs; not played, stop.
-  mark = seen.size();
-  ASSERT_TRUE(sendInput(engine, "position startpos moves e2e4 e7e5 g1f3\ngo ponder wtime 3000 btime 3000\n"));
-  ASSERT_TRUE(waitForText(engine, "info depth 4 ", seen, mark));
-  EXPECT_EQ(countOf(seen.substr(mark), "bestmove"), 0u);
-  ASSERT_TRUE(sendInput(engine, "ponderhit\n") && waitForText(engine, "bestmove ", seen, mark));
-  mark = seen.size();
-  ASSERT_TRUE(sendInput(engine, "position startpos moves d2d4\ngo ponder wtime 3000 btime 3000\n"));
-  ASSERT_TRUE(waitForText(engine, "info depth 4 ", seen, mark));
-  ASSERT_TRUE(sendInput(engine, "stop\n") && waitForText(engine, "bestmove ", seen, mark));
-  mark = seen.size();
-  ASSERT_TRUE(sendInput(engine, "go infinite\n") && waitForText(engine, "info depth 4 ", seen, mark));
+  ASSERT_TRUE(step(engine, seen, "position startpos moves e2e4 e7e5 g1f3\ngo ponder wtime 3000 btime 3000\n", "info depth 4 "));
+  EXPECT_EQ(countOf(seen, "bestmove"), 1u);
+  ASSERT_TRUE(step(engine, seen, "ponderhit\n", "bestmove "));
+  ASSERT_TRUE(step(engine, seen, "position startpos moves d2d4\ngo ponder wtime 3000 btime 3000\n", "info depth 4 "));
+  ASSERT_TRUE(step(engine, seen, "stop\n", "bestmove "));
+  ASSERT_TRUE(step(engine, seen, "go infinite\n", "info depth 4 "));
   const EngineRun rest = finishEngine(engine);  // the input ends
   EXPECT_EQ(rest.exitCode, 0);
   EXPECT_EQ(countOf(seen + rest.out, "bestmove"), 4u) << seen + rest.out;
@@ -347,10 +322,6 @@ TEST_F(Transcript, UciQuitStopsTheSearchAndLearningCanBeLeftUnwritten) {
   EXPECT_FALSE(dir.has("zivorur12.dat"));
 }
 
-}  // namespace
-
-namespace {
-
 // xboard reads its input while thinking only for the words that act there:
 // "?" plays the best move so far; in analysis mode "." is answered at once
 // and any other line ends the search and is handled in turn, so that the
@@ -366,17 +337,11 @@ TEST_F(Transcript, MoveNowAndAnalysis) {
   std::string seen;
   ASSERT_TRUE(sendInput(engine, std::string("setboard ") + kTestPositions[1] + "\nst 30\ngo\n"));
   ASSERT_TRUE(waitForText(engine, "\n 5 ", seen));
-  size_t mark = seen.size();
-  ASSERT_TRUE(sendInput(engine, "?\n") && waitForText(engine, "move ", seen, mark));
-  mark = seen.size();
-  ASSERT_TRUE(sendInput(engine, "force\nnew\nanalyze\n") && waitForText(engine, "\n 5 ", seen, mark));
-  mark = seen.size();
-  ASSERT_TRUE(sendInput(engine, ".\n") && waitForText(engine, "stat01: ", seen, mark));
-  mark = seen.size();
-  ASSERT_TRUE(sendInput(engine, "e2e4\n") && waitForText(engine, "\n 3 ", seen, mark));
-  mark = seen.size();
-  ASSERT_TRUE(sendInput(engine, "usermove e7e5\nundo\nsetboard 6k1/5ppp/8/8/8/8/8/R5K1 w - -\n"));
-  ASSERT_TRUE(waitForText(engine, "a1a8 \n", seen, mark));  // the mate, found again
+  ASSERT_TRUE(step(engine, seen, "?\n", "move "));
+  ASSERT_TRUE(step(engine, seen, "force\nnew\nanalyze\n", "\n 5 "));
+  ASSERT_TRUE(step(engine, seen, ".\n", "stat01: "));
+  ASSERT_TRUE(step(engine, seen, "e2e4\n", "\n 3 "));
+  ASSERT_TRUE(step(engine, seen, "usermove e7e5\nundo\nsetboard 6k1/5ppp/8/8/8/8/8/R5K1 w - -\n", "a1a8 \n"));  // the mate, found again
   ASSERT_TRUE(sendInput(engine, "exit\nforce\nquit\n"));
   const EngineRun rest = finishEngine(engine, 10000);
   EXPECT_EQ(rest.exitCode, 0);
@@ -384,43 +349,31 @@ TEST_F(Transcript, MoveNowAndAnalysis) {
   EXPECT_EQ(rest.err, "");
 }
 
-}  // namespace
-
-namespace {
-
-// The reply the engine expects to its latest move: the second move of the
-// last thinking line before it.
-std::string expectedReply(const std::string& out) {
-  const size_t move = out.rfind("\nmove ");
-  const size_t lineStart = out.rfind("\n", move - 1);
-  std::istringstream line(out.substr(lineStart + 1, move - lineStart - 1));
-  std::string word;
-  for (int i = 0; i < 6 && line >> word; ++i) {
-  }
-  return word;
-}
-
-// "hard": after its move the engine searches the reply it expects; that
-// reply coming makes it play at once, with "time" taken in and "otim" left
-// for its usual answer; anything else is handled as if nothing had run.
+// "hard": after its move the engine searches the reply it expects (the
+// second move of its last thinking line); that reply coming makes it play at
+// once, with "time" taken in and "otim" left for its usual answer; anything
+// else is handled as if nothing had run.
 TEST_F(Transcript, PonderHitAndMiss) {
   EngineProcess engine = launchEngine(dir);
   std::string seen;
-  ASSERT_TRUE(sendInput(engine, std::string("hard\nsetboard ") + kTestPositions[1] + "\nst 1\ngo\n"));
-  ASSERT_TRUE(waitForText(engine, "\nmove ", seen) && waitForText(engine, "\n", seen, seen.rfind("\nmove ") + 1));
-  const std::string first = expectedReply(seen);
-  size_t mark = seen.size();
-  ASSERT_TRUE(sendInput(engine, "time 300\notim 300\n" + first + "\n"));
-  ASSERT_TRUE(waitForText(engine, "\nmove ", seen, mark - 1) &&
-              waitForText(engine, "\n", seen, seen.rfind("\nmove ") + 1));
-  const std::string second = expectedReply(seen);
+  auto played = [&](const std::string& input) {  // the move and the reply it expects
+    if (!step(engine, seen, input, "\nmove ") || !waitForText(engine, "\n", seen, seen.rfind("\nmove ") + 1)) return std::string();
+    const size_t move = seen.rfind("\nmove ");
+    std::istringstream line(seen.substr(seen.rfind('\n', move - 1) + 1, move - seen.rfind('\n', move - 1) - 1));
+    std::string word;
+    for (int i = 0; i < 6 && line >> word; ++i) {
+    }
+    return word;
+  };
+  const std::string first = played(std::string("hard\nsetboard ") + kTestPositions[1] + "\nst 1\ngo\n");
+  ASSERT_FALSE(first.empty());
+  const std::string second = played("time 300\notim 300\n" + first + "\n");
+  ASSERT_FALSE(second.empty());
   // A hit: the move was not handled as a line, so "otim" still waits.
   std::string errors;
   readErrorSoFar(engine, errors);
   EXPECT_EQ(errors, "");
-  mark = seen.size();
-  ASSERT_TRUE(sendInput(engine, "a1a1\neasy\n" + second + "\n"));
-  ASSERT_TRUE(waitForText(engine, "\nmove ", seen, mark - 1));
+  ASSERT_TRUE(step(engine, seen, "a1a1\neasy\n" + second + "\n", "\nmove "));
   ASSERT_TRUE(sendInput(engine, "quit\n"));
   const EngineRun rest = finishEngine(engine);
   EXPECT_EQ(rest.exitCode, 0);

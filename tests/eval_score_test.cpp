@@ -1,9 +1,9 @@
-// Whole evaluations: worked positions with their breakdowns, the dead draw,
-// the lazy window, the order of the terms, the side-to-move symmetry over
-// random play, the search's tables of evaluations and pawn structures against
-// what they stand for, and the "score" command of the real program.
+// Whole evaluations: worked positions, the dead draw, the lazy window, the
+// cached evaluations and pawn structures against what they stand for over
+// random play, and the "score" command of the real program.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -76,88 +76,54 @@ TEST(EvalScore, DeadDrawAndLazyExitBoundaries) {
   EXPECT_EQ(evaluate(-D + 499, kFull), -full);
 }
 
-TEST(EvalScore, RookRoundsWhatTheEarlierPiecesAdded) {
-  // The king on e6 precedes the rook in the piece list and leaves a negative
-  // running sum, which the rook's endgame step (ph 0.75) rounds toward zero
-  // together with its own terms: a different term order gives another value.
-  ASSERT_TRUE(setFen("rnbqk1n1/8/4K3/8/8/8/8/R7 w - -"));
-  prepareEvaluation();
-  ASSERT_EQ(opponentPhase(kWhite), 0.75);
-  buildAttackMaps();
-  const int own = rookTerms(kWhite, squareFromName("a1"), 1.0, 0);  // ph 1: no rounding
-  evaluate(-kFull, kFull);
-  const EvalBreakdown& b = lastEvalBreakdown;
-  const int before = b.pieceSquare[kWhite] + b.common[kWhite] + b.kind[kWhite][kKing];
-  ASSERT_LT(before + own, -3);
-  EXPECT_EQ(b.kind[kWhite][kRook], own + 3);  // trunc(x + 2.5) = x + 3 for x < -3
-  EXPECT_EQ(b.positional[kWhite], before + own + 3 - 16);
-}
-
-TEST(EvalScore, OtherSideToMoveNegatesOverRandomPlay) {
-  uint32_t state = 1;  // the test's own generator leaves the engine's alone
-  auto next = [&state] { return (state = state * 1664525u + 1013904223u) >> 8; };
-  const char* starts[] = {kStartFen, "r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - - 0 12",
-                          "4b3/2R3B1/5P2/pk5p/2p2r1P/P1K5/1P6/8 w - - 0 63"};
-  int positions = 0;
-  for (const char* fen : starts) {
-    for (int game = 0; game < 12; game++) {
+// Games of random legal moves from each start (the test's own generator
+// leaves the engine's alone); visit sees every position, and again after two
+// moves taken back every sixth ply, so that positions come round again.
+template <typename Visit>
+void playRandomGames(uint32_t seed, std::initializer_list<const char*> starts, int games, int plies, Visit visit) {
+  for (const char* fen : starts)
+    for (int game = 0; game < games; game++) {
       ASSERT_TRUE(setFen(fen));
       prepareEvaluation();
-      for (int ply = 0; ply < 150; ply++) {
-        const int full = evaluate(-kFull, kFull);
-        pos.sideToMove ^= 1, pos.opponent ^= 1;
-        ASSERT_EQ(evaluate(-kFull, kFull), -full) << ply;
-        pos.sideToMove ^= 1, pos.opponent ^= 1;
-        positions++;
+      for (int ply = 0; ply < plies && !::testing::Test::HasFatalFailure(); ply++) {
+        visit(fen);
+        if (ply % 6 == 5 && pos.gamePly >= 2) {
+          ASSERT_TRUE(takeBackGameMove() == 1 && takeBackGameMove() == 1);
+          visit("after undo");
+        }
         const int count = generateLegalMoves();
         if (count == 0) break;
-        ASSERT_EQ(commitGameMove(moveStack[listStart[0] + next() % count]), 1);
+        seed = seed * 1664525u + 1013904223u;
+        ASSERT_EQ(commitGameMove(moveStack[listStart[0] + (seed >> 8) % count]), 1);
       }
     }
-  }
-  EXPECT_GT(positions, 3000);
 }
 
 // The table answers exactly as the evaluation, whatever the window, side to
-// move, castling state or piece-square tables; revisits and a flipped side
-// to move make it answer from stored entries.
+// move (which negates the score), castling state or piece-square tables;
+// revisits and a flipped side to move make it answer from stored entries.
 TEST(EvalScore, CachedEvaluationIsTheEvaluationOverRandomPlay) {
-  uint32_t state = 7;
-  auto next = [&state] { return (state = state * 1664525u + 1013904223u) >> 8; };
-  auto agree = [](const char* where) {
+  int positions = 0;
+  auto agree = [&positions](const char* where) {
     const int windows[][2] = {{-kFull, kFull}, {-30, 30}, {400, 401}, {-2000, -1999}, {-600, 600}};
+    positions++;
     for (int round = 0; round < 2; round++) {
+      const int full = evaluate(-kFull, kFull);
       for (int side = 0; side < 2; side++) {
         for (const auto& w : windows)
           ASSERT_EQ(cachedEvaluate(w[0], w[1]), evaluate(w[0], w[1])) << where << " " << w[0];
         pos.sideToMove ^= 1, pos.opponent ^= 1;
+        if (side == 0) {
+          ASSERT_EQ(evaluate(-kFull, kFull), -full) << where;
+        }
       }
     }
   };
-  const char* starts[] = {kStartFen, "r3k2r/pp3ppp/2n1bn2/q7/3P4/2N2N2/PP2QPPP/R3K2R w KQkq - 0 12",
-                          "4b3/2R3B1/5P2/pk5p/2p2r1P/P1K5/1P6/8 w - - 0 63"};
-  int positions = 0;
-  for (const char* fen : starts) {
-    for (int game = 0; game < 8; game++) {
-      ASSERT_TRUE(setFen(fen));
-      prepareEvaluation();
-      for (int ply = 0; ply < 120; ply++) {
-        agree(fen);
-        positions++;
-        // Now and then back out of two moves and go on from there: the
-        // positions come round again.
-        if (ply % 7 == 6 && pos.gamePly >= 2) {
-          ASSERT_EQ(takeBackGameMove(), 1);
-          ASSERT_EQ(takeBackGameMove(), 1);
-          agree("after undo");
-        }
-        const int count = generateLegalMoves();
-        if (count == 0) break;
-        ASSERT_EQ(commitGameMove(moveStack[listStart[0] + next() % count]), 1);
-      }
-    }
-  }
-  EXPECT_GT(positions, 1500);
+  playRandomGames(7, {kStartFen, "r3k2r/pp3ppp/2n1bn2/q7/3P4/2N2N2/PP2QPPP/R3K2R w KQkq - 0 12",
+                      "r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - - 0 12",
+                      "4b3/2R3B1/5P2/pk5p/2p2r1P/P1K5/1P6/8 w - - 0 63"},
+                  8, 120, agree);
+  EXPECT_GT(positions, 2500);
 
   // One board, three states: castled, placed there, placed with rights the
   // board cannot use; and the same board again under other king tables.
@@ -179,77 +145,35 @@ TEST(EvalScore, CachedEvaluationIsTheEvaluationOverRandomPlay) {
 
 // The pawn table hands out, for every pawn, the record computed from the
 // current pawns, through fills, revisits and evictions; the terms built on
-// it are the pawn's terms.
+// it are the pawn's terms. The second look reads the stored entry.
 TEST(EvalScore, PawnTableRecordsAreThePawnStructureOverRandomPlay) {
-  uint32_t state = 3;
-  auto next = [&state] { return (state = state * 1664525u + 1013904223u) >> 8; };
-  const char* starts[] = {kStartFen, "r3k2r/pp3ppp/2n1bn2/q7/3P4/2N2N2/PP2QPPP/R3K2R w KQkq - 0 12",
-                          "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", "4k3/pp4pp/8/2PP4/8/8/5PPP/4K3 w - - 0 1"};
   int pawnsSeen = 0;
-  for (const char* fen : starts) {
-    for (int game = 0; game < 12; game++) {
-      ASSERT_TRUE(setFen(fen));
-      prepareEvaluation();
-      for (int ply = 0; ply < 120; ply++) {
-        for (int round = 0; round < 2; round++) {  // the second one reads the stored entry
-          const uint16_t* record = pawnStructures();
-          buildAttackMaps();
-          for (int side = kWhite; side <= kBlack; side++) {
-            const double ph = opponentPhase(side);
-            for (uint64_t set = pos.piecesOf[side][kPawn]; set; set &= set - 1) {
-              const int q = __builtin_ctzll(set);
-              ASSERT_EQ(record[q], pawnStructure(side, q)) << fen << " ply " << ply << " square " << q;
-              ASSERT_EQ(pawnTerms(side, q, ph, record[q]), evaluatePawn(side, q, ph));
-              pawnsSeen++;
-            }
-          }
+  auto check = [&pawnsSeen](const std::string& where) {
+    for (int round = 0; round < 2; round++) {
+      const uint16_t* record = pawnStructures();
+      buildAttackMaps();
+      for (int side = kWhite; side <= kBlack; side++)
+        for (uint64_t set = pos.piecesOf[side][kPawn]; set; set &= set - 1, pawnsSeen++) {
+          const int q = __builtin_ctzll(set);
+          const double ph = opponentPhase(side);
+          ASSERT_EQ(record[q], pawnStructure(side, q)) << where << " square " << q;
+          ASSERT_EQ(pawnTerms(side, q, ph, record[q]), evaluatePawn(side, q, ph)) << where << " square " << q;
         }
-        if (ply % 5 == 4 && pos.gamePly >= 2) {
-          ASSERT_EQ(takeBackGameMove(), 1);
-          ASSERT_EQ(takeBackGameMove(), 1);
-        }
-        const int count = generateLegalMoves();
-        if (count == 0) break;
-        ASSERT_EQ(commitGameMove(moveStack[listStart[0] + next() % count]), 1);
-      }
     }
-  }
-  EXPECT_GT(pawnsSeen, 40000);
+  };
+  playRandomGames(3, {kStartFen, "r3k2r/pp3ppp/2n1bn2/q7/3P4/2N2N2/PP2QPPP/R3K2R w KQkq - 0 12",
+                      "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", "4k3/pp4pp/8/2PP4/8/8/5PPP/4K3 w - - 0 1"},
+                  12, 120, check);
+  EXPECT_GT(pawnsSeen, 80000);
 
   // One set of white pawns under hundreds of black pairs: many share a slot,
   // and only the black pawns tell their entries apart.
-  auto check = [](const std::string& board) {
-    ASSERT_EQ(board.size(), 64u);
-    std::string fen;
-    for (int row = 0; row < 8; row++) {
-      int empty = 0;
-      for (int file = 0; file < 8; file++) {
-        const char c = board[8 * row + file];
-        if (c == '.') {
-          empty++;
-          continue;
-        }
-        if (empty) fen += char('0' + empty);
-        empty = 0;
-        fen += c;
-      }
-      if (empty) fen += char('0' + empty);
-      if (row < 7) fen += '/';
-    }
-    ASSERT_TRUE(setFen((fen + " w - - 0 1").c_str())) << fen;
-    const uint16_t* record = pawnStructures();
-    for (int side = kWhite; side <= kBlack; side++)
-      for (uint64_t set = pos.piecesOf[side][kPawn]; set; set &= set - 1) {
-        const int q = __builtin_ctzll(set);
-        ASSERT_EQ(record[q], pawnStructure(side, q)) << fen << " square " << q;
-      }
-  };
-  const std::string base = "....k..." + std::string(40, '.') + "PPPPPPPP....K...";
   for (int a = 8; a < 48; a++)
     for (int b = a + 1; b < 48; b++) {
-      std::string board = base;
-      board[a] = board[b] = 'p';
-      check(board);
+      std::string fen = "4k3/";
+      for (int q = 8; q < 48; q++) fen += std::string(q == a || q == b ? "p" : "1") + (q % 8 == 7 ? "/" : "");
+      ASSERT_TRUE(setFen((fen + "PPPPPPPP/4K3 w - - 0 1").c_str())) << fen;
+      check(fen);
     }
 }
 
