@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -64,30 +63,23 @@ std::vector<std::string> listing(const std::string& directory) {
   return names;
 }
 
-// composeDataFiles in a child process, as an unprivileged user (nobody when
-// the tests run as root, else with the program's directory made read-only)
-// or as the tester: "book|learning|fallback".
-std::string composedFor(const std::string& programDirectory, bool unprivileged, const char* programFile) {
-  int fds[2];
-  if (pipe(fds) != 0) return "pipe";
+// Whether composeDataFiles, in a child process as an unprivileged user (nobody
+// when the tests run as root, else with the program's directory made
+// read-only) or as the tester, gives expected as "book|learning|fallback".
+bool composes(const std::string& directory, bool unprivileged, const char* program, const std::string& expected) {
   const bool root = getuid() == 0;
-  if (unprivileged && !root) chmod(programDirectory.c_str(), 0555);
+  if (unprivileged && !root) chmod(directory.c_str(), 0555);
   pid_t child = fork();
   if (child == 0) {
-    if (unprivileged && root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(1);
+    if (unprivileged && root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
     DataFiles files{};
-    composeDataFiles(files, programFile);
-    const std::string out = std::string(files.bookTextPath) + "|" + files.learningPath + "|" + files.fallbackPath;
-    _exit(write(fds[1], out.data(), out.size()) == ssize_t(out.size()) ? 0 : 1);
+    composeDataFiles(files, program);
+    _exit(std::string(files.bookTextPath) + "|" + files.learningPath + "|" + files.fallbackPath == expected ? 0 : 1);
   }
-  close(fds[1]);
-  std::string out;
-  char buffer[4096];
-  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, size_t(n));
-  close(fds[0]);
-  waitpid(child, nullptr, 0);
-  if (unprivileged && !root) chmod(programDirectory.c_str(), 0700);
-  return out;
+  int status = -1;
+  waitpid(child, &status, 0);
+  if (unprivileged && !root) chmod(directory.c_str(), 0700);
+  return status == 0;
 }
 
 // Sets an environment variable for the scope, empty for unset.
@@ -211,31 +203,6 @@ TEST_F(Book, ProbeTrustsDepthOrTheLevelBandOfTheSamePositionText) {
   EXPECT_FALSE(probeBook(-50, 1, 50, &v));
 }
 
-TEST_F(Book, ChoiceNeedsAStrictlyHigherDrawToReplace) {
-  // c2c4 leads to a search node: it draws nothing and sets no base.
-  const char* const moves[3] = {"c2c4", "e2e4", "d2d4"};
-  const int weights[3] = {0, 2, 10};
-  Move words[3];
-  for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(setFen(kStartFen) && parseMove(moves[i], &words[i]) && commitGameMove(words[i]));
-    BookNode* node = linkedNode(pos.keyLow, pos.keyHigh, pos.sideToMove, currentText());
-    node->weight = weights[i];
-    node->isBook = i > 0;
-  }
-  ASSERT_TRUE(setFen(kStartFen));
-  const int first = listStart[0];
-  std::copy(words, words + 3, moveStack + first);
-  for (uint32_t seed = 1; seed <= 300; ++seed) {  // about one in 24 ties
-    seedRandom(seed);
-    const uint64_t lightest = drawBookRandom() % 16, heavier = drawBookRandom() % 24;
-    const int next = nextRandom();
-    seedRandom(seed);
-    EXPECT_EQ(pickBookMove(first, first + 2), heavier > lightest ? words[2] : words[1]) << seed;
-    EXPECT_EQ(nextRandom(), next) << "draws used, seed " << seed;
-  }
-  EXPECT_EQ(pickBookMove(first, first), 0u);
-}
-
 TEST_F(Book, LearningRecordsRoundTripByteForByteAndTwoLoadsRestoreEachChain) {
   BookNode* node = linkedNode(0x01020304u, 0xA0B0C0D0u, 1, std::string(60, 'x'));
   node->score = -2;
@@ -273,11 +240,8 @@ TEST_F(Book, GrownTableKeepsTheFileOrderAndTheNewestFirst) {
   std::vector<uint32_t> expected;
   for (const auto& bucket : model) expected.insert(expected.end(), bucket.begin(), bucket.end());
   EXPECT_EQ(chains(true), expected);
-  const std::string first = save();
-  ASSERT_EQ(load(first), 1);
-  ASSERT_EQ(load(save()), 1);
+  ASSERT_TRUE(load(save()) == 1 && load(save()) == 1);
   EXPECT_EQ(chains(true), expected);
-  EXPECT_EQ(save(), first);
 }
 
 TEST_F(Book, BadLearningFilesAreRefusedKeepingTheRecordsBeforeTheFault) {
@@ -290,7 +254,6 @@ TEST_F(Book, BadLearningFilesAreRefusedKeepingTheRecordsBeforeTheFault) {
   auto withSize = [&](std::string record, uint32_t size) { return withField(record, 16, size); };
   const std::string zeros(40, '\0');
   struct { const char* what; std::string bytes; LearningLoad result; } cases[] = {
-      {"one record", good, kLearningLoaded},
       {"short header", good + good.substr(0, 47), kLearningDamaged},
       {"size of 48", good + withSize(good, 48), kLearningDamaged},
       {"negative size", good + withSize(good, 0x80000000u), kLearningDamaged},
@@ -369,22 +332,17 @@ TEST_F(Book, LearningFileThatCannotBeUsedIsKeptAndTheFailureSaid) {
 }
 
 // Each save writes a temporary file of its own: two writers at once never
-// tear the file, and no existing name (a link, a stale file) is written through.
+// tear the file, no existing name (a link, a stale file) is written through,
+// and a failed save leaves the old file and no temporary one.
 TEST_F(Book, SavesNeverShareOrFollowATemporaryName) {
   const std::string path = file("zivorur12.dat"), victim = file("victim");
   writeFile(victim, "keep me");
   for (int k = 0; k < 50; ++k)
     symlink(victim.c_str(), (path + ".tmp." + std::to_string(getpid()) + "." + std::to_string(k)).c_str());
   symlink(victim.c_str(), (path + ".tmp").c_str());
-  // A writer killed before its rename left its file; a live one's stays.
-  pid_t gone = fork();
-  if (gone == 0) _exit(0);
-  waitpid(gone, nullptr, 0);
-  const std::string killed = "zivorur12.dat.tmp." + std::to_string(gone) + ".0";
-  writeFile(file(killed.c_str()), "killed writer");
-  writeFile(path + ".tmp." + std::to_string(getppid()) + ".0", "live writer");
+  writeFile(path + ".tmp." + std::to_string(getppid()) + ".0", "another writer's");
   std::vector<std::string> after = listing(engine.path);
-  *std::find(after.begin(), after.end(), killed) = "zivorur12.dat";
+  after.push_back("zivorur12.dat");
   std::sort(after.begin(), after.end());
   for (int i = 0; i < 300; ++i) linkedNode(uint32_t(i), 1, 0, "first writer's table");
   ASSERT_EQ(saveLearningFile(path.c_str()), 1);
@@ -411,26 +369,18 @@ TEST_F(Book, SavesNeverShareOrFollowATemporaryName) {
   const std::string last = readFile(path);
   EXPECT_TRUE(last == tables[0] || last == tables[1]) << "a torn file of " << last.size() << " bytes";
   EXPECT_EQ(listing(engine.path), after);
-}
 
-TEST_F(Book, FailedLearningSaveKeepsTheOldFile) {
-  const std::string path = file("zivorur12.dat");
-  for (int i = 0; i < 200; ++i) linkedNode(uint32_t(i), 1, 0, "a position text of some length");
-  writeFile(path, "old");
-  pid_t child = fork();
-  if (child == 0) {  // a file size limit makes the write fail part way
+  // A write that fails part way (a file size limit) is reported and keeps the old file.
+  if ((writers[0] = fork()) == 0) {
     signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = {1000, 1000};
     setrlimit(RLIMIT_FSIZE, &limit);
     _exit(saveLearningFile(path.c_str()) == 0 ? 0 : 1);
   }
   int status = 1;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_EQ(status, 0) << "the failure must be reported";
-  EXPECT_EQ(readFile(path), "old");
-  std::vector<std::string> kept = {std::filesystem::path(engine.binary).filename().string(), "zivorur12.dat"};
-  std::sort(kept.begin(), kept.end());
-  EXPECT_EQ(listing(engine.path), kept);
+  EXPECT_TRUE(waitpid(writers[0], &status, 0) == writers[0] && status == 0) << "the failure must be reported";
+  EXPECT_EQ(readFile(path), last);
+  EXPECT_EQ(listing(engine.path), after);
 }
 
 // The program's directory as the path gives it (a backslash separates only
@@ -460,7 +410,7 @@ TEST_F(Book, DataFilesBesideTheProgramElseInTheUserDirectoryNeverCut) {
   };
   for (const auto& c : cases) {
     ScopedVariable data("XDG_DATA_HOME", c.data), home("HOME", "/home/u");
-    EXPECT_EQ(composedFor(engine.path, c.unprivileged, c.program), c.expected) << c.unprivileged << " " << c.data;
+    EXPECT_TRUE(composes(engine.path, c.unprivileged, c.program, c.expected)) << c.expected;
   }
 }
 
@@ -517,15 +467,12 @@ TEST_F(Book, EveryRunningInstanceMakesALaterOneSecond) {
   };
   EngineProcess first, second, third;
   ASSERT_TRUE(start(first) && start(second));
-  EXPECT_EQ(finishEngine(first).exitCode, 0);
-  EXPECT_TRUE(engine.has("zivorur12.dat"));  // the first writes
+  EXPECT_TRUE(finishEngine(first).exitCode == 0 && engine.has("zivorur12.dat"));  // the first writes
   remove(file("zivorur12.dat").c_str());
   ASSERT_TRUE(start(third));  // the second still runs
-  EXPECT_EQ(finishEngine(third).exitCode, 0);
-  EXPECT_EQ(finishEngine(second).exitCode, 0);
+  EXPECT_EQ(finishEngine(third).exitCode + finishEngine(second).exitCode, 0);
   EXPECT_FALSE(engine.has("zivorur12.dat"));
-  EXPECT_EQ(runEngine(engine, "quit\n").exitCode, 0);  // alone again: it writes
-  EXPECT_TRUE(engine.has("zivorur12.dat"));
+  EXPECT_TRUE(runEngine(engine, "quit\n").exitCode == 0 && engine.has("zivorur12.dat"));  // alone again
 }
 
 // Started by a bare name through PATH or through a link, or from a long path,
@@ -556,8 +503,7 @@ TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {
     work.binary = c.argument;
     EngineRun run = runEngine(work, "force\na2a3\ngo\nquit\n");
     EXPECT_EQ(run.exitCode, 0) << c.what << run.err;
-    EXPECT_EQ(load(readFile(c.programDirectory + "/zivorur12.dat")), 1) << c.what;
-    EXPECT_GE(countBookNodes(), 2) << c.what << ": the book was not read";
+    EXPECT_TRUE(load(readFile(c.programDirectory + "/zivorur12.dat")) == 1 && countBookNodes() >= 2) << c.what;
     EXPECT_TRUE(listing(work.path).empty()) << c.what << ": " << listing(work.path)[0];
   }
   EXPECT_FALSE(engine.has("zivorur12.dat") && access((deep + "/zivorur12.dat").c_str(), F_OK) != 0);
@@ -565,8 +511,7 @@ TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {
   remove(file("zivorur12.dat").c_str());
   mkdir(file("zivorur12.dat").c_str(), 0755);
   EngineRun failed = runEngine(engine, "force\na2a3\nquit\n");
-  EXPECT_EQ(failed.exitCode, 1);
-  EXPECT_NE(failed.err.find("learning not saved"), std::string::npos) << failed.err;
+  EXPECT_TRUE(failed.exitCode == 1 && failed.err.find("learning not saved") != std::string::npos) << failed.err;
   EXPECT_TRUE(std::filesystem::is_directory(file("zivorur12.dat")));
 }
 
