@@ -24,6 +24,10 @@ struct ClockTest : ::testing::Test {
     budgetPlan = savedPlan;
     pos = savedPos;
   }
+  static int64_t doubled() {
+    doubleBudget();
+    return searchClock.budget;
+  }
   int stopsIn(int n) {
     int stops = 0;
     while (n-- > 0) stops += pollTime();
@@ -56,8 +60,7 @@ TEST_F(ClockTest, SearchAndRemainingTimeGiveTheBudget) {
       pos.sideToMove = row.side;
       setRemainingTime(row.remaining);
       EXPECT_EQ(searchClock.budget, row.budget) << "ply " << row.ply << " side " << row.side;
-      doubleBudget();
-      EXPECT_EQ(searchClock.budget, 2 * row.budget) << "the doubling is as it was";
+      EXPECT_EQ(doubled(), 2 * row.budget) << "the doubling is as it was";
     }
   }
 }
@@ -95,8 +98,7 @@ TEST_F(ClockTest, EveryKindOfControlGivesABudgetTheClockAffords) {
     pos.sideToMove = row.ply % 2 ? kBlack : kWhite;
     setRemainingTime(row.remaining);
     const int64_t budget = searchClock.budget;
-    doubleBudget();
-    EXPECT_EQ(std::make_pair(budget, searchClock.budget), std::make_pair(row.budget, row.doubled))
+    EXPECT_EQ(std::make_pair(budget, doubled()), std::make_pair(row.budget, row.doubled))
         << row.moves << " moves, ply " << row.ply << ", " << row.remaining;
   }
   // "time" arrives before the opponent's move: the plan is made again for the
@@ -120,15 +122,12 @@ TEST_F(ClockTest, EveryKindOfControlGivesABudgetTheClockAffords) {
   // A fixed time per move is not doubled past itself; whole-second "st" and
   // a new game forget the ceiling as before.
   setMoveTime(50);
-  doubleBudget();
-  EXPECT_EQ(searchClock.budget, 50);
+  EXPECT_EQ(doubled(), 50);
   setSearchTime(1);
-  doubleBudget();
-  EXPECT_EQ(searchClock.budget, 200);
+  EXPECT_EQ(doubled(), 200);
   setMoveTime(50);
   resetBudget();
-  doubleBudget();
-  EXPECT_EQ(searchClock.budget, 1500);
+  EXPECT_EQ(doubled(), 1500);
 }
 
 TEST(ClockWords, LevelAndFractionalSecondsRead) {

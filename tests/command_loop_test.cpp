@@ -232,9 +232,7 @@ TEST_F(Transcript, TerminationWithoutQuitStillSavesLearning) {
       EngineProcess engine = launchEngine(dir);
       std::string seen;
       ASSERT_TRUE(waitForOutput(engine, kGreeting, seen) && sendInput(engine, "force\ne2e4\n"));
-      if (thinking) {
-        ASSERT_TRUE(sendInput(engine, "st 30\ngo\n") && waitForText(engine, "\n 5 ", seen));
-      }
+      ASSERT_TRUE(!thinking || step(engine, seen, "st 30\ngo\n", "\n 5 "));
       kill(engine.pid, signalNumber);
       // The input stays open: only the signal can end the run.
       const EngineRun rest = finishEngine(engine, 10000, true);
@@ -290,8 +288,7 @@ TEST_F(Transcript, UciAnswersInOrder) {
 TEST_F(Transcript, UciReadsInputWhileThinking) {
   EngineProcess engine = launchEngine(dir);
   std::string seen;
-  ASSERT_TRUE(sendInput(engine, "uci\nposition startpos moves e2e4\ngo infinite\n"));
-  ASSERT_TRUE(waitForText(engine, "info depth 5 ", seen));
+  ASSERT_TRUE(step(engine, seen, "uci\nposition startpos moves e2e4\ngo infinite\n", "info depth 5 "));
   ASSERT_TRUE(step(engine, seen, "isready\n", "readyok\n"));
   EXPECT_EQ(countOf(seen, "bestmove"), 0u);
   ASSERT_TRUE(step(engine, seen, "stop\n", "bestmove "));
@@ -313,8 +310,7 @@ TEST_F(Transcript, UciReadsInputWhileThinking) {
 TEST_F(Transcript, UciQuitStopsTheSearchAndLearningCanBeLeftUnwritten) {
   EngineProcess engine = launchEngine(dir);
   std::string seen;
-  ASSERT_TRUE(sendInput(engine, "uci\nsetoption name SaveLearning value false\nposition startpos\ngo movetime 60000\n"));
-  ASSERT_TRUE(waitForText(engine, "info depth 5 ", seen));
+  ASSERT_TRUE(step(engine, seen, "uci\nsetoption name SaveLearning value false\nposition startpos\ngo movetime 60000\n", "info depth 5 "));
   ASSERT_TRUE(sendInput(engine, "quit\n"));
   const EngineRun rest = finishEngine(engine, 10000);
   EXPECT_EQ(rest.exitCode, 0);
@@ -335,8 +331,7 @@ TEST_F(Transcript, MoveNowAndAnalysis) {
 
   EngineProcess engine = launchEngine(dir);
   std::string seen;
-  ASSERT_TRUE(sendInput(engine, std::string("setboard ") + kTestPositions[1] + "\nst 30\ngo\n"));
-  ASSERT_TRUE(waitForText(engine, "\n 5 ", seen));
+  ASSERT_TRUE(step(engine, seen, std::string("setboard ") + kTestPositions[1] + "\nst 30\ngo\n", "\n 5 "));
   ASSERT_TRUE(step(engine, seen, "?\n", "move "));
   ASSERT_TRUE(step(engine, seen, "force\nnew\nanalyze\n", "\n 5 "));
   ASSERT_TRUE(step(engine, seen, ".\n", "stat01: "));
