@@ -101,8 +101,7 @@ struct Book : ::testing::Test {
   void TearDown() override { bookNodeAllowance = -1; clearBookTable(); }
   std::string file(const char* name) const { return engine.path + "/" + name; }
   bool inBook(const char* moves) {
-    return setFen(kStartFen) && playMoves(moves, true) && findNode() && findNode()->isBook == 1 &&
-           findNode()->weight == 16;
+    return setFen(kStartFen) && playMoves(moves, true) && findNode() && findNode()->isBook && findNode()->weight == 16;
   }
   // Parses content as a book file; returns what went to standard output.
   std::string parse(const std::string& content) {
@@ -324,10 +323,8 @@ TEST_F(Book, LearningFileThatCannotBeUsedIsKeptAndTheFailureSaid) {
     EXPECT_TRUE(err.find(c.err) != std::string::npos && (*c.err == '\0') == err.empty()) << c.what << ": " << err;
     const bool kept = c.folder ? std::filesystem::is_directory(path) : readFile(path) == c.content;
     EXPECT_TRUE(c.saved ? load(readFile(path)) == 1 && countBookNodes() == c.nodes : kept) << c.what;
-    const bool torn = strstr(c.what, "torn") != nullptr;
     const std::string aside = path + (c.earlierAside ? ".damaged.2" : ".damaged");
-    EXPECT_EQ(access(aside.c_str(), F_OK) == 0, torn) << c.what;
-    EXPECT_TRUE(!torn || readFile(aside) == damaged) << c.what;
+    EXPECT_TRUE(strstr(c.what, "torn") ? readFile(aside) == damaged : access(aside.c_str(), F_OK) != 0) << c.what;
   }
 }
 
@@ -443,10 +440,8 @@ TEST_F(Book, GameTrendMovesTheEngineTurnsOncePerGame) {
     ASSERT_TRUE(setFen(kStartFen) && pos.learnedThisGame == 0 && playMoves(kLine, true));  // a new game learns again
     BookNode* node[kMaxGameMoves + 1] = {};
     for (int n = pos.gamePly, side = pos.sideToMove; n >= 1; --n, side ^= 1) {
-      const uint64_t key = pos.keyHistory[n];
-      node[n] = linkedNode(uint32_t(key), uint32_t(key >> 32), side, "t");
-      node[n]->depth = 5;
-      node[n]->score = (side == pos.sideToMove ? c.rising : -c.rising) * 30 * n;
+      node[n] = linkedNode(uint32_t(pos.keyHistory[n]), uint32_t(pos.keyHistory[n] >> 32), side, "t");
+      node[n]->depth = 5, node[n]->score = (side == pos.sideToMove ? c.rising : -c.rising) * 30 * n;
     }
     for (int round = 0; round < 2; ++round) {  // the second changes nothing
       learnGameResult();
