@@ -202,6 +202,33 @@ TEST_F(Book, ProbeTrustsDepthOrTheLevelBandOfTheSamePositionText) {
   EXPECT_FALSE(probeBook(-50, 1, 50, &v));
 }
 
+TEST_F(Book, ChoiceNeedsAStrictlyHigherDrawToReplace) {
+  seedRandom(1);  // five draws: 41, 18467, 6334, 26500, 19169
+  EXPECT_EQ(drawBookRandom(), ((((41ull << 15 ^ 18467) << 15 ^ 6334) << 15 ^ 26500) << 15) ^ 19169);
+  // c2c4 leads to a search node: it draws nothing and sets no base.
+  const char* const moves[3] = {"c2c4", "e2e4", "d2d4"};
+  const int weights[3] = {0, 2, 10};
+  Move words[3];
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(setFen(kStartFen) && parseMove(moves[i], &words[i]) && commitGameMove(words[i]));
+    BookNode* node = linkedNode(pos.keyLow, pos.keyHigh, pos.sideToMove, currentText());
+    node->weight = weights[i];
+    node->isBook = i > 0;
+  }
+  ASSERT_TRUE(setFen(kStartFen));
+  const int first = listStart[0];  // the root list: just these moves
+  std::copy(words, words + 3, moveStack + first);
+  for (uint32_t seed = 1; seed <= 300; ++seed) {  // about one in 24 ties
+    seedRandom(seed);
+    const uint64_t lightest = drawBookRandom() % 16, heavier = drawBookRandom() % 24;
+    const int next = nextRandom();
+    seedRandom(seed);
+    EXPECT_EQ(pickBookMove(first, first + 2), heavier > lightest ? words[2] : words[1]) << seed;
+    EXPECT_EQ(nextRandom(), next) << "draws used, seed " << seed;
+  }
+  EXPECT_EQ(pickBookMove(first, first), 0u);  // no book move at all
+}
+
 TEST_F(Book, LearningRecordsRoundTripByteForByteAndTwoLoadsRestoreEachChain) {
   BookNode* node = linkedNode(0x01020304u, 0xA0B0C0D0u, 1, std::string(60, 'x'));
   node->score = -2;
