@@ -6,6 +6,7 @@
 
 #include "board/attacks.h"
 #include "board/make_move.h"
+#include "board/move_text.h"
 #include "board/movegen.h"
 #include "board/position.h"
 #include "board/random.h"
@@ -165,4 +166,16 @@ int think(RootMove& result, const ThinkRequest& request) {
     learnGameResult();
   }
   return 1;
+}
+
+Move expectedReply(Move played) {
+  // The records of the last think end with the first empty one.
+  for (int i = 0; i < kMaxRootMoves && rootMoves[i].move != 0; ++i) {
+    if (rootMoves[i].move != played || rootMoves[i].line[0] != played) continue;
+    if (rootMoves[i].line[1] == 0) return 0;
+    char text[16];
+    Move reply = 0;
+    return parseMove(moveToText(rootMoves[i].line[1], text), &reply) ? reply : 0;
+  }
+  return 0;
 }

@@ -38,3 +38,7 @@ int prepareRoot();
 // becomes a timed one does it when it does.
 void budgetSearchProper();
 Move deepen(int lastDepth);
+
+// After the think's move played is on the board: the reply its principal
+// line expects, when that is legal here; 0 otherwise.
+Move expectedReply(Move played);

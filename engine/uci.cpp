@@ -243,19 +243,12 @@ void printInfo(const RootMove& record, int elapsed, uint64_t nodes) {
   printf("\n");
 }
 
-// The reply the search expects to the move, when it is legal.
-Move expectedReply(Move move) {
-  for (int i = 0; i < listStart[1] - listStart[0] && i < kMaxRootMoves; ++i) {
-    if (rootMoves[i].move != move || rootMoves[i].line[0] != move || rootMoves[i].line[1] == 0) continue;
-    char text[16];
-    moveToText(rootMoves[i].line[1], text);
-    Move reply = 0;
-    if (!commitGameMove(move)) return 0;
-    const bool legal = parseMove(text, &reply) != 0;
-    takeBackGameMove();
-    return legal ? reply : 0;
-  }
-  return 0;
+// The reply the search expects to its move, played for the look and taken back.
+Move ponderReply(Move move) {
+  if (!commitGameMove(move)) return 0;
+  const Move reply = expectedReply(move);
+  takeBackGameMove();
+  return reply;
 }
 
 void go(char* cursor) {
@@ -322,7 +315,7 @@ void go(char* cursor) {
     printf("bestmove 0000\n");
     return;
   }
-  const Move reply = expectedReply(result.move);
+  const Move reply = ponderReply(result.move);
   if (reply != 0)
     printf("bestmove %s ponder %s\n", moveToText(result.move, text), moveToText(reply, replyText));
   else

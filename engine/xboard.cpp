@@ -127,19 +127,6 @@ bool ponderLine(char* line) {
   return true;
 }
 
-// The reply the search expects to the move just played, when it is legal.
-Move expectedReply(Move played) {
-  // The records of the last think end with the first empty one.
-  for (int i = 0; i < kMaxRootMoves && rootMoves[i].move != 0; ++i) {
-    if (rootMoves[i].move != played || rootMoves[i].line[0] != played) continue;
-    if (rootMoves[i].line[1] == 0) return 0;
-    char text[16];
-    Move reply = 0;
-    return parseMove(moveToText(rootMoves[i].line[1], text), &reply) ? reply : 0;
-  }
-  return 0;
-}
-
 // Kept out of the stack frame: the record is large.
 Position gameBeforePonder;
 
