@@ -16,6 +16,7 @@
 
 const char* const kBookFileName = "Morvek.bk";
 const char* const kLearningFileName = "zivorur12.dat";
+const char* const kInstalledMarkerName = "Morvek.installed";
 
 namespace {
 
@@ -33,6 +34,18 @@ bool directoryWritable(const char* directory) {
   return true;  // the Windows program keeps its files beside it, as always
 #else
   return directory[0] != '\0' && access(directory, W_OK) == 0;
+#endif
+}
+
+// Whether the install step marked the program's directory; the Windows
+// program keeps its files beside it wherever it is.
+bool markedInstalled(const char* directory) {
+#ifdef _WIN32
+  (void)directory;
+  return false;
+#else
+  char marker[kPathSize];
+  return joinPath(marker, directory, kInstalledMarkerName) && access(marker, F_OK) == 0;
 #endif
 }
 
@@ -95,10 +108,12 @@ void composeDataFiles(DataFiles& files, const char* programFile) {
   files.baseDirectory[0] = files.bookTextPath[0] = '\0';
   files.learningPath[0] = files.fallbackPath[0] = '\0';
   files.learningState = kLearningAbsent;
+  files.installed = files.carryOver = false;
   if (programFile != nullptr && programDirectory(programFile, files.baseDirectory) &&
       files.baseDirectory[0] != '\0') {
     joinPath(files.bookTextPath, files.baseDirectory, kBookFileName);
-    if (directoryWritable(files.baseDirectory)) {
+    files.installed = markedInstalled(files.baseDirectory);
+    if (!files.installed && directoryWritable(files.baseDirectory)) {
       joinPath(files.learningPath, files.baseDirectory, kLearningFileName);
       return;
     }
@@ -118,6 +133,7 @@ void locateDataFiles(DataFiles& files, const char* programPath) {
 
 void loadBookTable(DataFiles& files) {
   files.learningState = kLearningAbsent;
+  files.carryOver = false;
   if (files.learningPath[0] != '\0') {
     files.learningState = loadLearningFile(files.learningPath);
     if (files.learningState == kLearningLoaded) return;
@@ -132,6 +148,7 @@ void loadBookTable(DataFiles& files) {
       files.fallbackPath[0] != '\0') {
     clearBookTable();
     LearningLoad fallback = loadLearningFile(files.fallbackPath);
+    files.carryOver = fallback == kLearningLoaded && files.installed;
     if (fallback == kLearningLoaded) return;
     if (fallback != kLearningAbsent && fallback != kLearningEmpty)
       fprintf(stderr, "#warning: the learning file %s cannot be used\n", files.fallbackPath);
@@ -162,7 +179,12 @@ int saveBookTable(const DataFiles& files) {
   // The user's data directory may not exist yet.
   char directory[kPathSize];
   if (programDirectory(files.learningPath, directory)) makeDirectories(directory);
-  if (saveLearningFile(files.learningPath)) return 1;
+  if (saveLearningFile(files.learningPath)) {
+    // Carried over: the user's file now holds all of it. Other users may
+    // not remove root's file, and read it until they have one of their own.
+    if (files.carryOver) remove(files.fallbackPath);
+    return 1;
+  }
   fprintf(stderr, "#error: learning not saved to %s: %s\n", files.learningPath, strerror(errno));
   return 0;
 }

@@ -1,12 +1,16 @@
 // Where the engine's two data files are, and the load at start-up and the
 // save at exit that keep the learning file from ever being lost.
 //
-// The book text lives beside the program file. So does the learning file
-// whenever that directory can be written; otherwise (a system-wide install)
-// the learning file is kept in the user's data directory, $XDG_DATA_HOME/
-// morvek or ~/.local/share/morvek, and read from beside the program until
-// the user has one of their own. Nothing is written into the working
-// directory.
+// The book text lives beside the program file. An installed copy (the
+// install step puts the marker file "Morvek.installed" beside it) keeps the
+// learning file in the user's data directory, $XDG_DATA_HOME/morvek or
+// ~/.local/share/morvek, and writes nothing under its install prefix. Any
+// other copy (a build directory, a folder of its own) keeps the learning
+// file beside the program whenever that directory can be written, else in
+// the user's data directory too. A learning file beside the program is read
+// until the user has one of their own; an installed copy then removes it
+// once the user's is saved, where it may. Nothing is written into the
+// working directory.
 #pragma once
 
 #include "book/learning.h"
@@ -14,6 +18,7 @@
 
 extern const char* const kBookFileName;      // "Morvek.bk"
 extern const char* const kLearningFileName;  // "zivorur12.dat"
+extern const char* const kInstalledMarkerName;  // "Morvek.installed"
 
 struct DataFiles {
   char baseDirectory[kPathSize];  // the program's directory with its separator; empty: unknown
@@ -21,6 +26,8 @@ struct DataFiles {
   char learningPath[kPathSize];   // where the table is saved; empty: nowhere
   char fallbackPath[kPathSize];   // read when learningPath is absent; empty: none
   LearningLoad learningState;     // what the start-up found at learningPath
+  bool installed;                 // the install marker lies beside the program
+  bool carryOver;                 // the table came from fallbackPath of an installed copy
 };
 
 // The user's data directory for the engine with its final "/"; false when
@@ -40,5 +47,7 @@ void loadBookTable(DataFiles& files);
 // Writes the table to the learning file. A file that could not be read at
 // start-up is left alone, and a damaged one is first kept aside as
 // "<name>.damaged" (or ".damaged.N"); an empty one holds nothing to keep. Returns 1 when the table was saved;
-// otherwise says why on standard error and returns 0.
+// otherwise says why on standard error and returns 0. Once the table carried
+// over from beside an installed program is saved, that file is removed
+// where the user may remove it (it was root's, left by an older version).
 int saveBookTable(const DataFiles& files);

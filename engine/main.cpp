@@ -3,10 +3,7 @@
 #include <cstring>
 
 #include "engine/command_loop.h"
-
-#ifndef MORVEK_VERSION
-#define MORVEK_VERSION "1.0"
-#endif
+#include "engine/version.h"
 
 namespace {
 
@@ -23,8 +20,9 @@ void printUsage(const char* programPath) {
       "  opening book   %s\n"
       "  learning file  %s\n"
       "\n"
-      "The learning file lives beside the program when that directory can be\n"
-      "written, else in $XDG_DATA_HOME/morvek (~/.local/share/morvek).\n",
+      "An installed engine keeps the learning file in $XDG_DATA_HOME/morvek\n"
+      "(~/.local/share/morvek); a build keeps it beside the program when that\n"
+      "directory can be written, else there too.\n",
       files.bookTextPath[0] ? files.bookTextPath : "(none)",
       files.learningPath[0] ? files.learningPath : "(none)");
 }
@@ -35,7 +33,12 @@ int main(int argc, char** argv) {
   const char* programPath = argc > 0 ? argv[0] : nullptr;
   // Interfaces pass no arguments; any other than these two is ignored.
   if (argc > 1 && strcmp(argv[1], "--version") == 0) {
-    printf("Morvek %s\n", MORVEK_VERSION);
+    printf("Morvek %s\n"
+           "Copyright (C) 2026 the Morvek developers\n"
+           "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n",
+           MORVEK_VERSION);
     return 0;
   }
   if (argc > 1 && strcmp(argv[1], "--help") == 0) {

@@ -11,6 +11,7 @@
 #include "engine/clock.h"
 #include "engine/protocol_words.h"
 #include "engine/think.h"
+#include "engine/version.h"
 #include "platform/input.h"
 #include "search/search_tables.h"
 #include "search/trans_table.h"
@@ -61,7 +62,7 @@ int64_t wordValue(char** cursor) {
 }
 
 void printIdentity() {
-  printf("id name Morvek 1.0\n");
+  printf("id name Morvek " MORVEK_VERSION "\n");
   printf("id author the Morvek developers\n");
   printf("option name OwnBook type check default true\n");
   printf("option name Ponder type check default false\n");

@@ -355,6 +355,45 @@ TEST_F(Book, LearningFileThatCannotBeUsedIsKeptAndTheFailureSaid) {
   }
 }
 
+// A learning file beside an installed program (left there by an older
+// version, root's as a rule) is carried over to the user's file once: read
+// while the user has none, removed only once the user's file is saved.
+TEST_F(Book, LearningBesideAnInstalledProgramIsCarriedOverOnce) {
+  linkedNode(0x10u, 1, 0, "learned");
+  const std::string learned = save(), beside = file("zivorur12.dat"), user = file("user/zivorur12.dat");
+  writeFile(file("Morvek.bk"), "e2e4 e7e5\n");
+  // user: the user's file before ("-" none, "/" its directory a file);
+  // nodes: the table read; carried: the user's file holds the old table and
+  // the old one is gone.
+  struct { const char* what; bool installed; std::string old, user; int nodes; bool carried; } cases[] = {
+      {"installed", true, learned, "-", 1, true},
+      {"installed, the user's file empty", true, learned, "", 1, true},
+      {"a build", false, learned, "-", 1, false},
+      {"the user has one", true, learned, learned + learned.substr(0, 48), -1, false},
+      {"the user's cannot be written", true, learned, "/", 1, false},
+      {"the old one damaged", true, learned.substr(0, 30), "-", 2, false},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(file("user"));
+    if (c.user == "/") writeFile(file("user"), "");  // a file where its directory should be
+    else std::filesystem::create_directories(file("user"));
+    if (c.user != "-" && c.user != "/") writeFile(user, c.user);
+    writeFile(beside, c.old);
+    DataFiles files{};
+    snprintf(files.bookTextPath, kPathSize, "%s", file("Morvek.bk").c_str());
+    snprintf(files.learningPath, kPathSize, "%s", user.c_str());
+    snprintf(files.fallbackPath, kPathSize, "%s", beside.c_str());
+    files.installed = c.installed;
+    testing::internal::CaptureStderr();
+    loadBookTable(files);
+    EXPECT_TRUE(c.nodes < 0 || countBookNodes() == c.nodes) << c.what;
+    saveBookTable(files);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(access(beside.c_str(), F_OK) != 0, c.carried) << c.what;
+    EXPECT_EQ(c.carried ? readFile(user) : readFile(beside), c.carried ? learned : c.old) << c.what;
+  }
+}
+
 // Each save writes a temporary file of its own: two writers at once never
 // tear the file, no existing name (a link, a stale file) is written through,
 // and a failed save leaves the old file and no temporary one.
@@ -408,7 +447,9 @@ TEST_F(Book, SavesNeverShareOrFollowATemporaryName) {
 }
 
 // The program's directory as the path gives it (a backslash separates only
-// on Windows; a path is never cut), and where each data file is found.
+// on Windows; a path is never cut), and where each data file is found: an
+// installed copy keeps the learning file in the user's data directory even
+// where it could write beside itself.
 TEST_F(Book, DataFilesBesideTheProgramElseInTheUserDirectoryNeverCut) {
   const std::string deep = "/" + std::string(1500, 'd') + "/";
   const struct { std::string program, directory; bool fits; } paths[] = {
@@ -425,16 +466,21 @@ TEST_F(Book, DataFilesBesideTheProgramElseInTheUserDirectoryNeverCut) {
   }
   const std::string program = engine.path + "/morvek", book = file("Morvek.bk"), learning = file("zivorur12.dat");
   const std::string userData = "|/home/u/.local/share/morvek/zivorur12.dat|" + learning;
-  const struct { bool unprivileged; const char* program; const char* data; std::string expected; } cases[] = {
-      {false, program.c_str(), "/x/data", book + "|" + learning + "|"},
-      {true, program.c_str(), "/x/data", book + "|/x/data/morvek/zivorur12.dat|" + learning},
-      {true, program.c_str(), "", book + userData},
-      {true, program.c_str(), "relative", book + userData},
-      {false, nullptr, "/x/data", "|/x/data/morvek/zivorur12.dat|"},
+  // installed: the install marker lies beside the program.
+  const struct { bool unprivileged, installed; const char* program; const char* data; std::string expected; } cases[] = {
+      {false, false, program.c_str(), "/x/data", book + "|" + learning + "|"},
+      {true, false, program.c_str(), "/x/data", book + "|/x/data/morvek/zivorur12.dat|" + learning},
+      {true, false, program.c_str(), "", book + userData},
+      {true, false, program.c_str(), "relative", book + userData},
+      {false, false, nullptr, "/x/data", "|/x/data/morvek/zivorur12.dat|"},
+      {false, true, program.c_str(), "/x/data", book + "|/x/data/morvek/zivorur12.dat|" + learning},
+      {false, true, program.c_str(), "", book + userData},
   };
   for (const auto& c : cases) {
     ScopedVariable data("XDG_DATA_HOME", c.data), home("HOME", "/home/u");
+    if (c.installed) writeFile(file("Morvek.installed"), "");
     EXPECT_TRUE(composes(engine.path, c.unprivileged, c.program, c.expected)) << c.expected;
+    std::filesystem::remove(file("Morvek.installed"));
   }
 }
 

@@ -245,7 +245,7 @@ TEST_F(Transcript, TerminationWithoutQuitStillSavesLearning) {
 
 const std::string kUciGreeting =
     kGreeting +
-    "id name Morvek 1.0\nid author the Morvek developers\n"
+    "id name Morvek " MORVEK_VERSION "\nid author the Morvek developers\n"
     "option name OwnBook type check default true\noption name Ponder type check default false\n"
     "option name SaveLearning type check default true\nuciok\n";
 
