@@ -150,6 +150,8 @@ int openPolyglotBook(const char* path, char* message, size_t messageSize) {
     snprintf(message, messageSize, "BookFile %s cannot be opened (%s), not used", path, strerror(errno));
     return 0;
   }
+  // Unbuffered: every probe reads the file as it is now, never a stale copy.
+  setvbuf(file, nullptr, _IONBF, 0);
   const int64_t size = fileSize(file);
   const char* fault = nullptr;
   char detail[96] = "";
