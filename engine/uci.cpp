@@ -14,7 +14,6 @@
 #include "engine/think.h"
 #include "platform/input.h"
 #include "search/search_tables.h"
-#include "search/tablebase.h"
 #include "search/trans_table.h"
 
 namespace {
@@ -69,7 +68,7 @@ void printIdentity() {
   printf("option name Ponder type check default false\n");
   printf("option name SaveLearning type check default true\n");
   printf("option name BookFile type string default <empty>\n");
-  if (tablebasesBuiltIn()) printf("option name SyzygyPath type string default <empty>\n");
+  printf("option name SyzygyPath type string default <empty>\n");
   printf("uciok\n");
 }
 
@@ -100,7 +99,7 @@ void setOption(char* cursor) {
     options.saveLearning = on;
   else if (strcasecmp(name, "BookFile") == 0)
     useBookFile(value, stdout, "info string ");
-  else if (strcasecmp(name, "SyzygyPath") == 0 && tablebasesBuiltIn())
+  else if (strcasecmp(name, "SyzygyPath") == 0)
     useTablebases(value, stdout, "info string ");
   else
     printf("info string unknown option %s\n", name);

@@ -108,7 +108,9 @@ void loadTablebases(const char* path, char* message, size_t messageSize) {
   tablebasePieces = 0;
   rootInTables = false;
   if (path[0] == '\0' || strcmp(path, "<empty>") == 0) {
-    tb_free();
+    // An empty path unloads them. (Not tb_free: Debian's Fathom leaves its
+    // freed tables behind for the next tb_init to crash on.)
+    tb_init("");
     snprintf(message, messageSize, "SyzygyPath empty: no endgame tables");
     return;
   }
@@ -186,9 +188,8 @@ void keepTableRootMoves() {
 #else
 
 void loadTablebases(const char* path, char* message, size_t messageSize) {
-  (void)path;
   tablebasePieces = 0;
-  snprintf(message, messageSize, "this build has no endgame table support");
+  snprintf(message, messageSize, "SyzygyPath %s: this build has no endgame tables", path);
 }
 
 int probeTablesAfterZeroing(int, int*) { return 0; }
