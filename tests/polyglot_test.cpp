@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -288,6 +289,36 @@ TEST_F(BookFixture, ALargeBookIsProbedWithoutBeingReadIntoMemory) {
   EXPECT_EQ(polyglotEntries(step / 2, found, 2), 0);
   getrusage(RUSAGE_SELF, &after);
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 8 * 1024) << "kilobytes";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PolyglotTranscript, UciPlaysTheBookAtOnceAndSaysWhatTheFileHolds) {
+  if (getenv("MORVEK_ENGINE_BINARY") != nullptr) GTEST_SKIP() << "the engine built here only";
+  if (access(MORVEK_GNUCHESS_BOOK, R_OK) != 0) GTEST_SKIP() << "no gnuchess-book";
+  EngineDir dir;
+  const std::string set = "uci\nsetoption name BookFile value " MORVEK_GNUCHESS_BOOK "\n";
+  // A game move comes from the book without a search, at any move of the
+  // game the book knows; an analysis searches; <empty> gives back the own book.
+  const EngineRun book = runEngine(dir, set + "position startpos moves e2e4 c7c6 d2d4 d7d6 b1c3 g7g6\n"
+                                               "go wtime 60000 btime 60000\ngo depth 3\n"
+                                               "setoption name BookFile value <empty>\n"
+                                               "setoption name BookFile value /nonexistent.bin\n");
+  EXPECT_NE(book.out.find("info string BookFile " MORVEK_GNUCHESS_BOOK ": 180358 entries\nbestmove "),
+            std::string::npos) << book.out;
+  const size_t first = book.out.find("bestmove ");
+  ASSERT_NE(first, std::string::npos) << book.out;
+  const std::string move = book.out.substr(first + 9, 4);
+  // The five moves "polyglot dump-book" shows there: Be3, f4, Nf3, a4, Bc4.
+  EXPECT_TRUE(move == "c1e3" || move == "f2f4" || move == "g1f3" || move == "a2a4" || move == "f1c4") << book.out;
+  EXPECT_NE(book.out.find("info depth 3 "), std::string::npos) << book.out;
+  EXPECT_NE(book.out.find("info string BookFile empty: the engine's own book\n"
+                          "info string BookFile /nonexistent.bin cannot be opened (No such file or directory), "
+                          "not used\n"),
+            std::string::npos)
+      << book.out;
 }
 
 }  // namespace
