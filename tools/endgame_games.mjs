@@ -24,7 +24,11 @@ const defaultPositions = [
   '8/8/8/8/2k5/8/1K6/R7 w - - 0 1 ; win',
   '3k4/8/8/8/8/8/1P6/1K6 w - - 0 1 ; win',
   '8/8/8/3k4/8/8/3r4/K4Q2 w - - 0 1 ; win',
+  '7k/8/8/8/8/8/8/R3K3 w - - 0 1 ; win',
+  '8/8/1k6/8/8/8/5P2/6K1 w - - 0 1 ; win',
+  '4k3/8/8/8/8/8/3r4/3QK3 w - - 0 1 ; win',
   '4k3/8/8/8/8/8/4P3/4K3 b - - 0 1 ; draw',
+  '8/8/8/8/3k4/8/3P4/3K4 b - - 0 1 ; draw',
   '8/8/8/8/8/k7/8/KQ5r b - - 0 1 ; draw',
 ];
 const positions = (options.positions ? readFileSync(options.positions, 'utf8').split('\n') : defaultPositions)
