@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/command_loop.h"
+#include "engine/player_files.h"
 #include "engine/version.h"
 
 namespace {
@@ -11,7 +12,7 @@ void printUsage(const char* programPath) {
   DataFiles files;
   locateDataFiles(files, programPath);
   printf(
-      "Usage: morvek [--version | --help]\n"
+      "Usage: morvek [--version | --help] [--book FILE.bin] [--syzygy DIR]\n"
       "A chess engine for graphical interfaces. It speaks the xboard (CECP) protocol,\n"
       "or UCI when the first command is \"uci\", on standard input and output;\n"
       "an interface starts it by name, for example: xboard -fcp morvek\n"
@@ -31,7 +32,7 @@ void printUsage(const char* programPath) {
 
 int main(int argc, char** argv) {
   const char* programPath = argc > 0 ? argv[0] : nullptr;
-  // Interfaces pass no arguments; any other than these two is ignored.
+  // Interfaces pass no arguments; any other than these and the two files is ignored.
   if (argc > 1 && strcmp(argv[1], "--version") == 0) {
     printf("Morvek %s\n"
            "Copyright (C) 2026 the Morvek developers\n"
@@ -45,8 +46,17 @@ int main(int argc, char** argv) {
     printUsage(programPath);
     return 0;
   }
+  // "--book FILE" and "--syzygy DIR": the files an xboard user cannot name by option.
+  const char* bookFile = nullptr;
+  const char* syzygyPath = nullptr;
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (strcmp(argv[i], "--book") == 0) bookFile = argv[++i];
+    else if (strcmp(argv[i], "--syzygy") == 0) syzygyPath = argv[++i];
+  }
   CommandLoop loop;
   startEngine(loop, programPath);
+  if (bookFile) useBookFile(bookFile, stderr, "");
+  if (syzygyPath) useTablebases(syzygyPath, stderr, "");
   runCommandLoop(loop);
   return finishEngine(loop);
 }

@@ -8,6 +8,7 @@
 #include "eval/eval_setup.h"
 #include "platform/console.h"
 #include "platform/instance_marker.h"
+#include "search/tablebase.h"
 #include "search/trans_table.h"
 
 // Trailing blanks are part of the texts.
@@ -60,6 +61,7 @@ int finishEngine(const CommandLoop& loop) {
 
 int setUpGame(const char* fen) {
   if (!setupFromFen(fen)) return 0;
+  noteSetupFen(fen);
   resetBudget();
   return 1;
 }

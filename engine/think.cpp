@@ -12,12 +12,14 @@
 #include "board/random.h"
 #include "book/book_choice.h"
 #include "book/learning.h"
+#include "book/polyglot.h"
 #include "engine/clock.h"
 #include "eval/eval_setup.h"
 #include "eval/evaluate.h"
 #include "search/search.h"
 #include "search/search_tables.h"
 #include "search/search_tree.h"
+#include "search/tablebase.h"
 #include "search/trans_table.h"
 
 namespace {
@@ -57,6 +59,8 @@ void buildRootList() {
   if (!generateLegalMoves()) listStart[1] = listStart[0];
   // Unreachable in real games, but a FEN can pack more moves than records.
   if (rootMoveCount() > kMaxRootMoves) listStart[1] = listStart[0] + kMaxRootMoves;
+  // In the endgame tables only the moves that keep their best result stay.
+  if (tablebasePieces > 0) keepTableRootMoves();
   for (int i = 0; i < rootMoveCount(); ++i) {
     const Move m = moveStack[listStart[0] + i];
     RootMove& record = rootMoves[i];
@@ -147,8 +151,16 @@ int think(RootMove& result, const ThinkRequest& request) {
   seedRandom(uint32_t(std::time(nullptr)));
   if (prepareRoot() == 0) return 0;
 
-  // Step 9. The book, less and less likely as the game goes on.
-  const int draw = request.useBook ? nextRandom() % kBookDraws : 0;
+  // Step 9. A Polyglot book answers whenever it knows the position; the
+  // own book less and less likely as the game goes on.
+  if (request.useBook && polyglotBookOpen()) {
+    const Move m = pickPolyglotMove(listStart[0], listStart[1] - 1);
+    if (m != 0) {
+      result.move = m;
+      return 1;
+    }
+  }
+  const int draw = request.useBook && !polyglotBookOpen() ? nextRandom() % kBookDraws : 0;
   if (std::min(pos.gamePly, kBookPlyCap) < draw) {
     const Move m = pickBookMove(listStart[0], listStart[1] - 1);
     if (m != 0) {

@@ -9,6 +9,7 @@
 #include "board/make_move.h"
 #include "board/move_text.h"
 #include "engine/clock.h"
+#include "engine/player_files.h"
 #include "engine/protocol_words.h"
 #include "engine/think.h"
 #include "engine/version.h"
@@ -67,6 +68,8 @@ void printIdentity() {
   printf("option name OwnBook type check default true\n");
   printf("option name Ponder type check default false\n");
   printf("option name SaveLearning type check default true\n");
+  printf("option name BookFile type string default <empty>\n");
+  printf("option name SyzygyPath type string default <empty>\n");
   printf("uciok\n");
 }
 
@@ -95,6 +98,10 @@ void setOption(char* cursor) {
     options.ponder = on;
   else if (strcasecmp(name, "SaveLearning") == 0)
     options.saveLearning = on;
+  else if (strcasecmp(name, "BookFile") == 0)
+    useBookFile(value, stdout, "info string ");
+  else if (strcasecmp(name, "SyzygyPath") == 0)
+    useTablebases(value, stdout, "info string ");
   else
     printf("info string unknown option %s\n", name);
 }

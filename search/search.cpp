@@ -12,6 +12,7 @@
 #include "search/quiesce.h"
 #include "search/search_tables.h"
 #include "search/search_tree.h"
+#include "search/tablebase.h"
 #include "search/trans_table.h"
 
 Move rootLine[kMaxLine];
@@ -129,8 +130,9 @@ int principalSearch(SearchArgs args) {
   if (pollTime()) return 0;
   if (ply > kDeepestSearchPly) return cachedEvaluate(args.alpha, args.beta);
 
-  // Steps 7-8. Draws, then a value the book table may know.
+  // Steps 7-8. Draws, the endgame tables, then a value the book table may know.
   if (ply > 0 && isRepetition()) return 0;
+  if (ply > 0 && tablesMayKnow() && probeTablesAfterZeroing(ply, &score)) return score;
   if (ply > kBookProbePly && !inNullMove) {
     int value;
     if (probeBook(args.alpha, args.depth, args.beta, &value)) return value;
@@ -223,8 +225,9 @@ int innerSearch(SearchArgs args) {
   if (pollTime()) return 0;
   if (ply > kDeepestSearchPly) return cachedEvaluate(args.alpha, args.beta);
 
-  // Steps 4-6. Draws with contempt for the root side, book, table cutoff.
+  // Steps 4-6. Draws with contempt for the root side, endgame tables, book, table cutoff.
   if (ply > 0 && isRepetition()) return pos.sideToMove == rootSide ? kRootSideDraw : 0;
+  if (ply > 0 && tablesMayKnow() && probeTablesAfterZeroing(ply, &score)) return score;
   if (ply > kBookProbePly && !inNullMove) {
     int value;
     if (probeBook(args.alpha, args.depth, args.beta, &value)) return value;

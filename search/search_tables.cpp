@@ -6,6 +6,7 @@
 
 #include "board/move_text.h"
 #include "search/search_clock.h"
+#include "search/tablebase.h"
 #include "search/trans_table.h"
 
 int historyScore[2][8][64];
@@ -46,14 +47,23 @@ void recordRootMove(const Move* childLine, Move move, int score, int beta, int d
   record->line[0] = move;
   for (int k = 1; k <= 95 && childLine[k] != 0; ++k) record->line[k] = childLine[k];
 
+  // A root in the endgame tables shows their result (unless a mate was
+  // found); the record keeps the search's own score.
+  const RootMove* shown = record;
+  static RootMove tableShown;
+  if (rootInTables) {
+    tableShown = *record;
+    tableShown.score = shownRootScore(score);
+    shown = &tableShown;
+  }
   int elapsed = int32_t(elapsedTime());
   if (newBestMoveListener) {
-    newBestMoveListener(*record, elapsed, searchClock.pollCount);
+    newBestMoveListener(*shown, elapsed, searchClock.pollCount);
     return;
   }
   uint64_t divisor = uint64_t(elapsed > 1 ? elapsed : 1);
   uint64_t rate = searchClock.pollCount * 1000u / divisor;
-  printThinking(record->score, record->depth, elapsed, rate, record->line);
+  printThinking(shown->score, record->depth, elapsed, rate, record->line);
 }
 
 namespace {

@@ -247,7 +247,8 @@ const std::string kUciGreeting =
     kGreeting +
     "id name Morvek " MORVEK_VERSION "\nid author the Morvek developers\n"
     "option name OwnBook type check default true\noption name Ponder type check default false\n"
-    "option name SaveLearning type check default true\nuciok\n";
+    "option name SaveLearning type check default true\n"
+    "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\nuciok\n";
 
 // Piped in one go, UCI answers each command in order; every "go" answers
 // one bestmove; a refused position or move leaves the previous position.

@@ -3,11 +3,12 @@
 // (pollTime calls) and the speed. The node count changes only when the
 // search's behaviour changes, never with the machine or the build type.
 //
-//   bench [depth] [--expect N | --expect-file FILE] [--watch-input]
+//   bench [depth] [--expect N | --expect-file FILE] [--watch-input] [--syzygy DIR]
 //
 // --watch-input makes the search look at standard input as the protocols do
 // while they think (a line waiting is left there): the node count must stay,
-// the speed shows what the look costs.
+// the speed shows what the look costs. --syzygy loads endgame tables: the
+// node count must stay too (no bench position comes near them).
 // With --expect the exit code is 1 when the node count differs from N;
 // FILE holds lines "depth nodes" (the recorded signatures, # for comments).
 #include <unistd.h>
@@ -25,6 +26,7 @@
 #include "engine/command_loop.h"
 #include "engine/think.h"
 #include "eval/eval_setup.h"
+#include "search/tablebase.h"
 #include "search/trans_table.h"
 
 namespace {
@@ -72,11 +74,14 @@ int main(int argc, char** argv) {
   int depth = kDefaultDepth;
   long long expected = -1;
   const char* signatureFile = nullptr;
+  const char* syzygyPath = nullptr;  // tables loaded: the same nodes, probes never reached
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--expect") == 0 && i + 1 < argc)
       expected = std::atoll(argv[++i]);
     else if (std::strcmp(argv[i], "--expect-file") == 0 && i + 1 < argc)
       signatureFile = argv[++i];
+    else if (std::strcmp(argv[i], "--syzygy") == 0 && i + 1 < argc)
+      syzygyPath = argv[++i];
     else if (std::strcmp(argv[i], "--watch-input") == 0)
       searchLimits.onInputWaiting = [] { return false; };
     else
@@ -97,6 +102,12 @@ int main(int argc, char** argv) {
   initAttackTables();
   initKeysAndTables();
   prepareEvaluation();
+  if (syzygyPath) {
+    char message[4200];
+    loadTablebases(syzygyPath, message, sizeof message);
+    std::fprintf(stderr, "%s\n", message);
+    if (tablebasePieces == 0) return 2;
+  }
 
   uint64_t totalNodes = 0;
   double totalSeconds = 0;
