@@ -11,6 +11,7 @@
 #include "board/position.h"
 #include "board/random.h"
 #include "book/book_choice.h"
+#include "book/book_table.h"
 #include "book/learning.h"
 #include "engine/clock.h"
 #include "eval/eval_setup.h"
@@ -147,6 +148,20 @@ Move chosenMove(int wanted) {
 
 Move allowedRootMoves[kMaxRootMoves];
 int allowedRootCount = 0;
+bool thinkUsedBook = false;
+
+RootMove bookMoveRecord(Move move) {
+  RootMove record = *recordOf(move);
+  makeMove(move);
+  const BookNode* node = findNode();
+  if (node && node->depth > 0) record.score = -node->score;
+  unmakeMove(move);
+  record.depth = 0;
+  record.bound = kBoundExact;
+  std::memset(record.line, 0, sizeof record.line);
+  record.line[0] = move;
+  return record;
+}
 
 void buildRootList() {
   std::memset(rootMoves, 0, sizeof rootMoves);
@@ -250,6 +265,7 @@ Move deepen(int lastDepth) {
 
 int think(RootMove& result, const ThinkRequest& request) {
   // Steps 1-8.
+  thinkUsedBook = false;
   startClock();
   seedRandom(uint32_t(std::time(nullptr)));
   if (prepareRoot() == 0) return 0;
@@ -259,7 +275,8 @@ int think(RootMove& result, const ThinkRequest& request) {
   if (std::min(pos.gamePly, kBookPlyCap) < draw) {
     const Move m = pickBookMove(listStart[0], listStart[1] - 1);
     if (m != 0) {
-      result.move = m;
+      result = bookMoveRecord(m);
+      thinkUsedBook = true;
       return 1;
     }
   }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "board/attacks.h"
 #include "board/fen.h"
 #include "board/make_move.h"
 #include "board/move_text.h"
@@ -69,6 +70,8 @@ void printIdentity() {
   printf("option name OwnBook type check default true\n");
   printf("option name Ponder type check default false\n");
   printf("option name SaveLearning type check default true\n");
+  printf("option name Hash type spin default %d min 1 max %d\n", int(kDefaultTableMegabytes), int(kMaxTableMegabytes));
+  printf("option name Clear Hash type button\n");
   printf("option name MultiPV type spin default 1 min 1 max %d\n", kMaxRootLines);
   printf("uciok\n");
 }
@@ -83,6 +86,20 @@ bool setSpin(const char* value, int least, int most, int* option, const char* na
   }
   *option = int(number);
   return true;
+}
+
+// The table memory is taken here, between searches; what cannot be had
+// leaves the tables as they were.
+void setHash(const char* value) {
+  int megabytes = 0;
+  if (!setSpin(value, 1, int(kMaxTableMegabytes), &megabytes, "Hash")) return;
+  const uint64_t before = tableMegabytes();
+  if (!resizeTranspositionTables(uint64_t(megabytes))) {
+    printf("info string Hash %d MB cannot be had, keeping %llu MB\n", megabytes, static_cast<unsigned long long>(before));
+    return;
+  }
+  if (tableMegabytes() != uint64_t(megabytes))
+    printf("info string Hash %llu MB, rounded down to a power of two\n", static_cast<unsigned long long>(tableMegabytes()));
 }
 
 // "setoption name NAME [value VALUE]": the name may hold blanks.
@@ -112,6 +129,10 @@ void setOption(char* cursor) {
     options.saveLearning = on;
   else if (strcasecmp(name, "MultiPV") == 0)
     setSpin(value, 1, kMaxRootLines, &options.multiPv, name);
+  else if (strcasecmp(name, "Hash") == 0)
+    setHash(value);
+  else if (strcasecmp(name, "Clear Hash") == 0)
+    clearTranspositionTables();
   else
     printf("info string unknown option %s\n", name);
 }
@@ -171,9 +192,18 @@ void setPosition(char* cursor) {
   gameKnown = true;
 }
 
-void setBudget(const ClockWords& clock) {
+// "movetime T": the think ends T ms after it starts (or, pondering, after
+// "ponderhit") less a margin for the last look at the clock and the answer,
+// read from the millisecond clock; no deepening rule ends it sooner.
+void setMoveDeadline(int64_t moveTimeMs, int64_t fromMs) {
+  const int64_t margin = moveTimeMs / 40 + 10 < 60 ? moveTimeMs / 40 + 10 : 60;
+  setMoveTime(kUntilStopped);
+  searchLimits.moveTimeMs = fromMs + (moveTimeMs > margin ? moveTimeMs - margin : 1);
+}
+
+void setBudget(const ClockWords& clock, int64_t fromMs = 0) {
   if (clock.moveTimeMs >= 0)
-    setMoveTime(clock.moveTimeMs / 10);
+    setMoveDeadline(clock.moveTimeMs, fromMs);
   else if (clock.remainingMs >= 0)
     setClockBudget(clock.remainingMs / 10, clock.incrementMs / 10, clock.movesToGo);
   else
@@ -186,7 +216,7 @@ void turnPonderIntoSearch() {
   search.pondering = false;
   search.waitForStop = false;
   const int64_t spent = elapsedTime();
-  setBudget(search.clock);
+  setBudget(search.clock, elapsedMilliseconds());
   budgetSearchProper();
   searchClock.budget += spent;
   searchClock.savedBudget += spent;
@@ -278,6 +308,34 @@ void printLines() {
   for (int i = 0; i < rootLineCount; ++i) printLine(rootLines[i], i + 1, ms);
 }
 
+// After the first second of a search, at most once a second: the root move
+// being searched.
+int64_t lastCurrentMoveMs;
+
+void printCurrentMove(Move move, int number) {
+  const int64_t ms = elapsedMilliseconds();
+  if (ms < 1000 || ms - lastCurrentMoveMs < 1000) return;
+  lastCurrentMoveMs = ms;
+  char text[16];
+  printf("info currmove %s currmovenumber %d\n", moveToText(move, text), number);
+}
+
+// Right before "bestmove": what the think ends with, with the time and
+// nodes of its end. A book move says so; no move at all is mate or stalemate.
+void printLastLines(int found, const RootMove& result) {
+  const int64_t ms = elapsedMilliseconds();
+  if (!found) {
+    printf("info depth 0 score %s\n", inCheck() ? "mate 0" : "cp 0");
+  } else if (thinkUsedBook) {
+    sayInfo("book move");
+    printLine(result, options.multiPv > 1 ? 1 : 0, ms);
+  } else if (rootLineCount > 1) {
+    for (int i = 0; i < rootLineCount; ++i) printLine(rootLines[i], i + 1, ms);
+  } else if (rootLineCount == 1) {
+    printLine(rootLines[0], options.multiPv > 1 ? 1 : 0, ms);
+  }
+}
+
 // The reply the search expects to its move, played for the look and taken back.
 Move ponderReply(Move move) {
   if (!commitGameMove(move)) return 0;
@@ -286,12 +344,38 @@ Move ponderReply(Move move) {
   return reply;
 }
 
+// "go searchmoves M1 M2 ...": the moves up to the next word of "go".
+bool isGoWord(const char* word) {
+  static const char* const words[] = {"wtime", "btime",    "winc", "binc",     "movestogo",  "movetime",
+                                      "depth", "nodes",    "mate", "infinite", "ponder", "searchmoves"};
+  for (const char* w : words)
+    if (strcmp(word, w) == 0) return true;
+  return false;
+}
+
+char* readSearchMoves(char* cursor) {
+  char* word;
+  char* rest = cursor;
+  while ((word = nextWord(&rest, kWordDelimiters)) != nullptr && !isGoWord(word)) {
+    Move move = 0;
+    if (parseMove(word, &move) && allowedRootCount < kMaxRootMoves)
+      allowedRootMoves[allowedRootCount++] = move;
+    else
+      printf("info string searchmoves: %s is no legal move here, ignored\n", word);
+    cursor = rest;
+  }
+  return cursor;
+}
+
 void go(char* cursor) {
   search = Search{};
   ClockWords clock;
   int depth = 0;
   uint64_t nodes = 0;
+  int mate = 0;
   bool infinite = false;
+  bool restricted = false;
+  allowedRootCount = 0;
   const bool white = pos.sideToMove == kWhite;
   for (char* word; (word = nextWord(&cursor, kWordDelimiters)) != nullptr;) {
     if (strcmp(word, "wtime") == 0 || strcmp(word, "btime") == 0) {
@@ -312,31 +396,41 @@ void go(char* cursor) {
     } else if (strcmp(word, "nodes") == 0) {
       const int64_t value = wordValue(&cursor);
       nodes = value > 0 ? uint64_t(value) : 1;
+    } else if (strcmp(word, "mate") == 0) {
+      const int64_t value = wordValue(&cursor);
+      mate = value < 1 ? 1 : value > kLastIteration ? kLastIteration : int(value);
+    } else if (strcmp(word, "searchmoves") == 0) {
+      restricted = true;
+      cursor = readSearchMoves(cursor);
     } else if (strcmp(word, "infinite") == 0) {
       infinite = true;
     } else if (strcmp(word, "ponder") == 0) {
       search.pondering = true;
     }
-    // Anything else ("searchmoves" and its moves, "mate") is passed over.
   }
+  if (restricted && allowedRootCount == 0) sayInfo("searchmoves: no legal move given, searching every move");
   search.clock = clock;
   search.waitForStop = infinite || search.pondering;
-  if (search.waitForStop || (depth > 0 && clock.remainingMs < 0 && clock.moveTimeMs < 0) ||
-      (nodes > 0 && clock.remainingMs < 0 && clock.moveTimeMs < 0))
+  const bool noClock = clock.remainingMs < 0 && clock.moveTimeMs < 0;
+  if (search.waitForStop || ((depth > 0 || nodes > 0 || mate > 0) && noClock))
     setMoveTime(kUntilStopped);
   else
     setBudget(clock);
 
-  // Analysis (a depth, a node count, no end) searches and is not learned; a
-  // game move may come from the book.
-  const bool gameMove = !infinite && depth == 0 && nodes == 0 && options.multiPv == 1;
+  // Analysis (a depth, a node count, several lines, chosen moves, a mate,
+  // no end) searches and is not learned; a game move may come from the book.
+  const bool gameMove = !infinite && depth == 0 && nodes == 0 && mate == 0 && !restricted && options.multiPv == 1;
   const ThinkRequest request = {options.ownBook && gameMove, depth > 0 ? depth : kLastIteration, gameMove};
   searchLimits.nodeLimit = nodes;
   searchLimits.onInputWaiting = inputDuringSearch;
   searchLimits.lineCount = options.multiPv;
+  searchLimits.mateMoves = mate;
+  lastCurrentMoveMs = 0;
+  currentMoveListener = printCurrentMove;
   RootMove result;
   const int found = think(result, request);
-  searchLimits = SearchLimits{0, nullptr, 0, 0, 0};
+  currentMoveListener = nullptr;
+  allowedRootCount = 0;
 
   // Infinite and ponder searches answer only when told.
   char line[kInputLineSize];
@@ -344,7 +438,9 @@ void go(char* cursor) {
     if (!waitForNextLine(line)) break;  // the end of input says it
     if (handleWhileSearching(line)) break;
   }
+  searchLimits = SearchLimits{0, nullptr, 0, 0, 0};
 
+  printLastLines(found, result);
   char text[16], replyText[16];
   if (!found) {
     printf("bestmove 0000\n");
