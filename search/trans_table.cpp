@@ -72,7 +72,10 @@ int resizeTranspositionTables(uint64_t megabytes) {
     free(fresh[1]);
     return 0;
   }
+  // Touched now, so that the system hands the pages over here and not in
+  // the first search.
   for (int side = 0; side < 2; ++side) {
+    memset(fresh[side], 0, size_t(entries) * sizeof(TableEntry));
     free(transTable[side]);
     transTable[side] = fresh[side];
   }
