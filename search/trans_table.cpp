@@ -72,10 +72,12 @@ int resizeTranspositionTables(uint64_t megabytes) {
     free(fresh[1]);
     return 0;
   }
-  // Touched now, so that the system hands the pages over here and not in
-  // the first search.
+  // Touched now, a byte a page, so that the system hands the pages over here
+  // and not in the first search (a plain clearing of fresh zeroed memory
+  // may be left out by the compiler).
   for (int side = 0; side < 2; ++side) {
-    memset(fresh[side], 0, size_t(entries) * sizeof(TableEntry));
+    volatile char* bytes = reinterpret_cast<volatile char*>(fresh[side]);
+    for (size_t i = 0; i < size_t(entries) * sizeof(TableEntry); i += 4096) bytes[i] = 0;
     free(transTable[side]);
     transTable[side] = fresh[side];
   }
