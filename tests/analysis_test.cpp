@@ -428,6 +428,9 @@ TEST(BenchCommand, PrintsTheSignatureLast) {
     long long nodes;
   } rows[] = {{" bench", 0, 8129436}, {" bench 5", 0, 446613}, {" bench 1", 2, -1}, {" bench x", 2, -1}};
   for (const auto& row : rows) {
+#ifndef NDEBUG
+    if (row.arguments == " bench") continue;  // depth 8 is for optimised builds: the sanitizers' takes minutes
+#endif
     FILE* pipe = popen((std::string(MORVEK_BINARY) + row.arguments + " 2>/dev/null").c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string out;
