@@ -115,7 +115,12 @@ int searchLines(int depth, int wanted, int* worst) {
   skippedRootCount = base;
   newBestMoveListener = listener;
   *worst = count > 0 ? depthLines[count - 1].score : first;
-  if (count < wanted) return first;
+  if (count < wanted) {
+    // Stopped in the first iteration: its first line, complete, is the best
+    // there is, not a later pass's (the front of the tree now).
+    if (count > 0 && rootLineCount == 0) storeRootLine(depthLines[0].line, depth, depthLines[0].score);
+    return first;
+  }
   // A later pass may find a little more than an earlier one (the tables
   // changed in between): best first all the same, equals in pass order.
   std::stable_sort(depthLines, depthLines + count,
@@ -132,15 +137,13 @@ int searchLines(int depth, int wanted, int* worst) {
 
 // The move to play: a several-line think's first line of its last complete
 // iteration; otherwise the front of the tree, the root move of the last line
-// stored, as always.
+// stored, as always, which is then the one line the think leaves.
 Move chosenMove(int wanted) {
   if (wanted > 1 && rootLineCount > 0) return rootLines[0].move;
   const Move front = frontRootMove();
   const Move move = front != 0 && !rootMoveSkipped(front) ? front : bestRootRecord();
-  if (wanted == 1) {
-    rootLines[0] = *recordOf(move);
-    rootLineCount = 1;
-  }
+  rootLines[0] = *recordOf(move);
+  rootLineCount = 1;
   return move;
 }
 

@@ -175,6 +175,17 @@ TEST_F(Analysis, MultiPvReportsTheBestLinesInOrder) {
   }
 }
 
+// Stopped before its first iteration had all its lines, a several-line
+// search still ends with a scored line, the one of the move it plays.
+TEST_F(Analysis, MultiPvStoppedEarlyStillSaysItsLine) {
+  const std::vector<Go> result = run(std::string("setoption name MultiPV value 3\nposition fen ") + kTestPositions[0] + "\ngo nodes 1\n");
+  ASSERT_EQ(result.size(), 1u);
+  ASSERT_EQ(result[0].infos.size(), 1u);
+  EXPECT_EQ(result[0].infos[0].depth, 2);
+  EXPECT_EQ(result[0].infos[0].multipv, 1);
+  EXPECT_EQ(result[0].infos[0].pv.at(0), result[0].best);
+}
+
 // The lines of today's engine (before MultiPV existed) for "go depth 7":
 // depth, score, nodes and line of each report. MultiPV 1, set back after
 // a MultiPV 3 search, must give exactly these.
