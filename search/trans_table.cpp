@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/memory.h"
+
 TableEntry* transTable[2];
 uint32_t tableMask = kTableMask;
 long tableAllocationAllowance = -1;
@@ -66,6 +68,8 @@ int resizeTranspositionTables(uint64_t megabytes) {
   uint64_t entries = (uint64_t(1) << 20) / (2 * sizeof(TableEntry));  // a table's share of 1 MB
   for (uint64_t mb = 1; mb * 2 <= megabytes && mb * 2 <= kMaxTableMegabytes; mb *= 2) entries *= 2;
   if (entries == uint64_t(tableMask) + 1) return 1;
+  // What the old tables free comes back only after the new ones are had.
+  if (2 * entries * sizeof(TableEntry) > availableMemory()) return 0;
   TableEntry* fresh[2] = {allocateTable(entries), allocateTable(entries)};
   if (!fresh[0] || !fresh[1]) {
     free(fresh[0]);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "engine/session.h"
+#include "platform/memory.h"
 #include "search/trans_table.h"
 #include "tests/engine_process.h"
 #include "tests/test_support.h"
@@ -251,6 +252,13 @@ TEST(HashTables, ASizeThatCannotBeHadKeepsThePreviousTables) {
     EXPECT_EQ(transTable[1], before[1]);
   }
   tableAllocationAllowance = -1;
+  // More than the machine has: refused before anything is allocated, where
+  // the system would promise it and end the process once it is touched.
+  if (availableMemory() < (uint64_t(64) << 30)) {
+    EXPECT_EQ(resizeTranspositionTables(65536), 0);
+    EXPECT_EQ(tableMask, mask);
+    EXPECT_EQ(transTable[0], before[0]);
+  }
   ASSERT_EQ(resizeTranspositionTables(3), 1);
   EXPECT_EQ(tableMegabytes(), 2u);
   EXPECT_EQ(tableMask, (1u << 16) - 1);
