@@ -2,6 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <cstdlib>
+
+#include "engine/bench.h"
 #include "engine/command_loop.h"
 #include "engine/player_files.h"
 #include "engine/version.h"
@@ -12,7 +15,7 @@ void printUsage(const char* programPath) {
   DataFiles files;
   locateDataFiles(files, programPath);
   printf(
-      "Usage: morvek [--version | --help] [--book FILE.bin] [--syzygy DIR]\n"
+      "Usage: morvek [--version | --help | bench [DEPTH]] [--book FILE.bin] [--syzygy DIR]\n"
       "A chess engine for graphical interfaces. It speaks the xboard (CECP) protocol,\n"
       "or UCI when the first command is \"uci\", on standard input and output;\n"
       "an interface starts it by name, for example: xboard -fcp morvek\n"
@@ -23,9 +26,33 @@ void printUsage(const char* programPath) {
       "\n"
       "An installed engine keeps the learning file in $XDG_DATA_HOME/morvek\n"
       "(~/.local/share/morvek); a build keeps it beside the program when that\n"
-      "directory can be written, else there too.\n",
+      "directory can be written, else there too.\n"
+      "\n"
+      "bench [DEPTH] searches the built-in test positions to DEPTH (default 8)\n"
+      "without book or learning and ends with the line \"NODES nodes NPS nps\".\n",
       files.bookTextPath[0] ? files.bookTextPath : "(none)",
       files.learningPath[0] ? files.learningPath : "(none)");
+}
+
+// "morvek bench [DEPTH]": for testing farms, which read the node count and
+// the speed from the last line. Touches no data file and no instance lock.
+int runBenchCommand(int argc, char** argv) {
+  char* end = nullptr;
+  const long depth = argc > 2 ? strtol(argv[2], &end, 10) : kBenchDepth;
+  if (argc > 2 && (end == argv[2] || *end != '\0' || depth < 2 || depth > 90)) {
+    fprintf(stderr, "morvek bench: DEPTH must be a whole number from 2 to 90\n");
+    return 2;
+  }
+  prepareBench();
+  const BenchResult result = runBench(int(depth), nullptr);
+  if (result.refused) {
+    fprintf(stderr, "morvek bench: a test position was refused\n");
+    return 2;
+  }
+  const double nps = result.seconds > 0 ? double(result.nodes) / result.seconds : 0;
+  printf("depth %ld: %.3f s\n", depth, result.seconds);
+  printf("%llu nodes %.0f nps\n", static_cast<unsigned long long>(result.nodes), nps);
+  return 0;
 }
 
 }  // namespace
@@ -46,6 +73,7 @@ int main(int argc, char** argv) {
     printUsage(programPath);
     return 0;
   }
+  if (argc > 1 && strcmp(argv[1], "bench") == 0) return runBenchCommand(argc, argv);
   // "--book FILE" and "--syzygy DIR": the files an xboard user cannot name by option.
   const char* bookFile = nullptr;
   const char* syzygyPath = nullptr;

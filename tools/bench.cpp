@@ -11,23 +11,13 @@
 // node count must stay too (no bench position comes near them).
 // With --expect the exit code is 1 when the node count differs from N;
 // FILE holds lines "depth nodes" (the recorded signatures, # for comments).
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
-#include "board/attacks.h"
-#include "board/fen.h"
-#include "board/position.h"
-#include "engine/clock.h"
-#include "engine/command_loop.h"
-#include "engine/think.h"
-#include "eval/eval_setup.h"
+#include "engine/bench.h"
+#include "search/search_clock.h"
 #include "search/tablebase.h"
-#include "search/trans_table.h"
 
 namespace {
 
@@ -46,32 +36,10 @@ long long recordedSignature(const char* path, int depth) {
   return found;
 }
 
-constexpr int kDefaultDepth = 8;
-
-// The thinking lines would drown the summary: send them to /dev/null.
-int silenceStdout() {
-  fflush(stdout);
-  const int saved = dup(STDOUT_FILENO);
-  FILE* sink = fopen("/dev/null", "w");
-  if (sink) {
-    dup2(fileno(sink), STDOUT_FILENO);
-    fclose(sink);
-  }
-  return saved;
-}
-
-void restoreStdout(int saved) {
-  fflush(stdout);
-  if (saved >= 0) {
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  int depth = kDefaultDepth;
+  int depth = kBenchDepth;
   long long expected = -1;
   const char* signatureFile = nullptr;
   const char* syzygyPath = nullptr;  // tables loaded: the same nodes, probes never reached
@@ -99,41 +67,22 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  initAttackTables();
-  initKeysAndTables();
-  prepareEvaluation();
+  prepareBench();
   if (syzygyPath) {
     char message[4200];
     loadTablebases(syzygyPath, message, sizeof message);
     std::fprintf(stderr, "%s\n", message);
     if (tablebasePieces == 0) return 2;
   }
-
-  uint64_t totalNodes = 0;
-  double totalSeconds = 0;
-  // Processor time too: on a shared machine the wall clock undersells the speed.
-  const std::clock_t cpuStart = std::clock();
-  for (int n = 0; n < 10; ++n) {
-    searchPly = 0;
-    if (!setupFromFen(kTestPositions[n])) {
-      std::fprintf(stderr, "bench: position %d refused\n", n + 1);
-      return 2;
-    }
-    startClock();
-    searchClock.budget = int64_t(1) << 40;  // the clock never ends an iteration
-    const auto start = std::chrono::steady_clock::now();
-    const int saved = silenceStdout();
-    Move best = 0;
-    if (prepareRoot() > 0) best = deepen(depth);
-    restoreStdout(saved);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    totalNodes += searchClock.pollCount;
-    totalSeconds += seconds;
-    std::printf("position %2d: %12llu nodes  best %08x\n", n + 1,
-                static_cast<unsigned long long>(searchClock.pollCount), best);
+  const BenchResult result = runBench(depth, [](int index, uint64_t nodes, Move best) {
+    std::printf("position %2d: %12llu nodes  best %08x\n", index + 1, static_cast<unsigned long long>(nodes), best);
+  });
+  if (result.refused) {
+    std::fprintf(stderr, "bench: a position was refused\n");
+    return 2;
   }
-  const double cpuSeconds = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+  const uint64_t totalNodes = result.nodes;
+  const double totalSeconds = result.seconds, cpuSeconds = result.cpuSeconds;
   const double rate = totalSeconds > 0 ? double(totalNodes) / totalSeconds : 0;
   const double cpuRate = cpuSeconds > 0 ? double(totalNodes) / cpuSeconds : 0;
   std::printf("depth %d: %llu nodes in %.2f s (%.2f s processor), %.0f nodes per second (%.0f per processor second)\n",
