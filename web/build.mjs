@@ -16,6 +16,7 @@ if (!site) {
 }
 mkdirSync(join(site, 'licenses'), { recursive: true });
 mkdirSync(join(site, 'pieces'), { recursive: true });
+mkdirSync(join(site, 'extensions/markers'), { recursive: true });
 
 await build({
   entryPoints: [join(web, 'src/page.js')],
@@ -33,11 +34,14 @@ const copies = [
   [join(web, 'page.css'), 'page.css'],
   [join(web, 'morvek-worker.js'), 'morvek-worker.js'],
   [join(web, 'morvek-core.js'), 'morvek-core.js'],
+  [join(web, 'sw.js'), 'sw.js'],
+  [join(web, 'bench-worker.js'), 'bench-worker.js'],
   [join(root, 'data/Morvek.bk'), 'Morvek.bk'],
   [join(modules, 'cm-chessboard/assets/chessboard.css'), 'chessboard.css'],
   [join(modules, 'cm-chessboard/assets/extensions/markers/markers.css'), 'markers.css'],
   [join(modules, 'cm-chessboard/assets/pieces/standard.svg'), 'pieces/standard.svg'],
-  [join(modules, 'cm-chessboard/assets/extensions/markers/markers.svg'), 'markers.svg'],
+  [join(modules, 'cm-chessboard/assets/extensions/markers/markers.svg'), 'extensions/markers/markers.svg'],
+  [join(modules, 'cm-chessboard/assets/extensions/promotion-dialog/promotion-dialog.css'), 'promotion-dialog.css'],
   [join(modules, 'cm-chessboard/LICENSE'), 'licenses/cm-chessboard.txt'],
   [join(modules, 'chess.js/LICENSE'), 'licenses/chess.js.txt'],
 ];
@@ -48,5 +52,6 @@ for (const [from, to] of copies) copyFileSync(from, join(site, to));
 const version = JSON.parse(readFileSync(join(web, 'package.json'), 'utf8')).version ?? '1';
 writeFileSync(join(site, 'files.json'), JSON.stringify({ version, files: [
   './', 'index.html', 'page.js', 'page.css', 'chessboard.css', 'markers.css', 'pieces/standard.svg',
-  'markers.svg', 'morvek-worker.js', 'morvek-core.js', 'morvek.js', 'morvek.wasm', 'Morvek.bk',
+  'extensions/markers/markers.svg', 'promotion-dialog.css', 'licenses/cm-chessboard.txt',
+  'licenses/chess.js.txt', 'morvek-worker.js', 'morvek-core.js', 'morvek.js', 'morvek.wasm', 'Morvek.bk',
 ] }, null, 1));
