@@ -143,7 +143,7 @@ let input = null;
 let starting = null;      // resolves when the engine runs
 let held = [];            // lines posted while the engine restarts
 let restarting = false;
-let searching = false;    // a "go" sent and its "bestmove" not yet seen
+let searching = 0;        // "go" lines sent whose "bestmove" has not come yet
 let saveAsked = false;
 let replay = new Map();   // "uci" and the latest value of each option
 let swallowUntil = null;  // after a restart: output hidden up to this line
@@ -155,8 +155,8 @@ function onCoreMessage(message) {
       return;
     }
     if (message.startsWith('bestmove')) {
-      searching = false;
-      if (saveAsked) setTimeout(save, 0);
+      searching = Math.max(0, searching - 1);
+      if (saveAsked && searching === 0) setTimeout(save, 0);
     }
     post(message);
   } else if (message.stderr !== undefined) {
@@ -176,6 +176,7 @@ function finished(message) {
 
 async function startCore(learning) {
   input = new LineBuffer();
+  searching = 0;
   core = newCore(onCoreMessage);
   core.post({ wasm: assets.wasm.slice(0), book: assets.book.slice(0), learning, input: input.shared });
 }
@@ -188,15 +189,15 @@ function send(line) {
     const name = /name\s+(.*?)(\s+value\s|$)/.exec(text.trim());
     if (name) replay.set(`option:${name[1].toLowerCase()}`, text.trim());
   }
-  if (word === 'go') searching = true;
+  if (word === 'go') searching += 1;
   if (word === 'quit') replay.clear();
   input.write(text);
 }
 
 async function save() {
   if (restarting || !core) return;
-  if (searching) {
-    saveAsked = true;  // after the bestmove
+  if (searching > 0) {
+    saveAsked = true;  // after the last bestmove
     return;
   }
   saveAsked = false;

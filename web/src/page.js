@@ -24,11 +24,9 @@ const state = {
   ponderSearch: null,
   lines: new Map(),      // analysis lines by multipv number
   analysing: false,
-  savedGame: false,      // learning saved for this game already
 };
 
 const engine = new Engine('morvek-worker.js');
-window.morvek = { state, engine };  // for the browser tests and the curious
 
 const board = new Chessboard($('board'), {
   position: FEN.start,
@@ -36,6 +34,7 @@ const board = new Chessboard($('board'), {
   style: { pieces: { file: 'pieces/standard.svg' }, animationDuration: 150 },
   extensions: [{ class: Markers, props: { autoMarkers: MARKER_TYPE.square } }, { class: PromotionDialog }],
 });
+window.morvek = { state, engine, board };  // for the browser tests and the curious
 
 // --- Positions and moves ---
 
@@ -71,7 +70,7 @@ function showLastMove() {
 }
 
 function refresh() {
-  board.setPosition(state.game.fen(), true);
+  board.setPosition(state.game.fen(), false);
   showLastMove();
   $('fen').value = state.game.fen();
   const history = state.game.history();
@@ -126,16 +125,16 @@ function playMove(lan) {
   state.turnStart = performance.now();
   state.evals.length = state.game.history().length;
   const result = gameResult();
-  if (result && state.mode === 'play') endGame(result);
+  if (result && state.mode === 'play') endGame(result, false);  // the caller redraws
   return move;
 }
 
-function endGame(result) {
+function endGame(result, redraw = true) {
   state.over = result;
   engine.dropAll();
-  state.ponderMove = null;
+  state.ponderMove = state.ponderSearch = null;
   saveLearning();
-  refresh();
+  if (redraw) refresh();
 }
 
 function saveLearning() {
@@ -217,7 +216,8 @@ function onBoardInput(event) {
       });
       return true;
     }
-    humanMove(event.squareFrom + event.squareTo);
+    // After the board has finished moving the piece itself.
+    setTimeout(() => humanMove(event.squareFrom + event.squareTo), 0);
     return true;
   }
   return true;
@@ -249,7 +249,8 @@ function clockSettings() {
 
 function newGame(fen = FEN.start) {
   engine.dropAll();
-  if (!state.over && !state.savedGame && state.game.history().length > 0) saveLearning();
+  // A game left unfinished is a game played: what it taught is kept too.
+  if (!state.over && state.mode === 'play' && state.game.history().length > 0) saveLearning();
   state.game = new Chess(fen);
   state.startFen = fen;
   state.evals = [];
