@@ -2,6 +2,7 @@
 #pragma once
 
 #include "search/root_move.h"
+#include "search/search_tables.h"
 
 constexpr int kFirstIteration = 2;
 constexpr int kLastIteration = 90;
@@ -16,6 +17,11 @@ struct ThinkRequest {
 };
 constexpr ThinkRequest kGameThink = {true, kLastIteration, true};
 constexpr ThinkRequest kAnalysisThink = {false, kLastIteration, false};
+
+// "go searchmoves": the root moves a think may play, allowedRootCount of
+// them; 0 (the default) for every move. The caller sets and clears it.
+extern Move allowedRootMoves[kMaxRootMoves];
+extern int allowedRootCount;
 
 // 1 with result.move set, 0 when the side to move has no legal move.
 // Leaves the position, gamePly and searchPly as it found them.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
@@ -12,6 +13,8 @@
 #include "engine/protocol_words.h"
 #include "engine/think.h"
 #include "platform/input.h"
+#include "search/root_lines.h"
+#include "search/search.h"
 #include "search/search_tables.h"
 #include "search/trans_table.h"
 
@@ -20,13 +23,13 @@ namespace {
 // A search that only "stop" ends: far beyond any game, small enough that
 // doubling it cannot overflow.
 constexpr int64_t kUntilStopped = int64_t(1) << 40;
-constexpr int kMateThreshold = 999900;
-constexpr int kMateScore = 1000000;
+constexpr int kMateScore = kInfinity;
 
 struct Options {
   bool ownBook = true;
   bool ponder = false;
   bool saveLearning = true;
+  int multiPv = 1;
 };
 
 // The clock words of one "go", for the side to move.
@@ -66,7 +69,20 @@ void printIdentity() {
   printf("option name OwnBook type check default true\n");
   printf("option name Ponder type check default false\n");
   printf("option name SaveLearning type check default true\n");
+  printf("option name MultiPV type spin default 1 min 1 max %d\n", kMaxRootLines);
   printf("uciok\n");
+}
+
+// A spin option's value: a whole number within its range, else refused.
+bool setSpin(const char* value, int least, int most, int* option, const char* name) {
+  char* end = nullptr;
+  const long number = strtol(value, &end, 10);
+  if (end == value || *end != '\0' || number < least || number > most) {
+    printf("info string %s must be a whole number from %d to %d\n", name, least, most);
+    return false;
+  }
+  *option = int(number);
+  return true;
 }
 
 // "setoption name NAME [value VALUE]": the name may hold blanks.
@@ -94,6 +110,8 @@ void setOption(char* cursor) {
     options.ponder = on;
   else if (strcasecmp(name, "SaveLearning") == 0)
     options.saveLearning = on;
+  else if (strcasecmp(name, "MultiPV") == 0)
+    setSpin(value, 1, kMaxRootLines, &options.multiPv, name);
   else
     printf("info string unknown option %s\n", name);
 }
@@ -224,7 +242,9 @@ bool inputDuringSearch() {
   return search.stopSeen;
 }
 
-void printInfo(const RootMove& record, int elapsed, uint64_t nodes) {
+// One line of a search: "multipv" only when several were asked for (number
+// 1 and up); time in milliseconds, the speed from it. Written at once.
+void printLine(const RootMove& record, int number, int64_t ms) {
   char text[16];
   const int score = record.score;
   char scoreText[32];
@@ -234,13 +254,28 @@ void printInfo(const RootMove& record, int elapsed, uint64_t nodes) {
     snprintf(scoreText, sizeof scoreText, "mate -%d", (kMateScore + score) / 2);
   else
     snprintf(scoreText, sizeof scoreText, "cp %d", score / 10);
-  const uint64_t ms = uint64_t(elapsed > 0 ? elapsed : 0) * 10;
-  const uint64_t nps = nodes * 1000 / (ms > 0 ? ms : 1);
-  printf("info depth %d score %s%s time %llu nodes %llu nps %llu pv", record.depth, scoreText,
-         record.bound == kBoundLower ? " lowerbound" : "", static_cast<unsigned long long>(ms),
-         static_cast<unsigned long long>(nodes), static_cast<unsigned long long>(nps));
-  for (int k = 0; k < kMaxLine && record.line[k] != 0; ++k) printf(" %s", moveToText(record.line[k], text));
-  printf("\n");
+  char numberText[24] = "";
+  if (number > 0) snprintf(numberText, sizeof numberText, " multipv %d", number);
+  const uint64_t nodes = searchClock.pollCount;
+  const uint64_t nps = nodes * 1000 / uint64_t(ms > 0 ? ms : 1);
+  char line[kMaxLine * 6 + 256];
+  int length = snprintf(line, sizeof line, "info depth %d seldepth %d%s score %s%s time %lld nodes %llu nps %llu hashfull %d pv",
+                        record.depth, selDepth > record.depth ? selDepth : record.depth, numberText, scoreText,
+                        record.bound == kBoundLower ? " lowerbound" : "", static_cast<long long>(ms),
+                        static_cast<unsigned long long>(nodes), static_cast<unsigned long long>(nps), tableFullness());
+  for (int k = 0; k < kMaxLine && record.line[k] != 0; ++k)
+    length += snprintf(line + length, sizeof line - size_t(length), " %s", moveToText(record.line[k], text));
+  printf("%s\n", line);
+}
+
+void printInfo(const RootMove& record, int, uint64_t) {
+  printLine(record, options.multiPv > 1 ? 1 : 0, elapsedMilliseconds());
+}
+
+// A several-line search finished an iteration: all its lines, best first.
+void printLines() {
+  const int64_t ms = elapsedMilliseconds();
+  for (int i = 0; i < rootLineCount; ++i) printLine(rootLines[i], i + 1, ms);
 }
 
 // The reply the search expects to its move, played for the look and taken back.
@@ -294,14 +329,14 @@ void go(char* cursor) {
 
   // Analysis (a depth, a node count, no end) searches and is not learned; a
   // game move may come from the book.
-  const bool gameMove = !infinite && depth == 0 && nodes == 0;
+  const bool gameMove = !infinite && depth == 0 && nodes == 0 && options.multiPv == 1;
   const ThinkRequest request = {options.ownBook && gameMove, depth > 0 ? depth : kLastIteration, gameMove};
   searchLimits.nodeLimit = nodes;
   searchLimits.onInputWaiting = inputDuringSearch;
+  searchLimits.lineCount = options.multiPv;
   RootMove result;
   const int found = think(result, request);
-  searchLimits.nodeLimit = 0;
-  searchLimits.onInputWaiting = nullptr;
+  searchLimits = SearchLimits{0, nullptr, 0, 0, 0};
 
   // Infinite and ponder searches answer only when told.
   char line[kInputLineSize];
@@ -326,6 +361,7 @@ void go(char* cursor) {
 
 void uciLoop(CommandLoop& loop) {
   newBestMoveListener = printInfo;
+  rootLinesListener = printLines;
   printIdentity();
   char line[kInputLineSize];
   bool quit = false;
@@ -355,6 +391,7 @@ void uciLoop(CommandLoop& loop) {
       printf("info string unknown command %s\n", word);
   }
   newBestMoveListener = nullptr;
+  rootLinesListener = nullptr;
   // Asked not to write the learning file: left as a second instance leaves it.
   if (!options.saveLearning) loop.secondInstance = true;
 }

@@ -52,6 +52,14 @@ void clearTranspositionTables() {
   }
 }
 
+int tableFullness() {
+  constexpr uint32_t kSample = 500;
+  int used = 0;
+  for (const TableEntry* table : transTable)
+    for (uint32_t i = 0; table && i < kSample; ++i) used += table[i].bound != kBoundNone;
+  return used;
+}
+
 void initKeysAndTables() {
   initKeys();
   for (TableEntry*& table : transTable) {

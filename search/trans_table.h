@@ -35,6 +35,9 @@ void storeTable(int score, Move bestMove, int depth, int beta);
 
 void clearTranspositionTables();
 
+// Per mille of the entries in use, from the first thousand of each table.
+int tableFullness();
+
 // Start-up: the hash keys (board), then both tables; a failed allocation
 // stops the process.
 void initKeysAndTables();

@@ -247,12 +247,13 @@ const std::string kUciGreeting =
     kGreeting +
     "id name Morvek 1.0\nid author the Morvek developers\n"
     "option name OwnBook type check default true\noption name Ponder type check default false\n"
-    "option name SaveLearning type check default true\nuciok\n";
+    "option name SaveLearning type check default true\n"
+    "option name MultiPV type spin default 1 min 1 max 256\nuciok\n";
 
 // Piped in one go, UCI answers each command in order; every "go" answers
 // one bestmove; a refused position or move leaves the previous position.
 TEST_F(Transcript, UciAnswersInOrder) {
-  const std::string info = "(?:info depth \\d+ score (?:cp -?\\d+|mate -?\\d+)(?: lowerbound)? time \\d+ nodes \\d+ nps \\d+ pv(?: [a-h][1-8][a-h][1-8][qrbn]?)+\\n)+";
+  const std::string info = "(?:info depth \\d+ seldepth \\d+ score (?:cp -?\\d+|mate -?\\d+)(?: lowerbound)? time \\d+ nodes \\d+ nps \\d+ hashfull \\d+ pv(?: [a-h][1-8][a-h][1-8][qrbn]?)+\\n)+";
   const struct { std::string input, out; } cases[] = {
       {"uci\nisready\nquit\ngo depth 3\n", "readyok\n"},
       {"\n  \nuci\r\nisready\r\ndebug on\r\nstop\r\nponderhit\r\nquit\r\n", "readyok\n"},
