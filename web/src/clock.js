@@ -41,7 +41,7 @@ export function forgetMove(clock, side) {
 // The "go" command for the engine playing side (to move, or pondering on
 // the opponent's time).
 export function goWords(clock, side, ponder = false) {
-  if (clock.kind === 'fixed') return `go movetime ${Math.round(clock.settings.seconds * 1000)}`;
+  if (clock.kind === 'fixed') return `go${ponder ? ' ponder' : ''} movetime ${Math.round(clock.settings.seconds * 1000)}`;
   const ms = (value) => Math.max(0, Math.round(value));
   let words = `go${ponder ? ' ponder' : ''} wtime ${ms(clock.remaining.w)} btime ${ms(clock.remaining.b)}`;
   if (clock.kind === 'sudden') {

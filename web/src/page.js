@@ -153,6 +153,7 @@ function engineToMove() {
     state.ponderMove = null;
     search.onBest = engineMoved;
     engine.send('ponderhit');
+    window.morvek.ponderhits = (window.morvek.ponderhits ?? 0) + 1;
     return;
   }
   state.ponderSearch = null;
@@ -191,12 +192,16 @@ function engineMoved(best, ponder) {
     })();
     if (!ponderFen) return;
     state.ponderMove = ponder;
-    state.ponderSearch = engine.search(words, goWords(state.clock, side, true), {
+    const search = engine.search(words, goWords(state.clock, side, true), {
       onInfo: (info) => {
         $('thinking').textContent = `pondering ${ponder}: ${scoreText(info, side)}  depth ${info.depth}  ${sanLine(ponderFen, info.pv)}`;
       },
-      onBest: () => {},
+      // Only a ponderhit (which replaces this) makes the answer a move.
+      onBest: () => {
+        if (state.ponderSearch === search) state.ponderSearch = null;
+      },
     });
+    state.ponderSearch = search;
   }
 }
 

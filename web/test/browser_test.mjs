@@ -120,22 +120,41 @@ async function waitFor(page, test, timeoutMs, what, arg) {
 const page = await openPage({ width: 1280, height: 860 });
 let savedDigest = null;
 
-await check('a whole game through the board, every engine move legal', async () => {
-  // Fixed time per move, short; the page plays White for us.
+// Our side: no move that allows a mate at once, captures of the most
+// valuable piece often, else any move; the game lasts longer than random play.
+const kValue = { p: 1, n: 3, b: 3, r: 5, q: 9 };
+function chooseMove(game, random) {
+  const moves = game.moves({ verbose: true });
+  const safe = moves.filter((m) => {
+    game.move(m);
+    const mated = game.moves({ verbose: true }).some((r) => r.san.endsWith('#'));
+    game.undo();
+    return !mated;
+  });
+  const pool = safe.length ? safe : moves;
+  const captures = pool.filter((m) => m.captured).sort((a, b) => kValue[b.captured] - kValue[a.captured]);
+  if (captures.length && random() < 0.8) return captures[0];
+  return pool[Math.floor(random() * pool.length)];
+}
+
+await check('a whole game through the board with pondering, every engine move legal', async () => {
+  // Fixed time per move, short; we play White, the engine ponders.
   await page.select('#clockKind', 'fixed');
   await page.$eval('#fixedSeconds', (e) => { e.value = '0.15'; });
   await page.select('#color', 'w');
+  await page.click('#ponder');
   await page.click('#newGame');
+  await sleep(300);
   const game = new Chess();
-  let seed = 7;
+  let seed = 11;
   const random = () => ((seed = (seed * 1103515245 + 12345) % 2147483648) / 2147483648);
   for (let ply = 0; ply < 400 && !game.isGameOver(); ++ply) {
     if (game.turn() === 'w') {
-      const moves = game.moves({ verbose: true });
-      // Captures first, else any: the game ends sooner.
-      const captures = moves.filter((m) => m.captured);
-      const pool = captures.length && random() < 0.7 ? captures : moves;
-      const move = pool[Math.floor(random() * pool.length)];
+      // Half the time the reply the engine ponders on, when it is safe.
+      const expected = await page.evaluate(() => window.morvek.state.ponderMove);
+      let move = chooseMove(game, random);
+      const hit = expected && game.moves({ verbose: true }).find((m) => m.lan === expected);
+      if (hit && random() < 0.5) move = hit;
       await playOnBoard(page, move);
       game.move(move);
       await waitFor(page, (n) => window.morvek.state.game.history().length >= n, 5000, 'our move taken', game.history().length);
@@ -146,32 +165,37 @@ await check('a whole game through the board, every engine move legal', async () 
       const s = window.morvek.state;
       return s.game.turn() === 'w' || s.over;
     }, 30000, 'the engine move');
-    // The board shows it once its animation is over.
+    // The board shows it once drawn.
     let shown = placementBefore;
     for (let wait = 0; wait < 100 && shown === placementBefore; ++wait) {
       await sleep(50);
       shown = await boardPlacement(page);
     }
-    await sleep(100);
-    shown = await boardPlacement(page);
-    if (shown === placementBefore) {
-      const seen = await page.evaluate(() => [window.morvek.state.game.history().join(' '), window.morvek.state.over, document.visibilityState, window.morvek.state.game.fen(), window.morvek.board.positionAnimationsQueue.workingOnPromise, window.morvek.board.positionAnimationsQueue.queue.length]);
-      console.log(await boardPlacement(page));
-      assert.fail(`the board shows no engine move after ${game.history().join(' ')}; the page has ${seen}`);
-    }
+    assert.notEqual(shown, placementBefore, `the board shows the engine move after ${game.history().join(' ')}`);
+    const pageHistory = await page.evaluate(() => window.morvek.state.game.history().join(' '));
+    assert.ok(pageHistory.startsWith(game.history().join(' ')), `page ${pageHistory} arbiter ${game.history().join(' ')}`);
     game.move(moveGiving(game, shown).san);
   }
-  assert.ok(game.isGameOver(), 'the game ended');
+  assert.ok(game.isGameOver(), `the game ended: ${game.history().join(' ')}`);
   const over = await waitFor(page, () => window.morvek.state.over, 5000, 'the result');
   const pgn = await page.evaluate(() => window.morvek.state.game.pgn());
   const replay = new Chess();
   replay.loadPgn(pgn);
   assert.equal(replay.fen(), game.fen(), 'the page and the arbiter agree');
+  assert.equal(await page.$eval('#fen', (e) => e.value), game.fen(), 'the FEN box shows the position');
+  const pondered = await page.evaluate(() => window.morvek.ponderhits ?? 0);
   const saved = await waitFor(page, () => window.morvek.learning && window.morvek.learning.saved, 20000, 'the learning saved');
   assert.ok(saved.bytes > 100000);
   savedDigest = saved.digest;
   await page.screenshot({ path: join(shots, 'desktop-game.png') });
-  return `${game.history().length} plies, ${over}, learning ${saved.bytes} bytes saved`;
+  // Take back: the position before our last move, our turn again.
+  await page.click('#takeBack');
+  const back = await page.evaluate(() => [window.morvek.state.game.fen(), window.morvek.state.over]);
+  const expected = new Chess();
+  const played = game.history();
+  for (const san of played.slice(0, game.turn() === 'w' ? -2 : -1)) expected.move(san);
+  assert.deepEqual(back, [expected.fen(), null]);
+  return `${game.history().length} plies, ${over}, ${pondered} ponder hits, learning ${saved.bytes} bytes saved`;
 });
 
 await check('analysis of a set-up position with several lines, and stop', async () => {
