@@ -212,6 +212,8 @@ function onBoardInput(event) {
     return state.game.moves({ square: event.squareFrom }).length > 0;
   }
   if (event.type === INPUT_EVENT_TYPE.validateMoveInput) {
+    // The board never moves a piece on its own: the page draws every
+    // position it accepts, so the board and the game cannot drift apart.
     const legal = state.game.moves({ square: event.squareFrom, verbose: true }).filter((m) => m.to === event.squareTo);
     if (legal.length === 0) return false;
     if (legal[0].promotion) {
@@ -219,11 +221,10 @@ function onBoardInput(event) {
         if (result && result.piece) humanMove(event.squareFrom + event.squareTo + result.piece.charAt(1));
         else refresh();
       });
-      return true;
+      return false;
     }
-    // After the board has finished moving the piece itself.
-    setTimeout(() => humanMove(event.squareFrom + event.squareTo), 0);
-    return true;
+    humanMove(event.squareFrom + event.squareTo);
+    return false;
   }
   return true;
 }
