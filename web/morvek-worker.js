@@ -172,6 +172,8 @@ function finished(message) {
   core = null;
   if (message.error) post({ stderr: `engine failed: ${message.error}` });
   if (onFinished) onFinished(message);
+  // Ended by a "quit" of the page's own: what it wrote is kept all the same.
+  else if (message.learning) learningStore.save(message.learning).catch((e) => post({ stderr: `learning not kept: ${e}` }));
 }
 
 async function startCore(learning) {

@@ -269,7 +269,8 @@ function newGame(fen = FEN.start) {
   $('lines').innerHTML = '';
   engine.send('ucinewgame');
   engine.send(`setoption name Ponder value ${$('ponder').checked}`);
-  board.setOrientation(state.human === 'w' ? COLOR.white : COLOR.black);
+  const orientation = state.human === 'w' ? COLOR.white : COLOR.black;
+  if (board.getOrientation() !== orientation) board.setOrientation(orientation);
   refresh();
   if (state.mode === 'play') engineToMove();
   else analyse();

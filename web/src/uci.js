@@ -51,10 +51,12 @@ export class Engine {
     this.options = new Set();
     this.lastStopAt = 0;
     this.stopDelays = [];    // ms from each "stop" to its bestmove
+    this.recent = [];
     this.worker.onmessage = (event) => this.receive(event.data);
   }
 
   send(line) {
+    this.recent.push(`> ${line}`);
     this.worker.postMessage(line);
   }
 
@@ -65,6 +67,8 @@ export class Engine {
       return;
     }
     for (const listen of this.listeners) listen(message);
+    this.recent.push(message);  // the last lines, for a look when something goes wrong
+    if (this.recent.length > 40) this.recent.shift();
     if (message.startsWith('option name ')) this.options.add(/option name (.*?) type/.exec(message)?.[1]);
     const search = this.searches[0];
     if (message.startsWith('bestmove')) {

@@ -81,8 +81,14 @@ const boardPlacement = (page) => page.evaluate(() => {
 });
 
 async function clickSquare(page, square, tap = false) {
-  const element = await page.$(`#board rect[data-square="${square}"]`);
-  const box = await element.boundingBox();
+  // The board may be redrawing (a new game turns it): wait for the square.
+  let box = null;
+  for (let tries = 0; tries < 40 && !box; ++tries) {
+    const element = await page.$(`#board rect[data-square="${square}"]`);
+    box = element && (await element.boundingBox());
+    if (!box) await sleep(50);
+  }
+  assert.ok(box, `square ${square} on the board`);
   const x = box.x + box.width / 2;
   const y = box.y + box.height / 2;
   if (tap) await page.touchscreen.tap(x, y);
@@ -112,7 +118,10 @@ async function waitFor(page, test, timeoutMs, what, arg) {
   for (;;) {
     const value = await page.evaluate(test, arg);
     if (value) return value;
-    if (performance.now() > deadline) throw new Error(`timed out waiting for ${what}`);
+    if (performance.now() > deadline) {
+      const recent = await page.evaluate(() => window.morvek.engine.recent.slice(-12).join(' | '));
+      throw new Error(`timed out waiting for ${what}; the engine's last lines: ${recent}`);
+    }
     await sleep(50);
   }
 }
@@ -253,6 +262,17 @@ await check('the learning is kept across a reload', async () => {
   const loaded = await waitFor(page, () => window.morvek.learning && window.morvek.learning.digest !== undefined && window.morvek.learning, 10000, 'the learning read');
   assert.equal(loaded.digest, savedDigest);
   return `${loaded.bytes} bytes, digest ${loaded.digest}`;
+});
+
+await check('offline once loaded: the page and the engine come from the offline copy', async () => {
+  await waitFor(page, () => navigator.serviceWorker.controller !== null, 10000, 'the offline copy');
+  await page.setOfflineMode(true);
+  const before = problems.length;
+  await page.reload();
+  await page.waitForSelector('body[data-engine="ready"]', { timeout: 30000 });
+  await page.setOfflineMode(false);
+  // The failed network requests the offline copy answered are no fault.
+  problems.splice(before).filter((p) => !p.startsWith('request failed')).forEach((p) => problems.push(p));
 });
 
 await check('phone size: a move by touch, and the engine answers', async () => {
