@@ -460,6 +460,7 @@ function wire() {
       ? `Learning read from this browser (${message.learning.bytes} bytes).`
       : 'No learning kept in this browser yet: starting from the book.';
     window.morvek.learning = { ...(window.morvek.learning || {}), ...(message.learning || {}), ...(message.saved ? { saved: message } : {}) };
+    if (message.saved) window.morvek.saves = (window.morvek.saves ?? 0) + 1;
   });
   setInterval(updateClocks, 200);
 }
