@@ -34,7 +34,7 @@ const board = new Chessboard($('board'), {
   style: { pieces: { file: 'pieces/standard.svg' }, animationDuration: 150 },
   extensions: [{ class: Markers, props: { autoMarkers: MARKER_TYPE.square } }, { class: PromotionDialog }],
 });
-window.morvek = { state, engine, board };  // for the browser tests and the curious
+window.morvek = { state, engine, board, pgnText: () => pgnText() };  // for the browser tests and the curious
 
 // --- Positions and moves ---
 

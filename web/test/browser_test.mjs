@@ -187,10 +187,13 @@ await check('a whole game through the board with pondering, every engine move le
   }
   assert.ok(game.isGameOver(), `the game ended: ${game.history().join(' ')}`);
   const over = await waitFor(page, () => window.morvek.state.over, 5000, 'the result');
-  const pgn = await page.evaluate(() => window.morvek.state.game.pgn());
+  // The PGN the page copies and downloads: the arbiter's game and its result.
+  const pgn = await page.evaluate(() => window.morvek.pgnText());
   const replay = new Chess();
   replay.loadPgn(pgn);
   assert.equal(replay.fen(), game.fen(), 'the page and the arbiter agree');
+  assert.equal(replay.getHeaders().Result, over.split(' ')[0]);
+  assert.equal(replay.getHeaders().Black, 'Morvek');
   assert.equal(await page.$eval('#fen', (e) => e.value), game.fen(), 'the FEN box shows the position');
   const pondered = await page.evaluate(() => window.morvek.ponderhits ?? 0);
   const saved = await waitFor(page, () => window.morvek.learning && window.morvek.learning.saved, 20000, 'the learning saved');
@@ -277,16 +280,25 @@ await check('offline once loaded: the page and the engine come from the offline 
   problems.splice(before).filter((p) => !p.startsWith('request failed')).forEach((p) => problems.push(p));
 });
 
-await check('phone size: a move by touch, and the engine answers', async () => {
+await check('phone size, playing Black: the engine opens, a reply by touch, the engine answers', async () => {
   const phone = await openPage({ width: 390, height: 844, isMobile: true, hasTouch: true, deviceScaleFactor: 2 });
-  await phone.select('#clockKind', 'sudden');
-  await phone.click('#newGame');
+  await phone.select('#clockKind', 'moves');
+  await phone.select('#color', 'b');
+  await phone.tap('#newGame');
+  const first = await waitFor(phone, () => window.morvek.state.game.history({ verbose: true })[0]?.lan, 20000, 'the engine opening');
   const game = new Chess();
-  const move = game.move('d4');
-  await playOnBoard(phone, move, true);
-  await waitFor(phone, () => window.morvek.state.game.history().length >= 2, 20000, 'the engine reply');
-  await sleep(300);
-  moveGiving(game, await boardPlacement(phone));
+  game.move(first);
+  await waitFor(phone, () => window.morvek.board.getOrientation() === 'b', 5000, 'Black at the bottom');
+  const reply = game.moves({ verbose: true }).find((m) => !m.captured);
+  await playOnBoard(phone, reply, true);
+  game.move(reply);
+  await waitFor(phone, () => window.morvek.state.game.history().length >= 3, 20000, 'the engine reply');
+  let shown = game.fen().split(' ')[0];
+  for (let wait = 0; wait < 100 && shown === game.fen().split(' ')[0]; ++wait) {
+    await sleep(50);
+    shown = await boardPlacement(phone);
+  }
+  moveGiving(game, shown);
   // The board fits the screen's width.
   const width = await phone.$eval('#board', (e) => e.getBoundingClientRect().width);
   assert.ok(width <= 390 && width > 300, `board ${width} px wide`);
