@@ -2,8 +2,7 @@
 // the bundled page script (esbuild), its style sheets and piece images, the
 // worker glue, the book and the licenses of everything bundled.
 //   node web/build.mjs build-web/site
-import { build } from 'esbuild';
-import { copyFileSync, mkdirSync, readFileSync, writeFileSync } from 'node:fs';
+import { copyFileSync, existsSync, mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
@@ -14,6 +13,11 @@ if (!site) {
   console.error('usage: node web/build.mjs SITE_DIR');
   process.exit(2);
 }
+if (!existsSync(join(web, 'node_modules/esbuild'))) {
+  console.error('web/build.mjs: the page\'s packages are missing: run "npm ci --prefix web" first');
+  process.exit(1);
+}
+const { build } = await import('esbuild');
 mkdirSync(join(site, 'licenses'), { recursive: true });
 mkdirSync(join(site, 'pieces'), { recursive: true });
 mkdirSync(join(site, 'extensions/markers'), { recursive: true });

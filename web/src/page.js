@@ -269,8 +269,7 @@ function newGame(fen = FEN.start) {
   $('lines').innerHTML = '';
   engine.send('ucinewgame');
   engine.send(`setoption name Ponder value ${$('ponder').checked}`);
-  const orientation = state.human === 'w' ? COLOR.white : COLOR.black;
-  if (board.getOrientation() !== orientation) board.setOrientation(orientation);
+  turnBoard(state.human === 'w' ? COLOR.white : COLOR.black);
   refresh();
   if (state.mode === 'play') engineToMove();
   else analyse();
@@ -358,6 +357,12 @@ function setMode(mode) {
   refresh();
 }
 
+// The side at the bottom, its clock below the board.
+function turnBoard(color) {
+  document.body.dataset.orientation = color;
+  if (board.getOrientation() !== color) board.setOrientation(color);
+}
+
 // --- Clocks ---
 
 function updateClocks() {
@@ -433,7 +438,7 @@ function wire() {
     newGame();
   };
   $('takeBack').onclick = takeBack;
-  $('flip').onclick = () => board.setOrientation(board.getOrientation() === COLOR.white ? COLOR.black : COLOR.white);
+  $('flip').onclick = () => turnBoard(document.body.dataset.orientation === COLOR.white ? COLOR.black : COLOR.white);
   $('copyPgn').onclick = copyPgn;
   $('downloadPgn').onclick = downloadPgn;
   $('setFen').onclick = setFen;
