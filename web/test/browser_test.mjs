@@ -257,16 +257,38 @@ await check('the bench signature in a browser worker', async () => {
 
 await check('the learning is kept across a reload', async () => {
   assert.ok(savedDigest, 'a game saved its learning');
-  // One more save (as a hidden page makes): the latest version is the one read.
+  // One more save, the one a hidden page makes: the latest version is read.
   const saves = await page.evaluate(() => window.morvek.saves);
-  await page.evaluate(() => window.morvek.engine.worker.postMessage({ save: true }));
-  await waitFor(page, (n) => window.morvek.saves > n, 20000, 'a second save', saves);
+  await page.evaluate(() => {
+    Object.defineProperty(document, 'visibilityState', { value: 'hidden', configurable: true });
+    document.dispatchEvent(new Event('visibilitychange'));
+    delete document.visibilityState;
+  });
+  await waitFor(page, (n) => window.morvek.saves > n, 20000, 'the save of a hidden page', saves);
   savedDigest = await page.evaluate(() => window.morvek.learning.saved.digest);
   await page.reload();
   await page.waitForSelector('body[data-engine="ready"]', { timeout: 30000 });
   const loaded = await waitFor(page, () => window.morvek.learning && window.morvek.learning.digest !== undefined && window.morvek.learning, 10000, 'the learning read');
   assert.equal(loaded.digest, savedDigest);
   return `${loaded.bytes} bytes, digest ${loaded.digest}`;
+});
+
+await check('a save cut short by closing the page leaves a whole learning file', async () => {
+  const other = await openPage({ width: 800, height: 600 });
+  await other.evaluate(() => window.morvek.engine.worker.postMessage({ save: true }));
+  await sleep(30);
+  await other.close();
+  await page.reload();
+  await page.waitForSelector('body[data-engine="ready"]', { timeout: 30000 });
+  const loaded = await waitFor(page, () => window.morvek.learning && window.morvek.learning.digest !== undefined && window.morvek.learning, 10000, 'the learning read');
+  assert.ok(loaded.bytes > 100000, `${loaded.bytes} bytes read`);
+  // The engine took it: a save now writes a file as large.
+  const saves = await page.evaluate(() => window.morvek.saves ?? 0);
+  await page.evaluate(() => window.morvek.engine.worker.postMessage({ save: true }));
+  await waitFor(page, (n) => (window.morvek.saves ?? 0) > n, 20000, 'a save', saves);
+  const saved = await page.evaluate(() => window.morvek.learning.saved);
+  assert.equal(saved.bytes, loaded.bytes);
+  return `${loaded.bytes} bytes, ${loaded.digest === savedDigest ? 'the version before' : 'the new version'}`;
 });
 
 await check('offline once loaded: the page and the engine come from the offline copy', async () => {
