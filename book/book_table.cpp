@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kFileRecordOverhead = 48;
 constexpr size_t kNodeAlignment = 8;
-constexpr size_t kHugePageBytes = size_t(2) << 20;
+[[maybe_unused]] constexpr size_t kHugePageBytes = size_t(2) << 20;
 constexpr size_t kArenaChunkBytes = size_t(4) << 20;
 constexpr uint32_t kNodesPerBucket = 1;  // average chain length before the buckets double
 constexpr uint32_t kMostBuckets = uint32_t(1) << 30;

@@ -4,8 +4,11 @@
 #include <cstring>
 
 #include "platform/console.h"
+#include "platform/page_input.h"
 
-#ifdef _WIN32
+#if defined(__EMSCRIPTEN__)
+// No descriptors: the page's lines come through platform/page_input.
+#elif defined(_WIN32)
 #include <io.h>
 #include <windows.h>
 #else
@@ -69,7 +72,10 @@ void fillOnce() {
   int room = kBufferSize - input.length - 1;
   if (room <= 0) return;
   if (room > int(sizeof raw)) room = int(sizeof raw);
-#ifdef _WIN32
+#if defined(__EMSCRIPTEN__)
+  int n = pageInputRead(raw, room, 1);
+  errno = 0;
+#elif defined(_WIN32)
   int n = _read(input.fd, raw, unsigned(room));
 #else
   int n = int(read(input.fd, raw, size_t(room)));
@@ -82,7 +88,9 @@ void fillOnce() {
 
 // True when a read would not block.
 bool readable() {
-#ifdef _WIN32
+#if defined(__EMSCRIPTEN__)
+  return pageInputReady();
+#elif defined(_WIN32)
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(input.fd));
   DWORD mode = 0;
   if (GetConsoleMode(handle, &mode)) {

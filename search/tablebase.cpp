@@ -18,6 +18,8 @@ namespace {
 
 int setupHalfmoves = 0;
 
+#ifdef MORVEK_FATHOM
+
 constexpr bool zeroesCount(Move m) {
   return (m & (kCapture | kPromotion)) != 0 || movePiece(m) == kPawn;
 }
@@ -42,8 +44,6 @@ bool repeatedSinceZeroing(int plies) {
       if (pos.keyHistory[i] == pos.keyHistory[k]) return true;
   return false;
 }
-
-#ifdef MORVEK_FATHOM
 
 // The library numbers squares a1 = 0 .. h8 = 63: our board mirrored top to
 // bottom, which reverses the bytes of a square set.

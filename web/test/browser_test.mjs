@@ -1,0 +1,340 @@
+// The page in Debian's chromium (headless, driven by puppeteer-core; nothing
+// downloaded): a whole game played through the board against the engine,
+// every engine move found as the one legal move that gives the board it
+// shows; analysis of a set-up position with several lines; an infinite
+// search stopped; the learning kept across a reload; a move by touch at
+// phone size; the bench signature in a browser worker; no console errors.
+// Screenshots go to build-web/screenshots/.
+//   node web/test/browser_test.mjs [build-web/site]
+import assert from 'node:assert/strict';
+import { mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { Chess } from 'chess.js';
+import puppeteer from 'puppeteer-core';
+import { startServer } from '../serve.mjs';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const site = resolve(process.argv[2] ?? join(here, '../../build-web/site'));
+const shots = join(dirname(site), 'screenshots');
+mkdirSync(shots, { recursive: true });
+const signature = readFileSync(join(here, '../../tools/bench_signature.txt'), 'utf8')
+  .split('\n').find((l) => l.startsWith('8 ')).split(' ')[1];
+
+const server = await startServer(site, 0);
+const url = `http://localhost:${server.address().port}/`;
+const profile = mkdtempSync(join(tmpdir(), 'morvek-chromium-'));
+const browser = await puppeteer.launch({
+  executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
+  headless: true,
+  userDataDir: profile,
+  args: ['--no-sandbox', '--disable-gpu', '--no-first-run'],
+});
+const problems = [];
+const results = [];
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+async function openPage(viewport) {
+  const page = await browser.newPage();
+  await page.setViewport(viewport);
+  page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warn') problems.push(`console ${m.type()}: ${m.text()}`); });
+  await page.evaluateOnNewDocument(() => {
+    addEventListener('unhandledrejection', (e) => console.error(`unhandled rejection: ${e.reason && (e.reason.stack || e.reason)}`));
+  });
+  page.on('pageerror', (e) => problems.push(`page error: ${e.message}`));
+  page.on('requestfailed', (r) => problems.push(`request failed: ${r.url()}`));
+  await page.goto(url);
+  await page.waitForSelector('body[data-engine="ready"]', { timeout: 30000 });
+  return page;
+}
+
+async function check(name, body) {
+  const started = performance.now();
+  try {
+    const note = await body();
+    results.push(`ok   ${name} (${((performance.now() - started) / 1000).toFixed(1)} s)${note ? ': ' + note : ''}`);
+  } catch (error) {
+    results.push(`FAIL ${name}: ${error.stack}`);
+    process.exitCode = 1;
+  }
+}
+
+// The piece placement the board shows, as a FEN's first field.
+const boardPlacement = (page) => page.evaluate(() => {
+  const pieces = {};
+  for (const g of document.querySelectorAll('#board g[data-square][data-piece]')) pieces[g.dataset.square] = g.dataset.piece;
+  let fen = '';
+  for (let rank = 8; rank >= 1; --rank) {
+    let empty = 0;
+    for (const file of 'abcdefgh') {
+      const piece = pieces[file + rank];
+      if (!piece) { ++empty; continue; }
+      if (empty) fen += empty;
+      empty = 0;
+      fen += piece[0] === 'w' ? piece[1].toUpperCase() : piece[1];
+    }
+    if (empty) fen += empty;
+    if (rank > 1) fen += '/';
+  }
+  return fen;
+});
+
+async function clickSquare(page, square, tap = false) {
+  // The board may be redrawing (a new game turns it): wait for the square.
+  let box = null;
+  for (let tries = 0; tries < 40 && !box; ++tries) {
+    const element = await page.$(`#board rect[data-square="${square}"]`);
+    box = element && (await element.boundingBox());
+    if (!box) await sleep(50);
+  }
+  assert.ok(box, `square ${square} on the board`);
+  const x = box.x + box.width / 2;
+  const y = box.y + box.height / 2;
+  if (tap) await page.touchscreen.tap(x, y);
+  else await page.mouse.click(x, y);
+}
+
+// Plays move (a chess.js move) on the board by two clicks (or taps).
+async function playOnBoard(page, move, tap = false) {
+  await clickSquare(page, move.from, tap);
+  await sleep(60);
+  await clickSquare(page, move.to, tap);
+  if (move.promotion) {
+    const button = await page.waitForSelector(`rect.promotion-dialog-button[data-piece="${move.color}${move.promotion}"]`);
+    await button.click();
+  }
+}
+
+// The one legal move of game that leads to placement; fails when none does.
+function moveGiving(game, placement) {
+  const found = game.moves({ verbose: true }).filter((m) => m.after.split(' ')[0] === placement);
+  assert.ok(found.length >= 1, `no legal move of ${game.fen()} gives ${placement}`);
+  return found[0];
+}
+
+async function waitFor(page, test, timeoutMs, what, arg) {
+  const deadline = performance.now() + timeoutMs;
+  for (;;) {
+    const value = await page.evaluate(test, arg);
+    if (value) return value;
+    if (performance.now() > deadline) {
+      const recent = await page.evaluate(() => window.morvek.engine.recent.slice(-12).join(' | '));
+      throw new Error(`timed out waiting for ${what}; the engine's last lines: ${recent}`);
+    }
+    await sleep(50);
+  }
+}
+
+const page = await openPage({ width: 1280, height: 860 });
+let savedDigest = null;
+
+// Our side: no move that allows a mate at once, captures of the most
+// valuable piece often, else any move; the game lasts longer than random play.
+const kValue = { p: 1, n: 3, b: 3, r: 5, q: 9 };
+function chooseMove(game, random) {
+  const moves = game.moves({ verbose: true });
+  const safe = moves.filter((m) => {
+    game.move(m);
+    const mated = game.moves({ verbose: true }).some((r) => r.san.endsWith('#'));
+    game.undo();
+    return !mated;
+  });
+  const pool = safe.length ? safe : moves;
+  const captures = pool.filter((m) => m.captured).sort((a, b) => kValue[b.captured] - kValue[a.captured]);
+  if (captures.length && random() < 0.8) return captures[0];
+  return pool[Math.floor(random() * pool.length)];
+}
+
+await check('a whole game through the board with pondering, every engine move legal', async () => {
+  // Fixed time per move, short; we play White, the engine ponders.
+  await page.select('#clockKind', 'fixed');
+  await page.$eval('#fixedSeconds', (e) => { e.value = '0.15'; });
+  await page.select('#color', 'w');
+  await page.click('#ponder');
+  await page.click('#newGame');
+  await sleep(300);
+  const game = new Chess();
+  let seed = 11;
+  const random = () => ((seed = (seed * 1103515245 + 12345) % 2147483648) / 2147483648);
+  for (let ply = 0; ply < 400 && !game.isGameOver(); ++ply) {
+    if (game.turn() === 'w') {
+      // Half the time the reply the engine ponders on, when it is safe.
+      const expected = await page.evaluate(() => window.morvek.state.ponderMove);
+      let move = chooseMove(game, random);
+      const hit = expected && game.moves({ verbose: true }).find((m) => m.lan === expected);
+      if (hit && random() < 0.5) move = hit;
+      await playOnBoard(page, move);
+      game.move(move);
+      await waitFor(page, (n) => window.morvek.state.game.history().length >= n, 5000, 'our move taken', game.history().length);
+      continue;
+    }
+    const placementBefore = game.fen().split(' ')[0];
+    await waitFor(page, () => {
+      const s = window.morvek.state;
+      return s.game.turn() === 'w' || s.over;
+    }, 30000, 'the engine move');
+    // The board shows it once drawn.
+    let shown = placementBefore;
+    for (let wait = 0; wait < 100 && shown === placementBefore; ++wait) {
+      await sleep(50);
+      shown = await boardPlacement(page);
+    }
+    assert.notEqual(shown, placementBefore, `the board shows the engine move after ${game.history().join(' ')}`);
+    const pageHistory = await page.evaluate(() => window.morvek.state.game.history().join(' '));
+    assert.ok(pageHistory.startsWith(game.history().join(' ')), `page ${pageHistory} arbiter ${game.history().join(' ')}`);
+    game.move(moveGiving(game, shown).san);
+  }
+  assert.ok(game.isGameOver(), `the game ended: ${game.history().join(' ')}`);
+  const over = await waitFor(page, () => window.morvek.state.over, 5000, 'the result');
+  // The PGN the page copies and downloads: the arbiter's game and its result.
+  const pgn = await page.evaluate(() => window.morvek.pgnText());
+  const replay = new Chess();
+  replay.loadPgn(pgn);
+  assert.equal(replay.fen(), game.fen(), 'the page and the arbiter agree');
+  assert.equal(replay.getHeaders().Result, over.split(' ')[0]);
+  assert.equal(replay.getHeaders().Black, 'Morvek');
+  assert.equal(await page.$eval('#fen', (e) => e.value), game.fen(), 'the FEN box shows the position');
+  const pondered = await page.evaluate(() => window.morvek.ponderhits ?? 0);
+  const saved = await waitFor(page, () => window.morvek.learning && window.morvek.learning.saved, 20000, 'the learning saved');
+  assert.ok(saved.bytes > 100000);
+  savedDigest = saved.digest;
+  await page.screenshot({ path: join(shots, 'desktop-game.png') });
+  // Take back: the position before our last move, our turn again.
+  await page.click('#takeBack');
+  const back = await page.evaluate(() => [window.morvek.state.game.fen(), window.morvek.state.over]);
+  const expected = new Chess();
+  const played = game.history();
+  for (const san of played.slice(0, game.turn() === 'w' ? -2 : -1)) expected.move(san);
+  assert.deepEqual(back, [expected.fen(), null]);
+  return `${game.history().length} plies, ${over}, ${pondered} ponder hits, learning ${saved.bytes} bytes saved`;
+});
+
+await check('analysis of a set-up position with several lines, and stop', async () => {
+  await page.click('#modeAnalyse');
+  const fen = 'r1bqkbnr/pppp1ppp/2n5/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 3 3';
+  await page.$eval('#fen', (e, v) => { e.value = v; }, fen);
+  await page.$eval('#multipv', (e) => { e.value = '3'; });
+  await page.click('#setFen');
+  const multi = await page.evaluate(() => window.morvek.engine.options.has('MultiPV'));
+  const want = multi ? 3 : 1;
+  const lines = await waitFor(page, (n) => {
+    const l = [...window.morvek.state.lines.values()];
+    return l.length >= n && l.every((i) => i.depth >= 5) ? l.map((i) => ({ pv: i.pv, multipv: i.multipv })) : null;
+  }, 30000, `${want} lines at depth 5`, want);
+  const firsts = new Set();
+  for (const line of lines) {
+    const game = new Chess(fen);
+    for (const lan of line.pv) game.move(lan);  // throws on an illegal move
+    firsts.add(line.pv[0]);
+  }
+  assert.equal(firsts.size, lines.length, 'each line starts with its own move');
+  await page.screenshot({ path: join(shots, 'desktop-analysis.png') });
+  // An infinite search, stopped from the page.
+  await page.evaluate(() => { window.morvek.engine.stopDelays.length = 0; });
+  await sleep(500);
+  assert.ok(await page.evaluate(() => window.morvek.state.analysing), 'still searching');
+  await page.click('#stop');
+  await waitFor(page, () => !window.morvek.state.analysing, 2000, 'the bestmove after stop');
+  const delay = await page.evaluate(() => window.morvek.engine.stopDelays[0]);
+  assert.ok(delay < 250, `stop to bestmove ${delay} ms`);
+  return `${lines.length} lines${multi ? '' : ' (no MultiPV in this engine)'}, stop to bestmove ${delay.toFixed(1)} ms`;
+});
+
+await check('the bench signature in a browser worker', async () => {
+  const out = await page.evaluate(() => new Promise((resolve) => {
+    const worker = new Worker('bench-worker.js');
+    const lines = [];
+    worker.onmessage = (event) => {
+      if (event.data === null) { worker.terminate(); resolve(lines); } else lines.push(event.data);
+    };
+    worker.postMessage(8);
+  }));
+  const found = /Bench: (\d+)/.exec(out.join('\n'))?.[1];
+  assert.equal(found, signature);
+  return out.at(-2);
+});
+
+await check('the learning is kept across a reload', async () => {
+  assert.ok(savedDigest, 'a game saved its learning');
+  // One more save, the one a hidden page makes: the latest version is read.
+  const saves = await page.evaluate(() => window.morvek.saves);
+  await page.evaluate(() => {
+    Object.defineProperty(document, 'visibilityState', { value: 'hidden', configurable: true });
+    document.dispatchEvent(new Event('visibilitychange'));
+    delete document.visibilityState;
+  });
+  await waitFor(page, (n) => window.morvek.saves > n, 20000, 'the save of a hidden page', saves);
+  savedDigest = await page.evaluate(() => window.morvek.learning.saved.digest);
+  await page.reload();
+  await page.waitForSelector('body[data-engine="ready"]', { timeout: 30000 });
+  const loaded = await waitFor(page, () => window.morvek.learning && window.morvek.learning.digest !== undefined && window.morvek.learning, 10000, 'the learning read');
+  assert.equal(loaded.digest, savedDigest);
+  return `${loaded.bytes} bytes, digest ${loaded.digest}`;
+});
+
+await check('a save cut short by closing the page leaves a whole learning file', async () => {
+  const other = await openPage({ width: 800, height: 600 });
+  await other.evaluate(() => window.morvek.engine.worker.postMessage({ save: true }));
+  await sleep(30);
+  await other.close();
+  await page.reload();
+  await page.waitForSelector('body[data-engine="ready"]', { timeout: 30000 });
+  const loaded = await waitFor(page, () => window.morvek.learning && window.morvek.learning.digest !== undefined && window.morvek.learning, 10000, 'the learning read');
+  assert.ok(loaded.bytes > 100000, `${loaded.bytes} bytes read`);
+  // The engine took it: a save now writes a file as large.
+  const saves = await page.evaluate(() => window.morvek.saves ?? 0);
+  await page.evaluate(() => window.morvek.engine.worker.postMessage({ save: true }));
+  await waitFor(page, (n) => (window.morvek.saves ?? 0) > n, 20000, 'a save', saves);
+  const saved = await page.evaluate(() => window.morvek.learning.saved);
+  assert.equal(saved.bytes, loaded.bytes);
+  return `${loaded.bytes} bytes, ${loaded.digest === savedDigest ? 'the version before' : 'the new version'}`;
+});
+
+await check('offline once loaded: the page and the engine come from the offline copy', async () => {
+  await waitFor(page, () => navigator.serviceWorker.controller !== null, 10000, 'the offline copy');
+  await page.setOfflineMode(true);
+  const before = problems.length;
+  await page.reload();
+  await page.waitForSelector('body[data-engine="ready"]', { timeout: 30000 });
+  await page.setOfflineMode(false);
+  // The failed network requests the offline copy answered are no fault.
+  problems.splice(before).filter((p) => !p.startsWith('request failed')).forEach((p) => problems.push(p));
+});
+
+await check('phone size, playing Black: the engine opens, a reply by touch, the engine answers', async () => {
+  const phone = await openPage({ width: 390, height: 844, isMobile: true, hasTouch: true, deviceScaleFactor: 2 });
+  await phone.select('#clockKind', 'moves');
+  await phone.select('#color', 'b');
+  await phone.tap('#newGame');
+  const first = await waitFor(phone, () => window.morvek.state.game.history({ verbose: true })[0]?.lan, 20000, 'the engine opening');
+  const game = new Chess();
+  game.move(first);
+  await waitFor(phone, () => window.morvek.board.getOrientation() === 'b', 5000, 'Black at the bottom');
+  const reply = game.moves({ verbose: true }).find((m) => !m.captured);
+  await playOnBoard(phone, reply, true);
+  game.move(reply);
+  await waitFor(phone, () => window.morvek.state.game.history().length >= 3, 20000, 'the engine reply');
+  let shown = game.fen().split(' ')[0];
+  for (let wait = 0; wait < 100 && shown === game.fen().split(' ')[0]; ++wait) {
+    await sleep(50);
+    shown = await boardPlacement(phone);
+  }
+  moveGiving(game, shown);
+  // The board fits the screen's width.
+  const width = await phone.$eval('#board', (e) => e.getBoundingClientRect().width);
+  assert.ok(width <= 390 && width > 300, `board ${width} px wide`);
+  await phone.screenshot({ path: join(shots, 'phone.png'), fullPage: true });
+  await phone.close();
+});
+
+await browser.close();
+server.close();
+rmSync(profile, { recursive: true, force: true });
+if (problems.length) {
+  results.push(`FAIL no console errors: ${problems.join(' | ')}`);
+  process.exitCode = 1;
+} else {
+  results.push('ok   no console errors');
+}
+console.log(results.join('\n'));
