@@ -164,7 +164,7 @@ EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {
   if (engine.pid <= 0) return run;
   if (!keepInput) close(engine.input);
   long long deadline = monotonicMs() + timeoutMs;
-  bool outOpen = true, errOpen = true;
+  bool outOpen = engine.output >= 0, errOpen = engine.error >= 0;  // a test may close one first
   while (outOpen || errOpen) {
     long long left = deadline - monotonicMs();
     if (left <= 0) {

@@ -54,14 +54,17 @@ TEST(EvalScore, WorkedPositionsAndTheirBreakdowns) {
 }
 
 TEST(EvalScore, DeadDrawAndLazyExitBoundaries) {
-  // Bare kings, one or two knights, a minor each: 0 whatever the window.
-  for (const char* fen :
-       {"4k3/8/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/3NKN2 b - -", "4kn2/8/8/8/8/8/8/4KB2 w - -"}) {
+  // Neither side can mate: bare kings, one or two knights or one bishop
+  // each, whatever the other has of these. 0 whatever the window.
+  for (const char* fen : {"4k3/8/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/3NKN2 b - -", "4kn2/8/8/8/8/8/8/4KB2 w - -",
+                          "4k3/8/8/8/8/8/8/2B1K3 b - -", "3nkn2/8/8/8/8/8/8/4KB2 w - -", "2b1k3/8/8/8/8/8/8/4KB2 w - -"}) {
     EXPECT_EQ(scoreOf(fen), 0) << fen;
     EXPECT_EQ(evaluate(50000, 50001), 0) << fen;
   }
-  for (const char* fen :
-       {"4k3/8/8/8/8/8/8/3NKB2 w - -", "4k3/p7/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/2BBK3 w - -"})
+  // A pawn, a rook, a queen, two bishops, bishop and knight, three knights.
+  for (const char* fen : {"4k3/8/8/8/8/8/8/3NKB2 w - -", "4k3/p7/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/2BBK3 w - -",
+                          "4k3/8/8/8/8/8/8/4K2R w - -", "4k3/8/8/8/8/8/8/3QK3 b - -", "4k3/8/8/8/8/8/8/1NNNK3 w - -",
+                          "4kbn1/8/8/8/8/8/8/4K3 w - -", "2b1kb2/8/8/8/8/8/8/4K3 w - -"})
     EXPECT_NE(scoreOf(fen), 0) << fen;
 
   const int D = 5000;  // white is a rook up
