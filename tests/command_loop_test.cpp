@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -288,7 +289,10 @@ TEST_F(Transcript, UciAnswersInOrder) {
       {"uci\nposition fen 2k5/8/1K6/8/8/8/8/7R w - -\ngo depth 4\n", "(?=[\\s\\S]*score mate 2 )" + info + "bestmove h1d1 [^\\n]*\n"},
       {"uci\nposition fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves e1g1 e8d7\ngo nodes 5000\n", info + "bestmove [^\\n]*\n"},
       {"uci\nposition startpos moves e2e4\ngo depth 5\n", info + "info depth 5 [^\\n]*\nbestmove [^\\n]*\n"},
+      // Without its book (which holds e2e4 only) the engine searches the first move.
+      {"uci\nsetoption name OwnBook value false\nposition startpos\ngo movetime 100\n", info + "bestmove [^\\n]*\n"},
   };
+  std::ofstream(dir.path + "/Morvek.bk") << "e2e4\n";
   for (const auto& c : cases) {
     const EngineRun result = run(c.input);
     ASSERT_EQ(result.out.compare(0, kUciGreeting.size(), kUciGreeting), 0) << result.out;

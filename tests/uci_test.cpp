@@ -204,6 +204,13 @@ TEST(UciWords, PonderhitCreditsTheTimePondered) {
   output = uciRun(start + "go ponder wtime 60000 btime 60000\nponderhit\n");
   EXPECT_EQ(searchClock.budget, 129 + 100) << "one clock reading, a second, before the ponderhit was read";
   EXPECT_NE(answerOf(output).move, "");
+  // Two seconds on the clock give 6 cs, doubled: a search stops at its first
+  // look at the clock (a second later), one pondered a second goes on.
+  uciRun(start + "go wtime 2000 btime 2000\n");
+  const uint64_t unpondered = searchClock.pollCount;
+  uciRun(start + "go ponder wtime 2000 btime 2000\nponderhit\n");
+  EXPECT_EQ(unpondered / 4096, 1u);
+  EXPECT_GT(searchClock.pollCount, unpondered + 1000);
 }
 
 }  // namespace
