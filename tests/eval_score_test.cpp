@@ -183,7 +183,8 @@ TEST(EvalScore, PawnTableRecordsAreThePawnStructureOverRandomPlay) {
 TEST(EvalScore, ScoreCommandAgreesWithTheUnit) {
   const char* fens[] = {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -", "8/8/8/4k3/8/8/4P3/4K3 w - -",
                         "r4rk1/4Rp2/6p1/1p1p1bNp/p1qP3P/2P1Q3/P4PP1/4R1K1 b - - 0 0",
-                        "r3kb1r/ppp1pppp/2n2n2/q4b2/2BP4/2N2P2/PPP1N1PP/R1BQK2R w KQkq - 1 8"};
+                        "r3kb1r/ppp1pppp/2n2n2/q4b2/2BP4/2N2P2/PPP1N1PP/R1BQK2R w KQkq - 1 8",
+                        "4k3/8/8/8/8/8/8/3QK3 b - -"};  // far from level: no lazy exit either
   std::string input, expected;
   for (const char* fen : fens) {
     input += std::string("setboard ") + fen + "\nscore\n";

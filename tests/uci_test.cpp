@@ -126,7 +126,8 @@ Answer answerOf(const std::string& output) {
 TEST(UciWords, ScoresMatesDepthsAndThePositionAfterGo) {
   const struct { const char* fen; const char* words; const char* move; const char* score; int depth; } rows[] = {
       {"6k1/5ppp/8/8/8/8/8/R5K1 w - -", "depth 3", "a1a8", "mate 1", 2},  // a mate ends the deepening
-      {"k7/8/1K6/8/8/8/8/7R b - -", "depth 3", "a8b8", "mate -1", 3},     // being mated does not
+      {"k7/8/1K6/8/8/8/8/7R b - -", "depth 3", "a8b8", "mate -1", 3},     // being mated does not,
+      {"k7/8/1K6/8/8/8/8/7R b - -", "depth 10", "a8b8", "mate -1", 7},    // before depth 7
       {"2k5/8/1K6/8/8/8/8/7R w - -", "depth 4", "h1d1", "mate 2", 3},
       {"4k3/8/8/8/8/8/8/4K2Q w - -", "depth 2", "h1e4", "cp 1020", 2},
       {"4k3/8/8/8/8/8/8/4K2Q b - -", "depth 2", "e8e7", "cp -1019", 2},
