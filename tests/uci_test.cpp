@@ -185,6 +185,9 @@ TEST(UciWords, EachWordLeavesItsState) {
        "info [^\\n]*\\n(?:info [^\\n]*\\n)*readyok\\nbestmove a1a8\\nreadyok\\n"},
       {"position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -\ngo ponder wtime 1000 btime 1000\nisready\nstop\n", "",
        "info [^\\n]*\\n(?:info [^\\n]*\\n)*readyok\\nbestmove a1a8\\n"},
+      // Lines that came during a search wait, and keep their order behind it.
+      {"position fen r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - -\ngo depth 5\nucinewgame\ngo depth 5\nisready\n",
+       kStartFen, "(?:info [^\\n]*\\n)+bestmove [^\\n]*\\n(?:info [^\\n]*\\n)+bestmove [^\\n]*\\nreadyok\\n"},
   };
   for (const auto& row : rows) {
     const std::string output = uciRun(row.input);
