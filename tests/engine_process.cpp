@@ -103,6 +103,8 @@ EngineProcess launchEngine(const EngineDir& dir) {
     dup2(out[1], 1);
     dup2(err[1], 2);
     chdir(dir.path.c_str());
+    // An interface starts it with SIGPIPE at its default, not ignored as here.
+    signal(SIGPIPE, SIG_DFL);
     // A launcher is looked up in PATH like a shell would.
     execvpe(argv[0], argv.data(), env.data());
     _exit(127);
