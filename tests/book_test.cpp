@@ -375,6 +375,26 @@ TEST_F(Book, LearningFileThatCannotBeUsedIsKeptAndTheFailureSaid) {
     const std::string aside = path + (c.earlierAside ? ".damaged.2" : ".damaged");
     EXPECT_TRUE(strstr(c.what, "torn") ? readFile(aside) == damaged : access(aside.c_str(), F_OK) != 0) << c.what;
   }
+  // The other messages, each provoked: no path at all, a file that could
+  // not be read or kept aside, a fallback file that cannot be used.
+  std::filesystem::remove_all(path);
+  DataFiles none{}, unreadable = files, vanished = files, fallback = files;
+  unreadable.learningState = kLearningUnreadable;
+  vanished.learningState = kLearningDamaged;
+  snprintf(fallback.fallbackPath, kPathSize, "%s", file("in.dat").c_str());
+  writeFile(file("in.dat"), damaged);
+  const struct { DataFiles* files; bool load; std::string err; } messages[] = {
+      {&none, false, "#error: learning not saved: there is no place to keep it\n"},
+      {&unreadable, false, "#error: learning not saved: " + path + " could not be read at start-up\n"},
+      {&vanished, false, "#error: learning not saved: the damaged " + path + " cannot be kept aside (No such file or directory)\n"},
+      {&fallback, true, "#warning: the learning file " + file("in.dat") + " cannot be used\n"},
+  };
+  for (const auto& m : messages) {
+    testing::internal::CaptureStderr();
+    if (m.load) loadBookTable(*m.files);
+    else EXPECT_EQ(saveBookTable(*m.files), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), m.err);
+  }
 }
 
 // Each save writes a temporary file of its own: two writers at once never
