@@ -93,7 +93,8 @@ TEST(CommandLoop, FractionalSecondsAndLevelSetTheBudget) {
   const struct { const char* lines; int64_t budget, doubled; } cases[] = {
       {"st 0.5\n", 50, 50},          {"st 2.25\n", 225, 225},       {"st 1.0\n", 100, 200},
       {"st 0\n", 500, 1000},         {"st -0.5\n", 500, 1000},      {"st x\n", 500, 1000},
-      {"st 3\n", 300, 600},          {"level 40 1 0\ntime 6000\n", 148, 296},
+      {"st 3\n", 300, 600},          {"st 1\n", 100, 200},         {"st 99999999999\n", 500, 1000},
+      {"st -99999999999\n", 500, 1000},  {"st 0.001\n", 1, 1},          {"level 40 1 0\ntime 6000\n", 148, 296},
       {"level 0 1 0\ntime 6000\n", 129, 258},  {"level 0 0:30 0.3\ntime 3000\n", 86, 172},
       {"level 0 1 0\ntime 6000\nlevel 40 1 0\ntime 6000\n", 148, 296},
       {"level 0 1 0\ntime 6000\nnew\n", 750, 1500}};
