@@ -364,17 +364,24 @@ bool isGoWord(const char* word) {
 }
 
 char* readSearchMoves(char* cursor) {
-  char* word;
-  char* rest = cursor;
-  while ((word = nextWord(&rest, kWordDelimiters)) != nullptr && !isGoWord(word)) {
+  for (;;) {
+    // Look at the next word before taking it: a word of "go" that ends the
+    // list must stay whole for the caller, its value after it.
+    char* start = cursor + strspn(cursor, kWordDelimiters);
+    const size_t length = strcspn(start, kWordDelimiters);
+    if (length == 0) return start;
+    const char delimiter = start[length];
+    start[length] = '\0';
+    const bool goWord = isGoWord(start);
+    start[length] = delimiter;
+    if (goWord) return start;
+    char* word = nextWord(&cursor, kWordDelimiters);
     Move move = 0;
     if (parseMove(word, &move) && allowedRootCount < kMaxRootMoves)
       allowedRootMoves[allowedRootCount++] = move;
     else
       printf("info string searchmoves: %s is no legal move here, ignored\n", word);
-    cursor = rest;
   }
-  return cursor;
 }
 
 void go(char* cursor) {

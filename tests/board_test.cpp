@@ -124,6 +124,20 @@ std::string listed(int (*generator)()) {
   return s;
 }
 
+// One piece's reach: a slider stops at the first piece, a king included;
+// only its row tells a pawn's direction.
+TEST(Attacks, OnePieceReachesThroughEmptySquaresOnly) {
+  ASSERT_TRUE(setFen("4k3/8/8/8/K7/8/4P3/R6b w - -"));
+  const struct { const char* from; int type; Side side; const char* target; int reaches; } rows[] = {
+      {"a1", kRook, kWhite, "a3", 1}, {"a1", kRook, kWhite, "a4", 1}, {"a1", kRook, kWhite, "a5", 0},
+      {"a1", kRook, kWhite, "h1", 1}, {"h1", kBishop, kBlack, "a8", 1}, {"h1", kBishop, kBlack, "b8", 0},
+      {"e2", kPawn, kWhite, "d3", 1}, {"e2", kPawn, kWhite, "f1", 0}, {"e2", kPawn, kBlack, "d1", 1},
+      {"a4", kKing, kWhite, "b5", 1}, {"a4", kKing, kWhite, "c4", 0},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(pieceAttacks(boardSquare(r.from), r.type, r.side, boardSquare(r.target)), r.reaches) << r.from << r.target;
+}
+
 // "has" is a run of the list in its order; no word of "lacks" may appear.
 TEST(GenerateMoves, ListsInTheEngineOrderUnderTheRules) {
   struct Case { const char* fen; const char* moves; int (*generator)(); const char* has; const char* lacks; };

@@ -83,13 +83,14 @@ bool composes(const std::string& directory, bool unprivileged, const char* progr
 }
 
 // Sets an environment variable for the scope, empty for unset.
+// Sets a variable for a scope, to an empty text too; nullptr unsets it.
 struct ScopedVariable {
   std::string name, saved;
   bool had;
-  ScopedVariable(const char* variable, const std::string& value) : name(variable), had(getenv(variable)) {
+  ScopedVariable(const char* variable, const char* value) : name(variable), had(getenv(variable)) {
     if (had) saved = getenv(variable);
-    if (value.empty()) unsetenv(variable);
-    else setenv(variable, value.c_str(), 1);
+    if (value == nullptr) unsetenv(variable);
+    else setenv(variable, value, 1);
   }
   ~ScopedVariable() { had ? setenv(name.c_str(), saved.c_str(), 1) : unsetenv(name.c_str()); }
 };
@@ -121,6 +122,26 @@ struct Book : ::testing::Test {
   }
 };
 
+// The text that tells positions of one key apart: the castling letters in
+// the order Q K q k, each only with king, rook and right in place; after a
+// pawn move the square next to its origin, towards the side that moved it.
+TEST_F(Book, PositionTextCarriesCastlingLettersAndThePawnSquare) {
+  const struct { const char* fen; const char* moves; const char* text; } rows[] = {
+      {kStartFen, "", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w QKqk"},
+      {kStartFen, "e2e4", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b QKqk e1"},
+      {"r3k2r/8/8/8/8/8/8/R3K2R w Kq -", "", "r3k2r/8/8/8/8/8/8/R3K2R w Kq"},
+      {"r3k2r/8/8/8/8/8/8/R3K2R b KQk -", "", "r3k2r/8/8/8/8/8/8/R3K2R b QKk"},
+      {"4k2r/8/8/8/8/8/8/R3K3 w KQkq -", "", "4k2r/8/8/8/8/8/8/R3K3 w Qk"},  // rights without their rooks
+      {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq -", "e8d8", "r2k3r/8/8/8/8/8/8/R3K2R w QK"},
+      {"4k3/4p3/8/8/8/8/8/4K3 b - -", "e7e5", "4k3/8/8/4p3/8/8/8/4K3 w - e8"},
+      {"4k3/8/8/8/8/8/8/4K2R w K -", "h1h2", "4k3/8/8/8/8/8/7R/4K3 b"},
+  };
+  for (const auto& row : rows) {
+    ASSERT_TRUE(setFen(row.fen) && playMoves(row.moves, true)) << row.fen;
+    EXPECT_EQ(currentText(), row.text) << row.fen << " " << row.moves;
+  }
+}
+
 TEST_F(Book, TextLinesErrorsAndTheBorrowedPosition) {
   std::string full = "e2e4", shuffle;
   full.resize(65533, ' ');  // fills one read: the rest is a line of its own
@@ -129,6 +150,7 @@ TEST_F(Book, TextLinesErrorsAndTheBorrowedPosition) {
   struct { std::string text, out; int nodes; const char* reached; } cases[] = {
       {"e2e4 e7e5 g1f3\ne2e4#e7e5,f1c4!!\nd2d4?;", "", 5, "e2e4 e7e5 f1c4"},
       {"1. e2e4 e7e5\n", "#error: line 1, lexem 1.\n", 0, ""},
+      {"e2e4-e7e5 d2d4\n", "#error: line 1, lexem d2d4\n", 1, "e2e4"},  // what follows a move is no separator
       {"# c\n\n    \n   # x\ne2e4\n#\nd2d4 zz e7e5\n", "#error: line 2, lexem zz\n", 2, "d2d4"},
       {"e2e4 e2e4\nd2d4 d7d5\n\te2e4\n", "#error: line 1, lexem e2e4\n#error: line 3, lexem \te2e4\n", 3, "d2d4 d7d5"},
       {full + "e7e5\n" + full + "d2d4\n", "#error: line 2, lexem e7e5\n", 2, "d2d4"},
@@ -353,6 +375,26 @@ TEST_F(Book, LearningFileThatCannotBeUsedIsKeptAndTheFailureSaid) {
     const std::string aside = path + (c.earlierAside ? ".damaged.2" : ".damaged");
     EXPECT_TRUE(strstr(c.what, "torn") ? readFile(aside) == damaged : access(aside.c_str(), F_OK) != 0) << c.what;
   }
+  // The other messages, each provoked: no path at all, a file that could
+  // not be read or kept aside, a fallback file that cannot be used.
+  std::filesystem::remove_all(path);
+  DataFiles none{}, unreadable = files, vanished = files, fallback = files;
+  unreadable.learningState = kLearningUnreadable;
+  vanished.learningState = kLearningDamaged;
+  snprintf(fallback.fallbackPath, kPathSize, "%s", file("in.dat").c_str());
+  writeFile(file("in.dat"), damaged);
+  const struct { DataFiles* files; bool load; std::string err; } messages[] = {
+      {&none, false, "#error: learning not saved: there is no place to keep it\n"},
+      {&unreadable, false, "#error: learning not saved: " + path + " could not be read at start-up\n"},
+      {&vanished, false, "#error: learning not saved: the damaged " + path + " cannot be kept aside (No such file or directory)\n"},
+      {&fallback, true, "#warning: the learning file " + file("in.dat") + " cannot be used\n"},
+  };
+  for (const auto& m : messages) {
+    testing::internal::CaptureStderr();
+    if (m.load) loadBookTable(*m.files);
+    else EXPECT_EQ(saveBookTable(*m.files), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), m.err);
+  }
 }
 
 // A learning file beside an installed program (left there by an older
@@ -470,7 +512,8 @@ TEST_F(Book, DataFilesBesideTheProgramElseInTheUserDirectoryNeverCut) {
   const struct { bool unprivileged, installed; const char* program; const char* data; std::string expected; } cases[] = {
       {false, false, program.c_str(), "/x/data", book + "|" + learning + "|"},
       {true, false, program.c_str(), "/x/data", book + "|/x/data/morvek/zivorur12.dat|" + learning},
-      {true, false, program.c_str(), "", book + userData},
+      {true, false, program.c_str(), "", book + userData},  // set but empty: as if unset
+      {true, false, program.c_str(), nullptr, book + userData},
       {true, false, program.c_str(), "relative", book + userData},
       {false, false, nullptr, "/x/data", "|/x/data/morvek/zivorur12.dat|"},
       {false, true, program.c_str(), "/x/data", book + "|/x/data/morvek/zivorur12.dat|" + learning},
@@ -489,7 +532,9 @@ TEST_F(Book, DataFilesBesideTheProgramElseInTheUserDirectoryNeverCut) {
 TEST_F(Book, DefaultInstanceLockIsOnePerUser) {
   char path[4096];
   const struct { const char* lock; const char* runtime; std::string expected; } cases[] = {
-      {"", "", "/tmp/morvek-" + std::to_string(getuid()) + ".lock"},
+      {nullptr, nullptr, "/tmp/morvek-" + std::to_string(getuid()) + ".lock"},
+      {"", "", "/tmp/morvek-" + std::to_string(getuid()) + ".lock"},  // set but empty: as if unset
+      {nullptr, "/run/user/77", "/run/user/77/morvek.lock"},
       {"", "/run/user/77", "/run/user/77/morvek.lock"},
       {"/some/where.lock", "/run/user/77", "/some/where.lock"},
   };
@@ -506,8 +551,11 @@ TEST_F(Book, DefaultInstanceLockIsOnePerUser) {
 TEST_F(Book, GameTrendMovesTheEngineTurnsOncePerGame) {
   static const char* const kLine =
       "e2e4 c7c5 g1f3 d7d6 d2d4 c5d4 f3d4 g8f6 b1c3 a7a6 c1g5 e7e6 f2f4 d8b6 d1d2 b6b2 a1b1 b2a3";
-  // rising > 0: the side to move gains; < 0: its opponent does.
-  struct { int rising, engineDelta, marked; } cases[] = {{1, 1, 1}, {-1, -1, 1}, {0, 0, 0}};
+  // rising > 0: the side to move gains; < 0: its opponent does. Every third
+  // of the mover's positions falls by 83 less 60, a fall of 23 allowed between
+  // its consecutive positions; one more and nothing is learned.
+  struct { int rising, engineDelta, marked, fall; } cases[] = {{1, 1, 1, 0}, {-1, -1, 1, 0}, {0, 0, 0, 0},
+                                                             {1, 1, 1, 83}, {1, 0, 0, 84}};
   for (const auto& c : cases) {
     clearBookTable();
     ASSERT_TRUE(setFen(kStartFen) && pos.learnedThisGame == 0 && playMoves(kLine, true));  // a new game learns again
@@ -515,6 +563,7 @@ TEST_F(Book, GameTrendMovesTheEngineTurnsOncePerGame) {
     for (int n = pos.gamePly, side = pos.sideToMove; n >= 1; --n, side ^= 1) {
       node[n] = linkedNode(uint32_t(pos.keyHistory[n]), uint32_t(pos.keyHistory[n] >> 32), side, "t");
       node[n]->depth = 5, node[n]->score = (side == pos.sideToMove ? c.rising : -c.rising) * 30 * n;
+      if (side == pos.sideToMove && n % 6 == 0) node[n]->score -= c.fall;
     }
     for (int round = 0; round < 2; ++round) {  // the second changes nothing
       learnGameResult();
@@ -565,7 +614,7 @@ TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {
       {"long path", deep, deep + "/morvek", oldPath},
   };
   for (const auto& c : cases) {
-    ScopedVariable path("PATH", c.path);
+    ScopedVariable path("PATH", c.path.c_str());
     writeFile(c.programDirectory + "/Morvek.bk", kBook);
     remove((c.programDirectory + "/zivorur12.dat").c_str());
     work.binary = c.argument;

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -32,6 +33,7 @@ TEST(MoveText, ReadsLegalMovesAndWritesThemBack) {
       {promotes, "e7e8N", "e7e8n"}, {promotes, "e7e8r", "e7e8r"}, {promotes, "e7e8k", "e7e8q"},
       {castles, "o-o", "e1g1", kCastleKingSide}, {castles, "e1g1", "e1g1", kCastleKingSide},
       {castles, "o-o-o", "e1c1", kCastleQueenSide}, {castles, "O-O", "-"}, {castles, "0-0", "-"},
+      {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq -", "o-o-o", "e8c8", kCastleQueenSide},
       {castles, "o-o-o-o", "-"}, {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq -", "o-o", "e8g8", kCastleKingSide},
       {"r3k2r/8/8/8/8/8/8/R3K2R w - -", "o-o", "-"},
       {"4k3/8/8/8/8/8/8/4R1K1 w - -", "g1g2", "-"},  // black king in check: nothing is legal
@@ -51,7 +53,7 @@ TEST(MoveText, ReadsLegalMovesAndWritesThemBack) {
 
 TEST(ParseDecimal, FollowsAtoiButSaturates) {
   const struct { const char* text; long long value; } cases[] = {
-      {"  -3", -3}, {"12abc", 12}, {"abc", 0}, {"-", 0}, {"99999999999", 99999999999LL},
+      {"  -3", -3}, {"+7", 7}, {"12abc", 12}, {"abc", 0}, {"-", 0}, {"99999999999", 99999999999LL},
       {"99999999999999999999999", LLONG_MAX}, {"-99999999999999999999999", LLONG_MIN}};
   for (const auto& c : cases) EXPECT_EQ(parseDecimal(c.text), c.value) << c.text;
 }
@@ -91,7 +93,8 @@ TEST(CommandLoop, FractionalSecondsAndLevelSetTheBudget) {
   const struct { const char* lines; int64_t budget, doubled; } cases[] = {
       {"st 0.5\n", 50, 50},          {"st 2.25\n", 225, 225},       {"st 1.0\n", 100, 200},
       {"st 0\n", 500, 1000},         {"st -0.5\n", 500, 1000},      {"st x\n", 500, 1000},
-      {"st 3\n", 300, 600},          {"level 40 1 0\ntime 6000\n", 148, 296},
+      {"st 3\n", 300, 600},          {"st 1\n", 100, 200},         {"st 99999999999\n", 500, 1000},
+      {"st -99999999999\n", 500, 1000},  {"st 0.001\n", 1, 1},          {"level 40 1 0\ntime 6000\n", 148, 296},
       {"level 0 1 0\ntime 6000\n", 129, 258},  {"level 0 0:30 0.3\ntime 3000\n", 86, 172},
       {"level 0 1 0\ntime 6000\nlevel 40 1 0\ntime 6000\n", 148, 296},
       {"level 0 1 0\ntime 6000\nnew\n", 750, 1500}};
@@ -144,7 +147,7 @@ TEST_F(Transcript, AnswersExactly) {
       {"level 40 5 0\nlevel 0 2:30 1\nlevel 0 0:15 0.1\nlevel 20 0.5 0\nst 0.5\nst 2.25\nst -0.5\n", "", ""},
       {"level\nlevel 40 5\nlevel x 5 0\nlevel40 5 0\nLEVEL 40 5 0\n", "",
        "#error: level\n#error: level\n#error: level\n#error: level40\n#error: LEVEL\n"},
-      {"time\ntime -1\ntime 100\ntime abc\ntime 99999999999999\n", "", "#error time value\n#error time value\n"},
+      {"time\ntime -1\ntime 0\ntime 100\ntime abc\ntime 99999999999999\n", "", "#error time value\n#error time value\n"},
       {"deb 0\ndeb 11\ndeb x\ndeb\ndeb 3\ndeb 10\n", "", "#error\n#error\n#error\n#error\n"},
       {"e2e5\ne7e5\nE2E4\no-o\n", "", "#error: e2e5\n#error: e7e5\n#error: E2E4\n#error: o-o\n"},
       {longWord + "st5\n", "", "#error: " + longWord + "\n#error: st5\n"},
@@ -154,12 +157,14 @@ TEST_F(Transcript, AnswersExactly) {
       // Undo and redo survive a refused move; "new" empties the record.
       {"force\nundo\ne2e4\nundo\ne2e5\nredo\ne7e5\n", "", "#error: e2e5\n"},
       {"force\ne2e4\nundo\nnew\nforce\nredo\ne7e5\n", "", "#error: e7e5\n"},
+      {"force\ne2e4\ne7e5\nundo\nundo\ne2e4\nredo\ne7e5\n", "", ""},  // nothing to redo after a new move
       // Stalemate, or the user mates: "go" has nothing to play.
       {"setboard 7k/5Q2/6K1/8/8/8/8/8 b - -\ngo\n", "", "#error: go\n"},
       {"setboard 6k1/5ppp/8/8/8/8/8/R5K1 w - -\na1a8\ngo\n", "", "#error: go\n"},
       // "\r\n" ends a line as "\n" does, on every platform; a lone "\r" stays.
       {"protover 2\r\nforce\r\ne2e4\r\nxyz\r\nst\r5\n\r\nquit\r\nst5\n", "feature done=1\n",
        "#error: xyz\n#error: st\r5\n"},
+      {"force\nxyz\r", "", "#error: xyz\r\n"},  // the last line, unended
   };
   for (const auto& c : cases) {
     const EngineRun result = run(c.input);
@@ -243,6 +248,20 @@ TEST_F(Transcript, TerminationWithoutQuitStillSavesLearning) {
   }
 }
 
+// A closed output pipe (the interface gone) is no reason to die either:
+// what is written is lost, the learning is not.
+TEST_F(Transcript, AClosedOutputPipeStillSavesLearning) {
+  if (!engineLauncher().empty()) GTEST_SKIP() << "POSIX pipes only";
+  EngineProcess engine = launchEngine(dir);
+  std::string seen;
+  ASSERT_TRUE(waitForOutput(engine, kGreeting, seen));
+  close(engine.output);
+  engine.output = -1;
+  ASSERT_TRUE(sendInput(engine, "protover 2\nforce\ne2e4\nscore\nquit\n"));
+  EXPECT_EQ(finishEngine(engine).exitCode, 0);
+  EXPECT_TRUE(dir.has("zivorur12.dat"));
+}
+
 const std::string kUciGreeting =
     kGreeting +
     "id name Morvek " MORVEK_VERSION "\nid author the Morvek developers\n"
@@ -275,7 +294,11 @@ TEST_F(Transcript, UciAnswersInOrder) {
       {"uci\nposition fen 2k5/8/1K6/8/8/8/8/7R w - -\ngo depth 4\n", "(?=[\\s\\S]*score mate 2 )" + info + "bestmove h1d1 [^\\n]*\n"},
       {"uci\nposition fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves e1g1 e8d7\ngo nodes 5000\n", info + "bestmove [^\\n]*\n"},
       {"uci\nposition startpos moves e2e4\ngo depth 5\n", info + "info depth 5 [^\\n]*\nbestmove [^\\n]*\n"},
+      // Without its book (which holds e2e4 only) the engine searches the first move.
+      {"uci\nsetoption name OwnBook value false\nposition startpos\ngo movetime 100\n", info + "bestmove [^\\n]*\n"},
+      {"uci\nposition startpos\ngo depth 2\n", info + "bestmove [^\\n]*\n"},  // a depth: no book either
   };
+  std::ofstream(dir.path + "/Morvek.bk") << "e2e4\n";
   for (const auto& c : cases) {
     const EngineRun result = run(c.input);
     ASSERT_EQ(result.out.compare(0, kUciGreeting.size(), kUciGreeting), 0) << result.out;
@@ -331,6 +354,10 @@ TEST_F(Transcript, MoveNowAndAnalysis) {
   EXPECT_TRUE(std::regex_match(piped.out, std::regex(kGreeting + thinking + "stat01: \\d+ \\d+ \\d+ \\d+ 20 [a-h][1-8][a-h][1-8]\\n")))
       << piped.out;
   EXPECT_EQ(piped.err, "#error: .\n");
+  // An analysis that ended on its own (a mate) is not run again by ".".
+  piped = run("setboard 6k1/5ppp/8/8/8/8/8/R5K1 w - -\nanalyze\n.\n.\nexit\n");
+  EXPECT_TRUE(std::regex_match(piped.out, std::regex(kGreeting + thinking + "(?:stat01: \\d+ \\d+ 2 0 17 a1a8\\n){2}")))
+      << piped.out;
 
   EngineProcess engine = launchEngine(dir);
   std::string seen;
@@ -340,6 +367,9 @@ TEST_F(Transcript, MoveNowAndAnalysis) {
   ASSERT_TRUE(step(engine, seen, ".\n", "stat01: "));
   ASSERT_TRUE(step(engine, seen, "e2e4\n", "\n 3 "));
   ASSERT_TRUE(step(engine, seen, "usermove e7e5\nundo\nsetboard 6k1/5ppp/8/8/8/8/8/R5K1 w - -\n", "a1a8 \n"));  // the mate, found again
+  // The move searched and how many come after it: g2g3, the only one.
+  ASSERT_TRUE(step(engine, seen, "setboard rnb1kbnr/pppp1ppp/8/4p3/7q/5P2/PPPPP1PP/RNBQKBNR w KQkq - 1 3\n", "\n 5 "));
+  ASSERT_TRUE(step(engine, seen, ".\n", " 0 1 g2g3\n"));
   ASSERT_TRUE(sendInput(engine, "exit\nforce\nquit\n"));
   const EngineRun rest = finishEngine(engine, 10000);
   EXPECT_EQ(rest.exitCode, 0);
@@ -367,6 +397,7 @@ TEST_F(Transcript, PonderHitAndMiss) {
   ASSERT_FALSE(first.empty());
   const std::string second = played("time 300\notim 300\n" + first + "\n");
   ASSERT_FALSE(second.empty());
+  ASSERT_TRUE(waitForText(engine, "\n 2 ", seen, seen.rfind("\nmove "))) << "pondering again";
   // A hit: the move was not handled as a line, so "otim" still waits.
   std::string errors;
   readErrorSoFar(engine, errors);
@@ -377,6 +408,22 @@ TEST_F(Transcript, PonderHitAndMiss) {
   EXPECT_EQ(rest.exitCode, 0);
   EXPECT_EQ(countOf(seen + rest.out, "\nmove "), 3u) << seen + rest.out;
   EXPECT_EQ(errors + rest.err, "#error: otim\n#error: a1a1\n");
+}
+
+// After its move a "hard" engine searches on (its thinking lines follow the
+// move) until a line comes or the input ends; "easy", or neither word, keeps
+// it quiet.
+TEST_F(Transcript, PondersOnlyWhenHardAndNeverPastTheInput) {
+  const std::string game = std::string("setboard ") + kTestPositions[1] + "\nst 0.1\ngo\n";
+  const struct { const char* words; bool pondering; } rows[] = {{"hard\n", true}, {"hard\neasy\n", false}, {"", false}};
+  for (const auto& row : rows) {
+    const EngineRun result = run(row.words + game);
+    const size_t move = result.out.rfind("\nmove ");
+    ASSERT_NE(move, std::string::npos) << result.out;
+    const std::string after = result.out.substr(result.out.find('\n', move + 1) + 1);
+    EXPECT_EQ(after.compare(0, 3, " 2 ") == 0, row.pondering) << row.words << after;
+    EXPECT_EQ(after.empty(), !row.pondering) << row.words << after;
+  }
 }
 
 }  // namespace

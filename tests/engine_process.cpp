@@ -103,6 +103,8 @@ EngineProcess launchEngine(const EngineDir& dir) {
     dup2(out[1], 1);
     dup2(err[1], 2);
     chdir(dir.path.c_str());
+    // An interface starts it with SIGPIPE at its default, not ignored as here.
+    signal(SIGPIPE, SIG_DFL);
     // A launcher is looked up in PATH like a shell would.
     execvpe(argv[0], argv.data(), env.data());
     _exit(127);
@@ -164,7 +166,7 @@ EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {
   if (engine.pid <= 0) return run;
   if (!keepInput) close(engine.input);
   long long deadline = monotonicMs() + timeoutMs;
-  bool outOpen = true, errOpen = true;
+  bool outOpen = engine.output >= 0, errOpen = engine.error >= 0;  // a test may close one first
   while (outOpen || errOpen) {
     long long left = deadline - monotonicMs();
     if (left <= 0) {

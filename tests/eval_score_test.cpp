@@ -54,14 +54,17 @@ TEST(EvalScore, WorkedPositionsAndTheirBreakdowns) {
 }
 
 TEST(EvalScore, DeadDrawAndLazyExitBoundaries) {
-  // Bare kings, one or two knights, a minor each: 0 whatever the window.
-  for (const char* fen :
-       {"4k3/8/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/3NKN2 b - -", "4kn2/8/8/8/8/8/8/4KB2 w - -"}) {
+  // Neither side can mate: bare kings, one or two knights or one bishop
+  // each, whatever the other has of these. 0 whatever the window.
+  for (const char* fen : {"4k3/8/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/3NKN2 b - -", "4kn2/8/8/8/8/8/8/4KB2 w - -",
+                          "4k3/8/8/8/8/8/8/2B1K3 b - -", "3nkn2/8/8/8/8/8/8/4KB2 w - -", "2b1k3/8/8/8/8/8/8/4KB2 w - -"}) {
     EXPECT_EQ(scoreOf(fen), 0) << fen;
     EXPECT_EQ(evaluate(50000, 50001), 0) << fen;
   }
-  for (const char* fen :
-       {"4k3/8/8/8/8/8/8/3NKB2 w - -", "4k3/p7/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/2BBK3 w - -"})
+  // A pawn, a rook, a queen, two bishops, bishop and knight, three knights.
+  for (const char* fen : {"4k3/8/8/8/8/8/8/3NKB2 w - -", "4k3/p7/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/2BBK3 w - -",
+                          "4k3/8/8/8/8/8/8/4K2R w - -", "4k3/8/8/8/8/8/8/3QK3 b - -", "4k3/8/8/8/8/8/8/1NNNK3 w - -",
+                          "4kbn1/8/8/8/8/8/8/4K3 w - -", "2b1kb2/8/8/8/8/8/8/4K3 w - -"})
     EXPECT_NE(scoreOf(fen), 0) << fen;
 
   const int D = 5000;  // white is a rook up
@@ -180,7 +183,8 @@ TEST(EvalScore, PawnTableRecordsAreThePawnStructureOverRandomPlay) {
 TEST(EvalScore, ScoreCommandAgreesWithTheUnit) {
   const char* fens[] = {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -", "8/8/8/4k3/8/8/4P3/4K3 w - -",
                         "r4rk1/4Rp2/6p1/1p1p1bNp/p1qP3P/2P1Q3/P4PP1/4R1K1 b - - 0 0",
-                        "r3kb1r/ppp1pppp/2n2n2/q4b2/2BP4/2N2P2/PPP1N1PP/R1BQK2R w KQkq - 1 8"};
+                        "r3kb1r/ppp1pppp/2n2n2/q4b2/2BP4/2N2P2/PPP1N1PP/R1BQK2R w KQkq - 1 8",
+                        "4k3/8/8/8/8/8/8/3QK3 b - -"};  // far from level: no lazy exit either
   std::string input, expected;
   for (const char* fen : fens) {
     input += std::string("setboard ") + fen + "\nscore\n";

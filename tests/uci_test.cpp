@@ -1,0 +1,228 @@
+// The UCI words by their values: the UCI loop runs in this process on
+// scripted input, with a clock that advances a second at every reading, so
+// that what each "go" leaves behind (its budget, the position, the score
+// and move it answers) is exact and needs no waiting.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <unistd.h>
+
+#include "book/book_table.h"
+#include "engine/clock.h"
+#include "engine/session.h"
+#include "engine/uci.h"
+#include "platform/input.h"
+#include "search/search_clock.h"
+#include "tests/test_support.h"
+
+namespace {
+
+uint32_t fakeTicks = 0;
+uint32_t secondPerReading() { return fakeTicks += 1000; }
+
+// Output of the loop after its identity lines.
+std::string uciRun(const std::string& commands) {
+  initEngineOnce();
+  char inputName[] = "/tmp/morvek-uci-in-XXXXXX", outputName[] = "/tmp/morvek-uci-out-XXXXXX";
+  const int in = mkstemp(inputName), out = mkstemp(outputName);
+  unlink(inputName);
+  unlink(outputName);
+  if (in < 0 || out < 0 || write(in, commands.data(), commands.size()) != ssize_t(commands.size())) return "";
+  lseek(in, 0, SEEK_SET);
+  fflush(stdout);
+  const int savedOut = dup(STDOUT_FILENO);
+  dup2(out, STDOUT_FILENO);
+  resetInput(in);
+  setTickSource(secondPerReading);
+  CommandLoop loop{};
+  uciLoop(loop);
+  setTickSource(nullptr);
+  fflush(stdout);
+  dup2(savedOut, STDOUT_FILENO);
+  close(savedOut);
+  resetInput(STDIN_FILENO);
+  std::string text(size_t(lseek(out, 0, SEEK_END)), '\0');
+  const bool read = pread(out, &text[0], text.size(), 0) == ssize_t(text.size());
+  close(in);
+  close(out);
+  const size_t identity = text.find("uciok\n");
+  return read && identity != std::string::npos ? text.substr(identity + 6) : "";
+}
+
+// No legal move for the side to move: "go" sets the budget and answers at once.
+const char* const kWhiteMated = "6k1/8/8/8/8/8/5PPP/r5K1 w - -";
+const char* const kBlackMated = "R5k1/5ppp/8/8/8/8/8/6K1 b - -";
+constexpr int64_t kYear = 100LL * 3600 * 24 * 366;  // the longest clock, in centiseconds
+
+// Milliseconds, the side to move's own words, movestogo 1 as the last move of
+// a control, and every edge value; the budget and the ceiling it may double to.
+TEST(UciWords, ClockWordsGiveTheSideToMoveItsBudget) {
+  const struct { bool white; const char* words; int64_t budget, ceiling; } rows[] = {
+      {true, "wtime 60000 btime 1000", 129, 1457},  // sudden death: 5830 cs usable over 45 moves
+      {false, "wtime 1000 btime 60000", 129, 1457},
+      {true, "wtime 60000 btime 1000 winc 2000 binc 0", 279, 1457},  // and 3/4 of the increment
+      {false, "btime 60000 wtime 1 binc 2000 winc 99999", 279, 1457},
+      {true, "wtime 60000 winc -2000", 129, 1457},
+      {true, "wtime 1000 btime 1 movestogo 1", 78, 78},  // all but the reserve of 22 cs
+      {true, "wtime 1000 movestogo 2", 39, 39},          // half of it
+      {true, "wtime 1000 movestogo 999", 0, 39},
+      {true, "wtime 1000 movestogo 0", 1, 19},           // 0, 1000 and less: sudden death
+      {true, "wtime 1000 movestogo 1000", 1, 19},
+      {true, "wtime 1000 movestogo -3", 1, 19},
+      {true, "wtime 0 btime 60000", 0, 0},
+      {true, "wtime -5000 btime 60000", 0, 0},
+      {true, "wtime", 0, 0},
+      {true, "wtime 99999999999999 btime 1", 68515199, 770795995},
+      {true, "movetime 1500 wtime 60000", kYear, kYear},  // a deadline of its own, in ms
+      {true, "movetime 19", kYear, kYear},
+      {true, "movetime 0", kYear, kYear},
+      {true, "movetime -20", kYear, kYear},
+      {true, "", 750, kNoCeiling},
+      {true, "searchmoves a1a2 wtime 60000", 129, 1457},
+      {true, "depth 3 wtime 60000", 129, 1457},  // a depth with a clock keeps the clock
+      {true, "depth 3", kYear, kYear},           // these end only by their limit or "stop"
+      {true, "nodes 100", kYear, kYear},
+      {true, "nodes 0", kYear, kYear},
+      {true, "infinite wtime 60000", kYear, kYear},
+      {true, "ponder wtime 60000", kYear, kYear},
+  };
+  for (const auto& row : rows) {
+    const std::string fen = row.white ? kWhiteMated : kBlackMated;
+    const std::string output = uciRun("position fen " + fen + "\ngo " + row.words + "\n");
+    EXPECT_TRUE(std::regex_match(output, std::regex("(?:info [^\\n]*\\n)*bestmove 0000\\n"))) << output;
+    EXPECT_EQ(std::make_pair(searchClock.budget, budgetPlan.ceiling), std::make_pair(row.budget, row.ceiling))
+        << (row.white ? "white: " : "black: ") << row.words;
+  }
+}
+
+// Placement, side and castling of the game's position, and its ply.
+std::string gameState() {
+  char text[kPositionTextSize];
+  std::string state = positionText(text);
+  const size_t pawnField = state.find(' ', state.find(' ', state.find(' ') + 1) + 1);
+  return state.substr(0, pawnField) + " ply " + std::to_string(pos.gamePly);
+}
+
+// The score text and move of the last thinking line, and its depth.
+struct Answer {
+  std::string score, move, pvMove;
+  int depth = 0;
+};
+Answer answerOf(const std::string& output) {
+  Answer a;
+  const std::regex info("info depth (\\d+) .*score ((?:cp|mate) -?\\d+).* pv ([a-h1-8qrbn]+)");
+  const std::regex best("bestmove (\\S+)");
+  std::smatch m;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    if (std::regex_search(line, m, info)) a.depth = std::max(a.depth, std::stoi(m[1])), a.score = m[2], a.pvMove = m[3];
+    if (std::regex_search(line, m, best)) a.move = m[1];
+  }
+  return a;
+}
+
+// Scores in centipawns and mates in moves, both signs; the depth kept to
+// (2 at least, 90 at most); the position as it was set after every "go".
+TEST(UciWords, ScoresMatesDepthsAndThePositionAfterGo) {
+  const struct { const char* fen; const char* words; const char* move; const char* score; int depth; } rows[] = {
+      {"6k1/5ppp/8/8/8/8/8/R5K1 w - -", "depth 3", "a1a8", "mate 1", 2},  // a mate ends the deepening
+      {"k7/8/1K6/8/8/8/8/7R b - -", "depth 3", "a8b8", "mate -1", 3},     // being mated does not,
+      {"k7/8/1K6/8/8/8/8/7R b - -", "depth 10", "a8b8", "mate -1", 7},    // before depth 7
+      {"2k5/8/1K6/8/8/8/8/7R w - -", "depth 4", "h1d1", "mate 2", 3},
+      {"4k3/8/8/8/8/8/8/4K2Q w - -", "depth 2", "h1e4", "cp 1020", 2},
+      {"4k3/8/8/8/8/8/8/4K2Q b - -", "depth 2", "e8e7", "cp -1019", 2},
+      {"4k3/8/8/8/8/8/8/3NKN2 w - -", "depth 2", "f1e3", "cp 0", 2},
+      {"4k3/8/8/8/8/8/8/4K2R w - -", "depth 0", "h1h7", "cp 511", 2},
+      {"4k3/8/8/8/8/8/8/4K2R w - -", "depth -5", "h1h7", "cp 511", 2},
+      {"4k3/8/8/8/8/8/8/4K2R w - -", "depth 3", "h1h7", "cp 511", 3},
+  };
+  for (const auto& row : rows) {
+    ASSERT_TRUE(setFen(row.fen));
+    const std::string set = gameState();
+    // Twice: the second "go" must see the same position as the first.
+    const std::string output = uciRun(std::string("position fen ") + row.fen + "\ngo " + row.words + "\ngo " + row.words + "\n");
+    const size_t second = output.find('\n', output.find("bestmove"));
+    const Answer first = answerOf(output.substr(0, second)), again = answerOf(output.substr(second));
+    EXPECT_EQ(first.move, row.move) << row.fen;
+    EXPECT_EQ(first.pvMove, row.move) << row.fen;
+    EXPECT_EQ(first.score, row.score) << row.fen;
+    EXPECT_EQ(first.depth, row.depth) << row.fen << " " << row.words;
+    EXPECT_EQ(again.move, row.move) << row.fen;
+    EXPECT_EQ(gameState(), set);
+  }
+}
+
+// "nodes": the count is looked at every 4096 nodes, and the search stops at
+// the first look that reaches the limit.
+TEST(UciWords, NodesStopAtTheFirstLookThatReachesTheLimit) {
+  for (const auto& [nodes, looks] : {std::pair<int, uint64_t>{1, 1}, {4096, 1}, {4097, 2}}) {
+    EXPECT_NE(answerOf(uciRun("position startpos\ngo nodes " + std::to_string(nodes) + "\n")).move, "");
+    EXPECT_EQ(searchClock.pollCount / 4096, looks) << nodes;  // and a few calls on the way out
+  }
+}
+
+// The state each word leaves: the position after "position" (all or
+// nothing), "ucinewgame" and a refused text; what was answered, in order.
+TEST(UciWords, EachWordLeavesItsState) {
+  const char* const kRook = "4k3/8/8/8/8/8/8/4K2R w K - 0 1";
+  const struct { std::string input, fenAfter, output; } rows[] = {
+      {"position startpos moves e2e4 e7e5\n", "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6", ""},
+      {std::string("position fen ") + kRook + " moves e1g1 e8d7\n", "8/3k4/8/8/8/8/8/5RK1 w - -", ""},
+      {std::string("position fen ") + kRook + "\nposition fen " + kRook + " moves h1h2 e8e7 h2h9\n", kRook,
+       "info string error: illegal move h2h9, position unchanged\n"},
+      {std::string("position fen ") + kRook + "\nposition fen 4k3/8/8/8/8/8/8/4K2R w X - 0 1\n", kRook,
+       "info string error: position refused: 4k3/8/8/8/8/8/8/4K2R w X - 0 1\n"},
+      {std::string("position fen ") + kRook + "\nposition moves e1g1\nposition fen\n", kRook,
+       "info string error: position needs startpos or fen\ninfo string error: position refused: \n"},
+      {std::string("position fen ") + kRook + "\nposition startpos e2e4\n", kRook,
+       "info string error: unexpected e2e4 in position\n"},
+      {std::string("position fen ") + kRook + "\nucinewgame\n", kStartFen, ""},
+      {"setoption name Own Book value true\nsetoption value x\nstop\nponderhit\ndebug on\nregister later\nisready\n", "",
+       "info string unknown option Own Book\ninfo string setoption needs a name\nreadyok\n"},
+      // Searching: "isready" is answered at once, and nothing ends "go
+      // infinite" but "stop" or the end of the input, even a mate found.
+      {"position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -\ngo infinite\nisready\nstop\nisready\n", "",
+       "(?:info [^\\n]*\\n)+readyok\\n(?:info [^\\n]*\\n)*bestmove a1a8\\nreadyok\\n"},
+      {"position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -\ngo ponder wtime 1000 btime 1000\nisready\nstop\n", "",
+       "(?:info [^\\n]*\\n)+readyok\\n(?:info [^\\n]*\\n)*bestmove a1a8\\n"},
+      // Lines that came during a search wait, and keep their order behind it.
+      {"position fen r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - -\ngo depth 5\nucinewgame\ngo depth 5\nisready\n",
+       kStartFen, "(?:info [^\\n]*\\n)+bestmove [^\\n]*\\n(?:info [^\\n]*\\n)+bestmove [^\\n]*\\nreadyok\\n"},
+  };
+  for (const auto& row : rows) {
+    const std::string output = uciRun(row.input);
+    EXPECT_TRUE(std::regex_match(output, std::regex(row.output))) << row.input << "\n" << output;
+    if (row.fenAfter.empty()) continue;
+    const std::string after = gameState();
+    ASSERT_TRUE(setFen(row.fenAfter.c_str()));
+    EXPECT_EQ(after.substr(0, after.find(" ply ")), gameState().substr(0, after.find(" ply "))) << row.input;
+  }
+}
+
+// "ponderhit": the clock words of "go ponder" count from then on, with the
+// time pondered so far credited; a bare ponder search never ends on its own.
+TEST(UciWords, PonderhitCreditsTheTimePondered) {
+  const std::string start = "position fen r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3\n";
+  std::string output = uciRun(start + "go wtime 60000 btime 60000\n");
+  EXPECT_EQ(searchClock.budget, 129);
+  // The search reads the clock for its reports before it first looks at the
+  // input: the credit is whole seconds of this clock, at least one, and no
+  // more than the run's clock went on (in centiseconds, not milliseconds).
+  fakeTicks = 0;
+  output = uciRun(start + "go ponder wtime 60000 btime 60000\nponderhit\n");
+  const int64_t credit = searchClock.budget - 129;
+  EXPECT_GE(credit, 100);
+  EXPECT_EQ(credit % 100, 0);
+  EXPECT_LE(credit, int64_t(fakeTicks / 10));
+  EXPECT_NE(answerOf(output).move, "");
+  // Two seconds on the clock give 6 cs, doubled: a search stops at its first
+  // look at the clock (a second later), one pondered a second goes on.
+  uciRun(start + "go wtime 2000 btime 2000\n");
+  const uint64_t unpondered = searchClock.pollCount;
+  uciRun(start + "go ponder wtime 2000 btime 2000\nponderhit\n");
+  EXPECT_EQ(unpondered / 4096, 1u);
+  EXPECT_GT(searchClock.pollCount, unpondered + 1000);
+}
+
+}  // namespace
