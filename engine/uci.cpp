@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
@@ -10,6 +11,7 @@
 #include "board/move_text.h"
 #include "engine/clock.h"
 #include "engine/protocol_words.h"
+#include "engine/strength.h"
 #include "engine/think.h"
 #include "platform/input.h"
 #include "search/search_tables.h"
@@ -66,7 +68,23 @@ void printIdentity() {
   printf("option name OwnBook type check default true\n");
   printf("option name Ponder type check default false\n");
   printf("option name SaveLearning type check default true\n");
+  // Started with --elo, the engine announces that level as its default.
+  printf("option name UCI_LimitStrength type check default %s\n", strength.limited ? "true" : "false");
+  printf("option name UCI_Elo type spin default %d min %d max %d\n", strength.elo, kMinElo, kMaxElo);
   printf("uciok\n");
+}
+
+// UCI_Elo: a number, clamped to the levels there are.
+void setElo(const char* value) {
+  char* end = nullptr;
+  const long long elo = strtoll(value, &end, 10);
+  if (end == value || (*end != '\0' && *end != ' ' && *end != '\t' && *end != '\n')) {
+    printf("info string UCI_Elo needs a number, not \"%s\"; kept at %d\n", value, strength.elo);
+    return;
+  }
+  bool clamped;
+  strength.elo = clampElo(elo, &clamped);
+  if (clamped) printf("info string UCI_Elo %lld is out of range, set to %d\n", elo, strength.elo);
 }
 
 // "setoption name NAME [value VALUE]": the name may hold blanks.
@@ -94,6 +112,10 @@ void setOption(char* cursor) {
     options.ponder = on;
   else if (strcasecmp(name, "SaveLearning") == 0)
     options.saveLearning = on;
+  else if (strcasecmp(name, "UCI_LimitStrength") == 0)
+    strength.limited = on;
+  else if (strcasecmp(name, "UCI_Elo") == 0)
+    setElo(value);
   else
     printf("info string unknown option %s\n", name);
 }
@@ -295,7 +317,7 @@ void go(char* cursor) {
   // Analysis (a depth, a node count, no end) searches and is not learned; a
   // game move may come from the book.
   const bool gameMove = !infinite && depth == 0 && nodes == 0;
-  const ThinkRequest request = {options.ownBook && gameMove, depth > 0 ? depth : kLastIteration, gameMove};
+  const ThinkRequest request = {options.ownBook && gameMove, depth > 0 ? depth : kLastIteration, gameMove, gameMove};
   searchLimits.nodeLimit = nodes;
   searchLimits.onInputWaiting = inputDuringSearch;
   RootMove result;
