@@ -14,6 +14,7 @@
 #include "search/search_tables.h"
 
 StrengthSetting strength = {false, kMaxElo};
+int pauseStepMs = 10;
 
 namespace {
 
@@ -27,8 +28,8 @@ struct LevelRow {
   int maxLossCp;
 };
 constexpr LevelRow kLevelRows[] = {
-    {1000, 4096, 3, 300},
-    {1200, 8192, 4, 220},
+    {1000, 4096, 3, 250},
+    {1200, 8192, 4, 200},
     {1400, 25000, 90, 150},
     {1600, 100000, 90, 90},
     {1800, 500000, 90, 40},
@@ -45,7 +46,6 @@ constexpr int kScoringDepth = 3;
 constexpr uint64_t kLeastScoringNodes = 20000;
 // A limited move is not answered before this share of the budget has passed.
 constexpr int kPausePercent = 50;
-constexpr int kPauseStepMs = 10;
 
 bool playedAtLevel = false;
 bool learnedAtFullStrength = false;
@@ -79,7 +79,7 @@ void pause() {
   searchLimits.nodeLimit = 0;
   searchClock.stopFlag = false;
   while (!searchClock.stopFlag && elapsedTime() * 100 < searchClock.budget * kPausePercent) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(kPauseStepMs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(pauseStepMs));
     readClockAndTest();
   }
   searchLimits.nodeLimit = nodeLimit;
@@ -112,10 +112,11 @@ int chooseAmongScored(const int* scores, int count, int maxLoss) {
   for (int i = 1; i < count; ++i)
     if (scores[i] > scores[best]) best = i;
   if (scores[best] == kNoScore || maxLoss <= 0) return best;
+  // A handicap of at most maxLoss: a move further below the best never wins.
   int chosen = best;
   int64_t chosenValue = INT64_MIN;
   for (int i = 0; i < count; ++i) {
-    if (scores[i] == kNoScore || scores[i] < scores[best] - maxLoss) continue;
+    if (scores[i] == kNoScore) continue;
     const int64_t value = int64_t(scores[i]) + nextRandom() % (maxLoss + 1);
     if (value > chosenValue) {
       chosenValue = value;

@@ -26,6 +26,8 @@ struct StrengthSetting {
 };
 
 extern StrengthSetting strength;
+// Milliseconds slept between the clock readings of the pause; tests shorten it.
+extern int pauseStepMs;
 
 // The level's limits; elo is clamped to kMinElo..kMaxElo first.
 LevelLimits levelLimits(int elo);

@@ -247,7 +247,9 @@ const std::string kUciGreeting =
     kGreeting +
     "id name Morvek 1.0\nid author the Morvek developers\n"
     "option name OwnBook type check default true\noption name Ponder type check default false\n"
-    "option name SaveLearning type check default true\nuciok\n";
+    "option name SaveLearning type check default true\n"
+    "option name UCI_LimitStrength type check default false\n"
+    "option name UCI_Elo type spin default 1900 min 1000 max 1900\nuciok\n";
 
 // Piped in one go, UCI answers each command in order; every "go" answers
 // one bestmove; a refused position or move leaves the previous position.
