@@ -11,6 +11,7 @@
 #include "platform/console.h"
 #include "search/search.h"
 #include "search/search_clock.h"
+#include "search/root_lines.h"
 #include "search/search_tables.h"
 
 StrengthSetting strength = {false, kMaxElo};
@@ -20,30 +21,27 @@ namespace {
 
 // Anchors tuned by calibration games (README, "Strength levels"). Between
 // two rows the node cap moves geometrically and the loss allowed linearly;
-// the depth cap is the lower row's.
+// the depth cap and the number of lines are the lower row's.
 struct LevelRow {
   int elo;
   double nodes;  // 0 at the top row: no cap
   int lastDepth;
+  int lines;
   int maxLossCp;
 };
 constexpr LevelRow kLevelRows[] = {
-    {1000, 4096, 3, 250},
-    {1200, 8192, 4, 200},
-    {1400, 25000, 90, 150},
-    {1600, 100000, 90, 90},
-    {1800, 500000, 90, 40},
-    {1900, 0, 90, 0},
+    {1000, 10000, 3, 8, 250},
+    {1200, 20000, 4, 6, 200},
+    {1400, 60000, 90, 5, 150},
+    {1600, 250000, 90, 4, 90},
+    {1800, 1200000, 90, 4, 40},
+    {1900, 0, 90, 1, 0},
 };
 constexpr int kRowCount = sizeof kLevelRows / sizeof kLevelRows[0];
 // The row below the top stands for "no cap" as this many nodes when levels
 // in between are worked out: about what a move gets at full strength.
 constexpr double kFullStrengthNodes = 4000000;
 
-// The scoring of the root moves after the search: this deep at most, and
-// within this share of the level's nodes (at least kLeastScoringNodes).
-constexpr int kScoringDepth = 3;
-constexpr uint64_t kLeastScoringNodes = 20000;
 // A limited move is not answered before this share of the budget has passed.
 constexpr int kPausePercent = 50;
 
@@ -58,17 +56,6 @@ bool watchInput() {
   const bool stop = watchedInput && watchedInput();
   if (stop) stoppedByInput = true;
   return stop;
-}
-
-// Exact score of root move i searched depth plies deep, from the root side's
-// view; kNoScore when the clock or the node cap cut it short.
-int scoreRootMove(Move m, int depth) {
-  Move line[kMaxLine] = {};
-  makeMove(m);
-  const int givesCheck = inCheck();
-  const int score = -principalSearch(SearchArgs{-kInfinity, kInfinity, depth - 1, givesCheck, line, 0, 0});
-  unmakeMove(m);
-  return searchClock.stopFlag ? kNoScore : score;
 }
 
 // Waits until kPausePercent of the budget has passed, the input asks for
@@ -95,7 +82,7 @@ int clampElo(long long elo, bool* clamped) {
 LevelLimits levelLimits(int elo) {
   bool clamped;
   elo = clampElo(elo, &clamped);
-  if (elo >= kMaxElo) return LevelLimits{0, kLastIteration, 0};
+  if (elo >= kMaxElo) return LevelLimits{0, kLastIteration, 1, 0};
   int i = 0;
   while (kLevelRows[i + 1].elo <= elo) ++i;
   const LevelRow& low = kLevelRows[i];
@@ -104,7 +91,7 @@ LevelLimits levelLimits(int elo) {
   const double highNodes = high.nodes > 0 ? high.nodes : kFullStrengthNodes;
   const double nodes = low.nodes * std::pow(highNodes / low.nodes, t);
   const int lossCp = int(std::lround(low.maxLossCp + t * (high.maxLossCp - low.maxLossCp)));
-  return LevelLimits{uint64_t(nodes), low.lastDepth, lossCp * 10};
+  return LevelLimits{uint64_t(nodes), low.lastDepth, low.lines, lossCp * 10};
 }
 
 int chooseAmongScored(const int* scores, int count, int maxLoss) {
@@ -129,51 +116,31 @@ int chooseAmongScored(const int* scores, int count, int maxLoss) {
 Move playAtLevel(int lastDepth) {
   playedAtLevel = true;
   const LevelLimits limits = levelLimits(strength.elo);
-  const uint64_t savedNodeLimit = searchLimits.nodeLimit;
-  watchedInput = searchLimits.onInputWaiting;
+  const SearchLimits saved = searchLimits;
+  watchedInput = saved.onInputWaiting;
   searchLimits.onInputWaiting = watchedInput ? watchInput : nullptr;
   stoppedByInput = false;
 
-  // The search, held to the level's work; the clock's rules still apply.
-  if (limits.nodeLimit != 0 && (savedNodeLimit == 0 || limits.nodeLimit < savedNodeLimit))
+  // The search, held to the level's work, looks for the level's number of
+  // lines; the clock's rules still apply.
+  if (limits.nodeLimit != 0 && (saved.nodeLimit == 0 || limits.nodeLimit < saved.nodeLimit))
     searchLimits.nodeLimit = limits.nodeLimit;
+  searchLimits.lineCount = limits.lines;
   const Move found = deepen(lastDepth < limits.lastDepth ? lastDepth : limits.lastDepth);
-  Move chosen = found;
 
-  // The choice among lines: every root move scored alike, the search's own
-  // move counting as the best of them, then a handicap drawn for each.
-  const int count = listStart[1] - listStart[0];
-  if (limits.maxLoss > 0 && count > 1 && !stoppedByInput && !terminationRequested()) {
-    // One ply short of what the search completed, and shallow.
-    int depth = 1;
-    for (int i = 0; i < count; ++i)
-      if (rootMoves[i].move == found && rootMoves[i].depth - 1 > depth) depth = rootMoves[i].depth - 1;
-    if (depth > kScoringDepth) depth = kScoringDepth;
-    const uint64_t allowance = limits.nodeLimit / 2 > kLeastScoringNodes ? limits.nodeLimit / 2 : kLeastScoringNodes;
-    searchClock.stopFlag = false;
-    searchLimits.nodeLimit = searchClock.pollCount + allowance;
-    iterationDepth = depth;
-    static int scores[kMaxRootMoves];
-    static Move moves[kMaxRootMoves];
-    int scored = 0;
-    moves[scored] = found;
-    scores[scored++] = scoreRootMove(found, depth);
-    for (int i = 0; i < count; ++i) {
-      const Move m = moveStack[listStart[0] + i];
-      if (m == found) continue;
-      moves[scored] = m;
-      scores[scored++] = searchClock.stopFlag ? kNoScore : scoreRootMove(m, depth);
-    }
-    if (scores[0] != kNoScore) {
-      for (int i = 1; i < scored; ++i)
-        if (scores[i] > scores[0]) scores[0] = scores[i];
-      chosen = moves[chooseAmongScored(scores, scored, limits.maxLoss)];
-    }
+  // The choice among the lines of the last complete iteration, each with
+  // its exact score, best first.
+  Move chosen = found;
+  if (limits.maxLoss > 0 && rootLineCount > 1 && !stoppedByInput && !terminationRequested()) {
+    int scores[kMaxRootLines];
+    for (int i = 0; i < rootLineCount; ++i) scores[i] = rootLines[i].score;
+    chosen = rootLines[chooseAmongScored(scores, rootLineCount, limits.maxLoss)].move;
   }
 
-  searchLimits.nodeLimit = savedNodeLimit;
+  searchLimits = saved;
+  searchLimits.onInputWaiting = watchInput;
   pause();
-  searchLimits.onInputWaiting = watchedInput;
+  searchLimits.onInputWaiting = saved.onInputWaiting;
   return chosen;
 }
 

@@ -1,5 +1,5 @@
 // Strength levels: a level on the UCI_Elo scale turned into limits of work
-// (nodes, depth) and a choice among the root moves scored after the search.
+// (nodes, depth) and a choice among the best lines the search returns.
 // The search itself knows nothing of levels; with the limit off nothing here
 // runs and the engine plays at full strength.
 #pragma once
@@ -11,12 +11,14 @@
 constexpr int kMinElo = 1000;
 constexpr int kMaxElo = 1900;  // full strength, as measured
 
-// What one level allows. nodeLimit 0: no cap; maxLoss (the engine's score
-// units, a pawn is 1000): how far below the best a move it may choose can
-// score; the choice draws each move's handicap from 0..maxLoss.
+// What one level allows. nodeLimit 0: no cap; lines: the best root lines
+// the search looks for (MultiPV), among which the move is chosen; maxLoss
+// (the engine's score units, a pawn is 1000): how far below the best a
+// chosen line may score; each line's handicap is drawn from 0..maxLoss.
 struct LevelLimits {
   uint64_t nodeLimit;
   int lastDepth;
+  int lines;
   int maxLoss;
 };
 
@@ -34,10 +36,10 @@ LevelLimits levelLimits(int elo);
 // elo within kMinElo..kMaxElo; *clamped says whether it had to move.
 int clampElo(long long elo, bool* clamped);
 
-// The move of a limited think, root list ready (prepareRoot). Searches under
-// the level's limits and the clock, scores the root moves, chooses one, and
-// does not answer before a natural share of the budget has passed (unless
-// told to move). Returns a legal move of the root list.
+// The move of a limited think, root list ready (prepareRoot). Searches
+// several lines under the level's limits and the clock, chooses among them,
+// and does not answer before a natural share of the budget has passed
+// (unless told to move). Returns a legal move of the root list.
 Move playAtLevel(int lastDepth);
 
 // A full-strength think learned from its search.
@@ -46,9 +48,9 @@ void noteFullStrengthLearning();
 // strength: it learned nothing, so its learning file is left as it was.
 bool learnedNothingAtLevel();
 
-// The choice among scored root moves: index of the move with the greatest
-// score plus handicap, among those within maxLoss of the best; draws come
-// from nextRandom. scores[i] may be kNoScore (not scored: never chosen
-// unless nothing else is). Exposed for the tests.
+// The choice among scored lines: the index of the greatest score plus a
+// handicap drawn (nextRandom) from 0..maxLoss, so never one more than
+// maxLoss below the best. scores[i] may be kNoScore (not scored: never
+// chosen unless nothing else is). Exposed for the tests.
 constexpr int kNoScore = -2000000;
 int chooseAmongScored(const int* scores, int count, int maxLoss);

@@ -11,11 +11,13 @@
 #include "board/position.h"
 #include "board/random.h"
 #include "book/book_choice.h"
+#include "book/book_table.h"
 #include "book/learning.h"
 #include "engine/clock.h"
 #include "engine/strength.h"
 #include "eval/eval_setup.h"
 #include "eval/evaluate.h"
+#include "search/root_lines.h"
 #include "search/search.h"
 #include "search/search_tables.h"
 #include "search/search_tree.h"
@@ -35,13 +37,20 @@ bool rootBetter(const RootMove& a, const RootMove& b) {
   return a.depth > b.depth || (a.depth == b.depth && a.score > b.score);
 }
 
-// The search ran without a search tree (its block could not be had): play
-// the best root record instead, which is a legal move all the same.
+// The search ran without a search tree (its block could not be had), or
+// stopped before it searched any allowed move: play the best root record of
+// the moves it may play instead, which is a legal move all the same.
 Move bestRootRecord() {
-  int best = 0;
-  for (int i = 1; i < rootMoveCount(); ++i)
-    if (rootBetter(rootMoves[i], rootMoves[best])) best = i;
-  return rootMoves[best].move;
+  int best = -1;
+  for (int i = 0; i < rootMoveCount(); ++i)
+    if (!rootMoveSkipped(rootMoves[i].move) && (best < 0 || rootBetter(rootMoves[i], rootMoves[best]))) best = i;
+  return rootMoves[best < 0 ? 0 : best].move;
+}
+
+const RootMove* recordOf(Move move) {
+  for (int i = 0; i < rootMoveCount(); ++i)
+    if (rootMoves[i].move == move) return &rootMoves[i];
+  return nullptr;
 }
 
 int runIteration(int depth) {
@@ -49,7 +58,111 @@ int runIteration(int depth) {
   return principalSearch(SearchArgs{-kInfinity, kInfinity, depth, inCheck(), rootLine, 0, 1});
 }
 
+// "searchmoves": the root moves outside allowedRootMoves are passed over,
+// unless none of them is a root move here. Returns the number of lines the
+// think will look for: what was asked, never more than the moves it may play.
+int restrictRootMoves() {
+  skippedRootCount = 0;
+  int allowed = rootMoveCount();
+  if (allowedRootCount > 0) {
+    for (int i = 0; i < rootMoveCount(); ++i) {
+      const Move m = rootMoves[i].move;
+      bool found = false;
+      for (int j = 0; j < allowedRootCount && !found; ++j) found = allowedRootMoves[j] == m;
+      if (!found) skippedRootMoves[skippedRootCount++] = m;
+    }
+    if (skippedRootCount == rootMoveCount()) skippedRootCount = 0;
+    allowed = rootMoveCount() - skippedRootCount;
+  }
+  int wanted = searchLimits.lineCount < 1 ? 1 : searchLimits.lineCount;
+  if (wanted > kMaxRootLines) wanted = kMaxRootLines;
+  return wanted < allowed ? wanted : allowed;
+}
+
+int mateMovesOf(int score) { return (kInfinity - score + 1) / 2; }
+
+// A mate ends the deepening: one for the side to move in every line (in a
+// mate search, one in as many moves as asked or fewer, in the first line),
+// or one against it in every line from depth 7 on (never in a mate search).
+bool mateEndsDeepening(int best, int worst, int depth) {
+  if (searchLimits.mateMoves > 0) return best > kMateThreshold && mateMovesOf(best) <= searchLimits.mateMoves;
+  return worst > kMateThreshold || (best < -kMateThreshold && depth > 6);
+}
+
+RootMove depthLines[kMaxRootLines];  // the lines of the iteration under way
+
+void hearNothing(const RootMove&, int, uint64_t) {}
+
+// One iteration of a several-line think: pass after pass, each with the full
+// window over the root moves the passes before left, so that every line's
+// score is exact. The iteration's lines replace rootLines only when every
+// pass completed. Returns the first line's score, *worst the last one's.
+int searchLines(int depth, int wanted, int* worst) {
+  const int base = skippedRootCount;
+  void (*const listener)(const RootMove&, int, uint64_t) = newBestMoveListener;
+  newBestMoveListener = hearNothing;
+  int count = 0, first = 0;
+  for (; count < wanted; ++count) {
+    int score = runIteration(depth);
+    if (!pollTime() && (score <= -kInfinity || score >= kInfinity)) score = runIteration(depth);
+    if (searchClock.stopFlag) break;
+    // The pass's best line is the one it stored last, at the front of the tree.
+    const RootMove* record = recordOf(frontRootMove());
+    if (!record || rootMoveSkipped(record->move)) break;
+    depthLines[count] = *record;
+    if (count == 0) first = score;
+    skippedRootMoves[skippedRootCount++] = record->move;
+  }
+  skippedRootCount = base;
+  newBestMoveListener = listener;
+  *worst = count > 0 ? depthLines[count - 1].score : first;
+  if (count < wanted) return first;
+  // A later pass may find a little more than an earlier one (the tables
+  // changed in between): best first all the same, equals in pass order.
+  std::stable_sort(depthLines, depthLines + count,
+                   [](const RootMove& a, const RootMove& b) { return a.score > b.score; });
+  first = depthLines[0].score;
+  *worst = depthLines[count - 1].score;
+  // The next iteration starts with these lines, best first.
+  for (int i = count - 1; i >= 0; --i) storeRootLine(depthLines[i].line, depth, depthLines[i].score);
+  std::memcpy(rootLines, depthLines, sizeof(RootMove) * size_t(count));
+  rootLineCount = count;
+  if (rootLinesListener) rootLinesListener();
+  return first;
+}
+
+// The move to play: a several-line think's first line of its last complete
+// iteration; otherwise the front of the tree, the root move of the last line
+// stored, as always.
+Move chosenMove(int wanted) {
+  if (wanted > 1 && rootLineCount > 0) return rootLines[0].move;
+  const Move front = frontRootMove();
+  const Move move = front != 0 && !rootMoveSkipped(front) ? front : bestRootRecord();
+  if (wanted == 1) {
+    rootLines[0] = *recordOf(move);
+    rootLineCount = 1;
+  }
+  return move;
+}
+
 }  // namespace
+
+Move allowedRootMoves[kMaxRootMoves];
+int allowedRootCount = 0;
+bool thinkUsedBook = false;
+
+RootMove bookMoveRecord(Move move) {
+  RootMove record = *recordOf(move);
+  makeMove(move);
+  const BookNode* node = findNode();
+  if (node && node->depth > 0) record.score = -node->score;
+  unmakeMove(move);
+  record.depth = 0;
+  record.bound = kBoundExact;
+  std::memset(record.line, 0, sizeof record.line);
+  record.line[0] = move;
+  return record;
+}
 
 void buildRootList() {
   std::memset(rootMoves, 0, sizeof rootMoves);
@@ -87,6 +200,8 @@ int prepareRoot() {
   // Step 5.
   buildRootList();
   const int count = rootMoveCount();
+  rootLineCount = 0;
+  selDepth = 0;
   if (count == 0) return 0;
   rootSide = pos.sideToMove;
 
@@ -120,16 +235,22 @@ Move deepen(int lastDepth) {
                     pos.material[kBlack] - kPieceValue[kKing] > kNullMoveMaterial;
   std::memset(rootLine, 0, sizeof rootLine);
   budgetSearchProper();
+  const int wanted = restrictRootMoves();
 
   // Step 13. Iterative deepening.
   int lastScore = 0;
   for (int depth = kFirstIteration;;) {
     if (pollTime()) break;
-    int score = runIteration(depth);
-    // A score on the window's edge is no result: search the depth once more.
-    if (!pollTime() && (score <= -kInfinity || score >= kInfinity)) score = runIteration(depth);
-    if (score > kMateThreshold) break;
-    if (score < -kMateThreshold && depth > 6) break;
+    int score, worst;
+    if (wanted > 1) {
+      score = searchLines(depth, wanted, &worst);
+    } else {
+      score = runIteration(depth);
+      // A score on the window's edge is no result: search the depth once more.
+      if (!pollTime() && (score <= -kInfinity || score >= kInfinity)) score = runIteration(depth);
+      worst = score;
+    }
+    if (mateEndsDeepening(score, worst, depth)) break;
     if (shouldStopDeepening(depth, score, lastScore)) break;
     ++depth;
     lastScore = score;
@@ -138,12 +259,14 @@ Move deepen(int lastDepth) {
   searchClock.budget = searchClock.savedBudget;
 
   // Step 15. Without a tree block the best root record stands in.
-  const Move front = frontRootMove();
-  return front != 0 ? front : bestRootRecord();
+  const Move move = chosenMove(wanted);
+  skippedRootCount = 0;
+  return move;
 }
 
 int think(RootMove& result, const ThinkRequest& request) {
   // Steps 1-8.
+  thinkUsedBook = false;
   startClock();
   seedRandom(uint32_t(std::time(nullptr)));
   if (prepareRoot() == 0) return 0;
@@ -153,7 +276,8 @@ int think(RootMove& result, const ThinkRequest& request) {
   if (std::min(pos.gamePly, kBookPlyCap) < draw) {
     const Move m = pickBookMove(listStart[0], listStart[1] - 1);
     if (m != 0) {
-      result.move = m;
+      result = bookMoveRecord(m);
+      thinkUsedBook = true;
       return 1;
     }
   }

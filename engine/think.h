@@ -2,6 +2,7 @@
 #pragma once
 
 #include "search/root_move.h"
+#include "search/search_tables.h"
 
 constexpr int kFirstIteration = 2;
 constexpr int kLastIteration = 90;
@@ -19,9 +20,20 @@ struct ThinkRequest {
 constexpr ThinkRequest kGameThink = {true, kLastIteration, true, true};
 constexpr ThinkRequest kAnalysisThink = {false, kLastIteration, false, false};
 
+// "go searchmoves": the root moves a think may play, allowedRootCount of
+// them; 0 (the default) for every move. The caller sets and clears it.
+extern Move allowedRootMoves[kMaxRootMoves];
+extern int allowedRootCount;
+
 // 1 with result.move set, 0 when the side to move has no legal move.
-// Leaves the position, gamePly and searchPly as it found them.
+// Leaves the position, gamePly and searchPly as it found them. The best
+// lines it found are in rootLines (search/root_lines.h).
 int think(RootMove& result, const ThinkRequest& request = kGameThink);
+// The last think played from the book; its result is then bookMoveRecord's.
+extern bool thinkUsedBook;
+// A root move's record as the book plays it: depth 0, the move as its line,
+// the score the learning has for the position after it, else its static value.
+RootMove bookMoveRecord(Move move);
 
 // Fills rootMoves and the ply-0 list of moveStack with the legal root moves,
 // each record scored by the static value after the move.

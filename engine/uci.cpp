@@ -6,6 +6,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "board/attacks.h"
 #include "board/fen.h"
 #include "board/make_move.h"
 #include "board/move_text.h"
@@ -14,6 +15,8 @@
 #include "engine/strength.h"
 #include "engine/think.h"
 #include "platform/input.h"
+#include "search/root_lines.h"
+#include "search/search.h"
 #include "search/search_tables.h"
 #include "search/trans_table.h"
 
@@ -22,13 +25,13 @@ namespace {
 // A search that only "stop" ends: far beyond any game, small enough that
 // doubling it cannot overflow.
 constexpr int64_t kUntilStopped = int64_t(1) << 40;
-constexpr int kMateThreshold = 999900;
-constexpr int kMateScore = 1000000;
+constexpr int kMateScore = kInfinity;
 
 struct Options {
   bool ownBook = true;
   bool ponder = false;
   bool saveLearning = true;
+  int multiPv = 1;
 };
 
 // The clock words of one "go", for the side to move.
@@ -68,10 +71,39 @@ void printIdentity() {
   printf("option name OwnBook type check default true\n");
   printf("option name Ponder type check default false\n");
   printf("option name SaveLearning type check default true\n");
+  printf("option name Hash type spin default %d min 1 max %d\n", int(kDefaultTableMegabytes), int(kMaxTableMegabytes));
+  printf("option name Clear Hash type button\n");
+  printf("option name MultiPV type spin default 1 min 1 max %d\n", kMaxRootLines);
   // Started with --elo, the engine announces that level as its default.
   printf("option name UCI_LimitStrength type check default %s\n", strength.limited ? "true" : "false");
   printf("option name UCI_Elo type spin default %d min %d max %d\n", strength.elo, kMinElo, kMaxElo);
   printf("uciok\n");
+}
+
+// A spin option's value: a whole number within its range, else refused.
+bool setSpin(const char* value, int least, int most, int* option, const char* name) {
+  char* end = nullptr;
+  const long number = strtol(value, &end, 10);
+  if (end == value || *end != '\0' || number < least || number > most) {
+    printf("info string %s must be a whole number from %d to %d\n", name, least, most);
+    return false;
+  }
+  *option = int(number);
+  return true;
+}
+
+// The table memory is taken here, between searches; what cannot be had
+// leaves the tables as they were.
+void setHash(const char* value) {
+  int megabytes = 0;
+  if (!setSpin(value, 1, int(kMaxTableMegabytes), &megabytes, "Hash")) return;
+  const uint64_t before = tableMegabytes();
+  if (!resizeTranspositionTables(uint64_t(megabytes))) {
+    printf("info string Hash %d MB cannot be had, keeping %llu MB\n", megabytes, static_cast<unsigned long long>(before));
+    return;
+  }
+  if (tableMegabytes() != uint64_t(megabytes))
+    printf("info string Hash %llu MB, rounded down to a power of two\n", static_cast<unsigned long long>(tableMegabytes()));
 }
 
 // UCI_Elo: a number, clamped to the levels there are.
@@ -112,6 +144,12 @@ void setOption(char* cursor) {
     options.ponder = on;
   else if (strcasecmp(name, "SaveLearning") == 0)
     options.saveLearning = on;
+  else if (strcasecmp(name, "MultiPV") == 0)
+    setSpin(value, 1, kMaxRootLines, &options.multiPv, name);
+  else if (strcasecmp(name, "Hash") == 0)
+    setHash(value);
+  else if (strcasecmp(name, "Clear Hash") == 0)
+    clearTranspositionTables();
   else if (strcasecmp(name, "UCI_LimitStrength") == 0)
     strength.limited = on;
   else if (strcasecmp(name, "UCI_Elo") == 0)
@@ -175,9 +213,18 @@ void setPosition(char* cursor) {
   gameKnown = true;
 }
 
-void setBudget(const ClockWords& clock) {
+// "movetime T": the think ends T ms after it starts (or, pondering, after
+// "ponderhit") less a margin for the last look at the clock and the answer,
+// read from the millisecond clock; no deepening rule ends it sooner.
+void setMoveDeadline(int64_t moveTimeMs, int64_t fromMs) {
+  const int64_t margin = moveTimeMs / 40 + 10 < 60 ? moveTimeMs / 40 + 10 : 60;
+  setMoveTime(kUntilStopped);
+  searchLimits.moveTimeMs = fromMs + (moveTimeMs > margin ? moveTimeMs - margin : 1);
+}
+
+void setBudget(const ClockWords& clock, int64_t fromMs = 0) {
   if (clock.moveTimeMs >= 0)
-    setMoveTime(clock.moveTimeMs / 10);
+    setMoveDeadline(clock.moveTimeMs, fromMs);
   else if (clock.remainingMs >= 0)
     setClockBudget(clock.remainingMs / 10, clock.incrementMs / 10, clock.movesToGo);
   else
@@ -190,7 +237,7 @@ void turnPonderIntoSearch() {
   search.pondering = false;
   search.waitForStop = false;
   const int64_t spent = elapsedTime();
-  setBudget(search.clock);
+  setBudget(search.clock, elapsedMilliseconds());
   budgetSearchProper();
   searchClock.budget += spent;
   searchClock.savedBudget += spent;
@@ -246,7 +293,9 @@ bool inputDuringSearch() {
   return search.stopSeen;
 }
 
-void printInfo(const RootMove& record, int elapsed, uint64_t nodes) {
+// One line of a search: "multipv" only when several were asked for (number
+// 1 and up); time in milliseconds, the speed from it. Written at once.
+void printLine(const RootMove& record, int number, int64_t ms) {
   char text[16];
   const int score = record.score;
   char scoreText[32];
@@ -256,13 +305,56 @@ void printInfo(const RootMove& record, int elapsed, uint64_t nodes) {
     snprintf(scoreText, sizeof scoreText, "mate -%d", (kMateScore + score) / 2);
   else
     snprintf(scoreText, sizeof scoreText, "cp %d", score / 10);
-  const uint64_t ms = uint64_t(elapsed > 0 ? elapsed : 0) * 10;
-  const uint64_t nps = nodes * 1000 / (ms > 0 ? ms : 1);
-  printf("info depth %d score %s%s time %llu nodes %llu nps %llu pv", record.depth, scoreText,
-         record.bound == kBoundLower ? " lowerbound" : "", static_cast<unsigned long long>(ms),
-         static_cast<unsigned long long>(nodes), static_cast<unsigned long long>(nps));
-  for (int k = 0; k < kMaxLine && record.line[k] != 0; ++k) printf(" %s", moveToText(record.line[k], text));
-  printf("\n");
+  char numberText[24] = "";
+  if (number > 0) snprintf(numberText, sizeof numberText, " multipv %d", number);
+  const uint64_t nodes = searchClock.pollCount;
+  const uint64_t nps = nodes * 1000 / uint64_t(ms > 0 ? ms : 1);
+  char line[kMaxLine * 6 + 256];
+  int length = snprintf(line, sizeof line, "info depth %d seldepth %d%s score %s%s time %lld nodes %llu nps %llu hashfull %d pv",
+                        record.depth, selDepth > record.depth ? selDepth : record.depth, numberText, scoreText,
+                        record.bound == kBoundLower ? " lowerbound" : "", static_cast<long long>(ms),
+                        static_cast<unsigned long long>(nodes), static_cast<unsigned long long>(nps), tableFullness());
+  for (int k = 0; k < kMaxLine && record.line[k] != 0; ++k)
+    length += snprintf(line + length, sizeof line - size_t(length), " %s", moveToText(record.line[k], text));
+  printf("%s\n", line);
+}
+
+void printInfo(const RootMove& record, int, uint64_t) {
+  printLine(record, options.multiPv > 1 ? 1 : 0, elapsedMilliseconds());
+}
+
+// A several-line search finished an iteration: all its lines, best first.
+void printLines() {
+  const int64_t ms = elapsedMilliseconds();
+  for (int i = 0; i < rootLineCount; ++i) printLine(rootLines[i], i + 1, ms);
+}
+
+// After the first second of a search, at most once a second: the root move
+// being searched.
+int64_t lastCurrentMoveMs;
+
+void printCurrentMove(Move move, int number) {
+  const int64_t ms = elapsedMilliseconds();
+  if (ms < 1000 || ms - lastCurrentMoveMs < 1000) return;
+  lastCurrentMoveMs = ms;
+  char text[16];
+  printf("info currmove %s currmovenumber %d\n", moveToText(move, text), number);
+}
+
+// Right before "bestmove": what the think ends with, with the time and
+// nodes of its end. A book move says so; no move at all is mate or stalemate.
+void printLastLines(int found, const RootMove& result) {
+  const int64_t ms = elapsedMilliseconds();
+  if (!found) {
+    printf("info depth 0 score %s\n", inCheck() ? "mate 0" : "cp 0");
+  } else if (thinkUsedBook) {
+    sayInfo("book move");
+    printLine(result, options.multiPv > 1 ? 1 : 0, ms);
+  } else if (rootLineCount > 1) {
+    for (int i = 0; i < rootLineCount; ++i) printLine(rootLines[i], i + 1, ms);
+  } else if (rootLineCount == 1) {
+    printLine(rootLines[0], options.multiPv > 1 ? 1 : 0, ms);
+  }
 }
 
 // The reply the search expects to its move, played for the look and taken back.
@@ -273,12 +365,38 @@ Move ponderReply(Move move) {
   return reply;
 }
 
+// "go searchmoves M1 M2 ...": the moves up to the next word of "go".
+bool isGoWord(const char* word) {
+  static const char* const words[] = {"wtime", "btime",    "winc", "binc",     "movestogo",  "movetime",
+                                      "depth", "nodes",    "mate", "infinite", "ponder", "searchmoves"};
+  for (const char* w : words)
+    if (strcmp(word, w) == 0) return true;
+  return false;
+}
+
+char* readSearchMoves(char* cursor) {
+  char* word;
+  char* rest = cursor;
+  while ((word = nextWord(&rest, kWordDelimiters)) != nullptr && !isGoWord(word)) {
+    Move move = 0;
+    if (parseMove(word, &move) && allowedRootCount < kMaxRootMoves)
+      allowedRootMoves[allowedRootCount++] = move;
+    else
+      printf("info string searchmoves: %s is no legal move here, ignored\n", word);
+    cursor = rest;
+  }
+  return cursor;
+}
+
 void go(char* cursor) {
   search = Search{};
   ClockWords clock;
   int depth = 0;
   uint64_t nodes = 0;
+  int mate = 0;
   bool infinite = false;
+  bool restricted = false;
+  allowedRootCount = 0;
   const bool white = pos.sideToMove == kWhite;
   for (char* word; (word = nextWord(&cursor, kWordDelimiters)) != nullptr;) {
     if (strcmp(word, "wtime") == 0 || strcmp(word, "btime") == 0) {
@@ -299,31 +417,41 @@ void go(char* cursor) {
     } else if (strcmp(word, "nodes") == 0) {
       const int64_t value = wordValue(&cursor);
       nodes = value > 0 ? uint64_t(value) : 1;
+    } else if (strcmp(word, "mate") == 0) {
+      const int64_t value = wordValue(&cursor);
+      mate = value < 1 ? 1 : value > kLastIteration ? kLastIteration : int(value);
+    } else if (strcmp(word, "searchmoves") == 0) {
+      restricted = true;
+      cursor = readSearchMoves(cursor);
     } else if (strcmp(word, "infinite") == 0) {
       infinite = true;
     } else if (strcmp(word, "ponder") == 0) {
       search.pondering = true;
     }
-    // Anything else ("searchmoves" and its moves, "mate") is passed over.
   }
+  if (restricted && allowedRootCount == 0) sayInfo("searchmoves: no legal move given, searching every move");
   search.clock = clock;
   search.waitForStop = infinite || search.pondering;
-  if (search.waitForStop || (depth > 0 && clock.remainingMs < 0 && clock.moveTimeMs < 0) ||
-      (nodes > 0 && clock.remainingMs < 0 && clock.moveTimeMs < 0))
+  const bool noClock = clock.remainingMs < 0 && clock.moveTimeMs < 0;
+  if (search.waitForStop || ((depth > 0 || nodes > 0 || mate > 0) && noClock))
     setMoveTime(kUntilStopped);
   else
     setBudget(clock);
 
-  // Analysis (a depth, a node count, no end) searches and is not learned; a
-  // game move may come from the book.
-  const bool gameMove = !infinite && depth == 0 && nodes == 0;
+  // Analysis (a depth, a node count, several lines, chosen moves, a mate,
+  // no end) searches and is not learned; a game move may come from the book.
+  const bool gameMove = !infinite && depth == 0 && nodes == 0 && mate == 0 && !restricted && options.multiPv == 1;
   const ThinkRequest request = {options.ownBook && gameMove, depth > 0 ? depth : kLastIteration, gameMove, gameMove};
   searchLimits.nodeLimit = nodes;
   searchLimits.onInputWaiting = inputDuringSearch;
+  searchLimits.lineCount = options.multiPv;
+  searchLimits.mateMoves = mate;
+  lastCurrentMoveMs = 0;
+  currentMoveListener = printCurrentMove;
   RootMove result;
   const int found = think(result, request);
-  searchLimits.nodeLimit = 0;
-  searchLimits.onInputWaiting = nullptr;
+  currentMoveListener = nullptr;
+  allowedRootCount = 0;
 
   // Infinite and ponder searches answer only when told.
   char line[kInputLineSize];
@@ -331,7 +459,9 @@ void go(char* cursor) {
     if (!waitForNextLine(line)) break;  // the end of input says it
     if (handleWhileSearching(line)) break;
   }
+  searchLimits = SearchLimits{0, nullptr, 0, 0, 0};
 
+  printLastLines(found, result);
   char text[16], replyText[16];
   if (!found) {
     printf("bestmove 0000\n");
@@ -348,6 +478,7 @@ void go(char* cursor) {
 
 void uciLoop(CommandLoop& loop) {
   newBestMoveListener = printInfo;
+  rootLinesListener = printLines;
   printIdentity();
   char line[kInputLineSize];
   bool quit = false;
@@ -377,6 +508,7 @@ void uciLoop(CommandLoop& loop) {
       printf("info string unknown command %s\n", word);
   }
   newBestMoveListener = nullptr;
+  rootLinesListener = nullptr;
   // Asked not to write the learning file: left as a second instance leaves it.
   if (!options.saveLearning) loop.secondInstance = true;
 }

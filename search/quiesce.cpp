@@ -18,6 +18,7 @@ constexpr int kSortAbove = 20;
 int quiesce(int alpha, int beta) {
   // Steps 1-3. Clock, stand pat, ply limit.
   if (pollTime()) return 0;
+  if (searchPly > selDepth) selDepth = searchPly;
   const int stand = cachedEvaluate(alpha, beta);
   if (stand > alpha) alpha = stand;
   if (stand >= beta) return alpha;

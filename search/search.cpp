@@ -10,6 +10,7 @@
 #include "search/search_clock.h"
 #include "search/move_picker.h"
 #include "search/quiesce.h"
+#include "search/root_lines.h"
 #include "search/search_tables.h"
 #include "search/search_tree.h"
 #include "search/trans_table.h"
@@ -19,6 +20,7 @@ int iterationDepth;
 int rootSide;
 int nullMoveAllowed;
 int inNullMove;
+int selDepth;
 
 namespace {
 
@@ -152,9 +154,11 @@ int principalSearch(SearchArgs args) {
   Move best = 0;
   Move m;
   while (nextMove(picker, &m)) {
+    if (ply == 0 && skippedRootCount != 0 && rootMoveSkipped(m)) continue;
     if (!makeLegalMove(m)) continue;
     prefetchChildEntry(args.depth);
     ++legal;
+    if (ply == 0 && currentMoveListener) currentMoveListener(m, legal);
     const int givesCheck = inCheck();
     const int extension = (givesCheck + pushesToSeventh(m, side) + singleReply) > 0 ? 1 : 0;
     const int newDepth = args.depth - 1 + extension;

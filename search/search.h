@@ -35,6 +35,8 @@ extern int iterationDepth;
 extern int rootSide;
 extern int nullMoveAllowed;
 extern int inNullMove;
+// The deepest ply the current think has reached (quiescence included).
+extern int selDepth;
 
 int principalSearch(SearchArgs args);
 int innerSearch(SearchArgs args);

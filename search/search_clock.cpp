@@ -5,24 +5,30 @@
 #include "platform/ticks.h"
 
 Clock searchClock = {750, 750, 0, 0, 0, false};
-SearchLimits searchLimits = {0, nullptr};
+SearchLimits searchLimits = {0, nullptr, 0, 0, 0};
 
 static uint32_t (*tickSource)() = tickCount;
+// The tick of the start of the think, for the millisecond limit and reports.
+static uint32_t startTick;
 
 void setTickSource(uint32_t (*source)()) { tickSource = source ? source : tickCount; }
 
 uint64_t currentCentiseconds() { return uint64_t(tickSource() / 10u); }
 
 void startSearchClock() {
-  searchClock.now = searchClock.searchStart = currentCentiseconds();
+  startTick = tickSource();
+  searchClock.now = searchClock.searchStart = uint64_t(startTick / 10u);
   searchClock.pollCount = 0;
   searchClock.stopFlag = false;
 }
 
 int64_t elapsedTime() { return int64_t(searchClock.now - searchClock.searchStart); }
 
+int64_t elapsedMilliseconds() { return int64_t(uint32_t(tickSource() - startTick)); }
+
 bool readClockAndTest() {
-  searchClock.now = currentCentiseconds();
+  const uint32_t tick = tickSource();
+  searchClock.now = uint64_t(tick / 10u);
   // The tick counter wrapped: count the elapsed time from the wrap.
   if (searchClock.now < searchClock.searchStart) searchClock.searchStart = searchClock.now;
   // One system call at most, and only when someone watches the input: with
@@ -30,7 +36,8 @@ bool readClockAndTest() {
   bool stop = terminationRequested() ||
               (searchLimits.onInputWaiting && inputLineWaiting() && searchLimits.onInputWaiting());
   if (stop || elapsedTime() >= searchClock.budget ||
-      (searchLimits.nodeLimit != 0 && searchClock.pollCount >= searchLimits.nodeLimit)) {
+      (searchLimits.nodeLimit != 0 && searchClock.pollCount >= searchLimits.nodeLimit) ||
+      (searchLimits.moveTimeMs != 0 && int64_t(uint32_t(tick - startTick)) >= searchLimits.moveTimeMs)) {
     searchClock.stopFlag = true;
     return true;
   }

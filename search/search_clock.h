@@ -23,6 +23,9 @@ struct SearchLimits {
   // Set while someone watches standard input during a search: called when a
   // line is waiting, answers true to stop the search.
   bool (*onInputWaiting)();
+  int lineCount;       // best root lines wanted (MultiPV); 0 or 1: the one line of a game move
+  int mateMoves;       // deepen until a mate in this many moves or fewer; 0: any mate ends it
+  int64_t moveTimeMs;  // milliseconds from the start of the think at which it stops; 0: none
 };
 
 extern SearchLimits searchLimits;
@@ -34,6 +37,8 @@ void setTickSource(uint32_t (*source)());  // nullptr restores the system counte
 // The start of a think: time, poll count and stop flag afresh.
 void startSearchClock();
 int64_t elapsedTime();
+// Milliseconds since the start of the think, read from the clock now.
+int64_t elapsedMilliseconds();
 
 bool readClockAndTest();  // the slow half of pollTime
 

@@ -4,10 +4,18 @@
 #include <cstring>
 
 TableEntry* transTable[2];
+uint32_t tableMask = kTableMask;
+long tableAllocationAllowance = -1;
 
 namespace {
 
-TableEntry& entryOfPosition() { return transTable[pos.sideToMove][pos.keyLow & kTableMask]; }
+TableEntry& entryOfPosition() { return transTable[pos.sideToMove][pos.keyLow & tableMask]; }
+
+TableEntry* allocateTable(uint64_t entries) {
+  if (tableAllocationAllowance == 0) return nullptr;
+  if (tableAllocationAllowance > 0) --tableAllocationAllowance;
+  return static_cast<TableEntry*>(calloc(size_t(entries), sizeof(TableEntry)));
+}
 
 }  // namespace
 
@@ -48,14 +56,42 @@ void storeTable(int score, Move bestMove, int depth, int beta) {
 
 void clearTranspositionTables() {
   for (TableEntry* table : transTable) {
-    if (table) memset(table, 0, sizeof(TableEntry) * kTableEntries);
+    if (table) memset(table, 0, sizeof(TableEntry) * (size_t(tableMask) + 1));
   }
+}
+
+uint64_t tableMegabytes() { return (uint64_t(tableMask) + 1) * 2 * sizeof(TableEntry) >> 20; }
+
+int resizeTranspositionTables(uint64_t megabytes) {
+  uint64_t entries = (uint64_t(1) << 20) / (2 * sizeof(TableEntry));  // a table's share of 1 MB
+  for (uint64_t mb = 1; mb * 2 <= megabytes && mb * 2 <= kMaxTableMegabytes; mb *= 2) entries *= 2;
+  if (entries == uint64_t(tableMask) + 1) return 1;
+  TableEntry* fresh[2] = {allocateTable(entries), allocateTable(entries)};
+  if (!fresh[0] || !fresh[1]) {
+    free(fresh[0]);
+    free(fresh[1]);
+    return 0;
+  }
+  for (int side = 0; side < 2; ++side) {
+    free(transTable[side]);
+    transTable[side] = fresh[side];
+  }
+  tableMask = uint32_t(entries - 1);
+  return 1;
+}
+
+int tableFullness() {
+  constexpr uint32_t kSample = 500;
+  int used = 0;
+  for (const TableEntry* table : transTable)
+    for (uint32_t i = 0; table && i < kSample; ++i) used += table[i].bound != kBoundNone;
+  return used;
 }
 
 void initKeysAndTables() {
   initKeys();
   for (TableEntry*& table : transTable) {
-    table = static_cast<TableEntry*>(calloc(kTableEntries, sizeof(TableEntry)));
+    table = static_cast<TableEntry*>(calloc(size_t(tableMask) + 1, sizeof(TableEntry)));
     if (!table) abort();
   }
 }

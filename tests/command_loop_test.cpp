@@ -248,13 +248,15 @@ const std::string kUciGreeting =
     "id name Morvek 1.0\nid author the Morvek developers\n"
     "option name OwnBook type check default true\noption name Ponder type check default false\n"
     "option name SaveLearning type check default true\n"
+    "option name Hash type spin default 16 min 1 max 65536\noption name Clear Hash type button\n"
+    "option name MultiPV type spin default 1 min 1 max 256\n"
     "option name UCI_LimitStrength type check default false\n"
     "option name UCI_Elo type spin default 1900 min 1000 max 1900\nuciok\n";
 
 // Piped in one go, UCI answers each command in order; every "go" answers
 // one bestmove; a refused position or move leaves the previous position.
 TEST_F(Transcript, UciAnswersInOrder) {
-  const std::string info = "(?:info depth \\d+ score (?:cp -?\\d+|mate -?\\d+)(?: lowerbound)? time \\d+ nodes \\d+ nps \\d+ pv(?: [a-h][1-8][a-h][1-8][qrbn]?)+\\n)+";
+  const std::string info = "(?:info depth \\d+ seldepth \\d+ score (?:cp -?\\d+|mate -?\\d+)(?: lowerbound)? time \\d+ nodes \\d+ nps \\d+ hashfull \\d+ pv(?: [a-h][1-8][a-h][1-8][qrbn]?)+\\n)+";
   const struct { std::string input, out; } cases[] = {
       {"uci\nisready\nquit\ngo depth 3\n", "readyok\n"},
       {"\n  \nuci\r\nisready\r\ndebug on\r\nstop\r\nponderhit\r\nquit\r\n", "readyok\n"},
@@ -269,7 +271,7 @@ TEST_F(Transcript, UciAnswersInOrder) {
        "info string error: position needs startpos or fen\n" + info + "bestmove h8g8(?: ponder [a-h1-8]{4})?\n"},
       // Mate in one is found and said as a mate; a mated side has no move.
       {"uci\nposition fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -\ngo depth 3\nposition fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - moves a1a8\ngo wtime 1000 btime 1000\n",
-       info + "bestmove a1a8\nbestmove 0000\n"},
+       info + "bestmove a1a8\ninfo depth 0 score mate 0\nbestmove 0000\n"},
       // Mate scores count moves; castling is in coordinates; a depth is kept to.
       {"uci\nposition fen 2k5/8/1K6/8/8/8/8/7R w - -\ngo depth 4\n", "(?=[\\s\\S]*score mate 2 )" + info + "bestmove h1d1 [^\\n]*\n"},
       {"uci\nposition fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves e1g1 e8d7\ngo nodes 5000\n", info + "bestmove [^\\n]*\n"},

@@ -140,7 +140,9 @@ const std::string kGreeting = "Morvek chess v1.0\nfeature setboard=1\nfeature do
 const std::string kIdentity =
     "id name Morvek 1.0\nid author the Morvek developers\n"
     "option name OwnBook type check default true\noption name Ponder type check default false\n"
-    "option name SaveLearning type check default true\n";
+    "option name SaveLearning type check default true\n"
+    "option name Hash type spin default 16 min 1 max 65536\noption name Clear Hash type button\n"
+    "option name MultiPV type spin default 1 min 1 max 256\n";
 
 std::string limitOptions(bool limited, int elo) {
   return "option name UCI_LimitStrength type check default " + std::string(limited ? "true" : "false") +
