@@ -1,12 +1,12 @@
 // The program entry: start-up, command loop, learning file at exit.
 #include <cstdio>
-#include <cstring>
-
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/bench.h"
 #include "engine/command_loop.h"
 #include "engine/player_files.h"
+#include "engine/strength.h"
 #include "engine/version.h"
 
 namespace {
@@ -15,10 +15,13 @@ void printUsage(const char* programPath) {
   DataFiles files;
   locateDataFiles(files, programPath);
   printf(
-      "Usage: morvek [--version | --help | bench [DEPTH]] [--book FILE.bin] [--syzygy DIR]\n"
+      "Usage: morvek [--version | --help | bench [DEPTH]] [--elo N] [--book FILE.bin] [--syzygy DIR]\n"
       "A chess engine for graphical interfaces. It speaks the xboard (CECP) protocol,\n"
       "or UCI when the first command is \"uci\", on standard input and output;\n"
       "an interface starts it by name, for example: xboard -fcp morvek\n"
+      "\n"
+      "  --elo N  play at strength N on the UCI_Elo scale (%d to %d), in both\n"
+      "           protocols, as UCI_LimitStrength and UCI_Elo do\n"
       "\n"
       "Files:\n"
       "  opening book   %s\n"
@@ -30,6 +33,7 @@ void printUsage(const char* programPath) {
       "\n"
       "bench [DEPTH] searches the built-in test positions to DEPTH (default 8)\n"
       "without book or learning and ends with the line \"NODES nodes NPS nps\".\n",
+      kMinElo, kMaxElo,
       files.bookTextPath[0] ? files.bookTextPath : "(none)",
       files.learningPath[0] ? files.learningPath : "(none)");
 }
@@ -55,11 +59,26 @@ int runBenchCommand(int argc, char** argv) {
   return 0;
 }
 
+// "--elo N": the level, clamped (said on standard error); false for no number.
+bool readEloArgument(const char* text) {
+  char* end = nullptr;
+  const long long elo = text ? strtoll(text, &end, 10) : 0;
+  if (text == nullptr || end == text || *end != '\0') {
+    fprintf(stderr, "morvek: --elo needs a number\n");
+    return false;
+  }
+  bool clamped;
+  strength.elo = clampElo(elo, &clamped);
+  strength.limited = true;
+  if (clamped) fprintf(stderr, "morvek: --elo %lld is out of range, playing at %d\n", elo, strength.elo);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const char* programPath = argc > 0 ? argv[0] : nullptr;
-  // Interfaces pass no arguments; any other than these and the two files is ignored.
+  // Interfaces pass no arguments; any other than these is ignored.
   if (argc > 1 && strcmp(argv[1], "--version") == 0) {
     printf("Morvek %s\n"
            "Copyright (C) 2026 the Morvek developers\n"
@@ -74,12 +93,18 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc > 1 && strcmp(argv[1], "bench") == 0) return runBenchCommand(argc, argv);
-  // "--book FILE" and "--syzygy DIR": the files an xboard user cannot name by option.
+  // "--elo N", and "--book FILE" and "--syzygy DIR": what an xboard user
+  // cannot set by option.
   const char* bookFile = nullptr;
   const char* syzygyPath = nullptr;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (strcmp(argv[i], "--book") == 0) bookFile = argv[++i];
-    else if (strcmp(argv[i], "--syzygy") == 0) syzygyPath = argv[++i];
+  for (int i = 1; i < argc; ++i) {
+    if (strcmp(argv[i], "--elo") == 0) {
+      if (!readEloArgument(i + 1 < argc ? argv[++i] : nullptr)) return 2;
+    } else if (strcmp(argv[i], "--book") == 0 && i + 1 < argc) {
+      bookFile = argv[++i];
+    } else if (strcmp(argv[i], "--syzygy") == 0 && i + 1 < argc) {
+      syzygyPath = argv[++i];
+    }
   }
   CommandLoop loop;
   startEngine(loop, programPath);

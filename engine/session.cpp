@@ -5,6 +5,7 @@
 #include "board/attacks.h"
 #include "board/fen.h"
 #include "engine/clock.h"
+#include "engine/strength.h"
 #include "eval/eval_setup.h"
 #include "platform/console.h"
 #include "platform/instance_marker.h"
@@ -55,7 +56,8 @@ void startEngine(CommandLoop& loop, const char* programPath) {
 }
 
 int finishEngine(const CommandLoop& loop) {
-  if (loop.secondInstance) return 0;
+  // Games played only at a limited strength taught nothing: the file stays as it was.
+  if (loop.secondInstance || learnedNothingAtLevel()) return 0;
   return saveBookTable(loop.files) ? 0 : 1;
 }
 

@@ -15,6 +15,7 @@
 #include "book/learning.h"
 #include "book/polyglot.h"
 #include "engine/clock.h"
+#include "engine/strength.h"
 #include "eval/eval_setup.h"
 #include "eval/evaluate.h"
 #include "search/root_lines.h"
@@ -296,13 +297,15 @@ int think(RootMove& result, const ThinkRequest& request) {
     }
   }
 
-  // Steps 10-15.
-  result.move = deepen(request.lastDepth);
+  // Steps 10-15; a limited game move is chosen at its level and not learned.
+  const bool limited = request.atLevel && strength.limited;
+  result.move = limited ? playAtLevel(request.lastDepth) : deepen(request.lastDepth);
 
   // Steps 16-18.
-  if (request.learn) {
+  if (request.learn && !limited) {
     recordSearchResult(rootMoves[0].score, rootMoves[0].depth);
     learnGameResult();
+    noteFullStrengthLearning();
   }
   return 1;
 }

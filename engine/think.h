@@ -8,15 +8,17 @@ constexpr int kFirstIteration = 2;
 constexpr int kLastIteration = 90;
 
 // What a think may use besides the clock: the book and the depth of its
-// last iteration; and whether its result is learned (a game move is, an
-// analysis is not).
+// last iteration; whether its result is learned (a game move is, an
+// analysis is not); and whether it plays at the strength level when one is
+// set (a game move does, an analysis does not; such a move is never learned).
 struct ThinkRequest {
   bool useBook;
   int lastDepth;
   bool learn;
+  bool atLevel;
 };
-constexpr ThinkRequest kGameThink = {true, kLastIteration, true};
-constexpr ThinkRequest kAnalysisThink = {false, kLastIteration, false};
+constexpr ThinkRequest kGameThink = {true, kLastIteration, true, true};
+constexpr ThinkRequest kAnalysisThink = {false, kLastIteration, false, false};
 
 // "go searchmoves": the root moves a think may play, allowedRootCount of
 // them; 0 (the default) for every move. The caller sets and clears it.

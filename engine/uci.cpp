@@ -13,6 +13,7 @@
 #include "engine/clock.h"
 #include "engine/player_files.h"
 #include "engine/protocol_words.h"
+#include "engine/strength.h"
 #include "engine/think.h"
 #include "engine/version.h"
 #include "platform/input.h"
@@ -76,6 +77,9 @@ void printIdentity() {
   printf("option name Hash type spin default %d min 1 max %d\n", int(kDefaultTableMegabytes), int(kMaxTableMegabytes));
   printf("option name Clear Hash type button\n");
   printf("option name MultiPV type spin default 1 min 1 max %d\n", kMaxRootLines);
+  // Started with --elo, the engine announces that level as its default.
+  printf("option name UCI_LimitStrength type check default %s\n", strength.limited ? "true" : "false");
+  printf("option name UCI_Elo type spin default %d min %d max %d\n", strength.elo, kMinElo, kMaxElo);
   printf("option name BookFile type string default <empty>\n");
   printf("option name SyzygyPath type string default <empty>\n");
   printf("uciok\n");
@@ -105,6 +109,19 @@ void setHash(const char* value) {
   }
   if (tableMegabytes() != uint64_t(megabytes))
     printf("info string Hash %llu MB, rounded down to a power of two\n", static_cast<unsigned long long>(tableMegabytes()));
+}
+
+// UCI_Elo: a number, clamped to the levels there are.
+void setElo(const char* value) {
+  char* end = nullptr;
+  const long long elo = strtoll(value, &end, 10);
+  if (end == value || (*end != '\0' && *end != ' ' && *end != '\t' && *end != '\n')) {
+    printf("info string UCI_Elo needs a number, not \"%s\"; kept at %d\n", value, strength.elo);
+    return;
+  }
+  bool clamped;
+  strength.elo = clampElo(elo, &clamped);
+  if (clamped) printf("info string UCI_Elo %lld is out of range, set to %d\n", elo, strength.elo);
 }
 
 // "setoption name NAME [value VALUE]": the name may hold blanks.
@@ -138,6 +155,10 @@ void setOption(char* cursor) {
     setHash(value);
   else if (strcasecmp(name, "Clear Hash") == 0)
     clearTranspositionTables();
+  else if (strcasecmp(name, "UCI_LimitStrength") == 0)
+    strength.limited = on;
+  else if (strcasecmp(name, "UCI_Elo") == 0)
+    setElo(value);
   else if (strcasecmp(name, "BookFile") == 0)
     useBookFile(value, stdout, "info string ");
   else if (strcasecmp(name, "SyzygyPath") == 0)
@@ -437,7 +458,7 @@ void go(char* cursor) {
   // Analysis (a depth, a node count, several lines, chosen moves, a mate,
   // no end) searches and is not learned; a game move may come from the book.
   const bool gameMove = !infinite && depth == 0 && nodes == 0 && mate == 0 && !restricted && options.multiPv == 1;
-  const ThinkRequest request = {options.ownBook && gameMove, depth > 0 ? depth : kLastIteration, gameMove};
+  const ThinkRequest request = {options.ownBook && gameMove, depth > 0 ? depth : kLastIteration, gameMove, gameMove};
   searchLimits.nodeLimit = nodes;
   searchLimits.onInputWaiting = inputDuringSearch;
   searchLimits.lineCount = options.multiPv;

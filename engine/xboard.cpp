@@ -149,7 +149,7 @@ void ponderOnOpponentsTime(Move played) {
     ponder.gamePlan = BudgetPlan{-1, kNoCeiling};
     swapBudgets();
     RootMove result;
-    const ThinkRequest request = {true, kLastIteration, false};
+    const ThinkRequest request = {true, kLastIteration, false, true};
     const int found = think(result, request);
     // Ended on its own (book, mate, deepest iteration): wait for the move.
     char line[kInputLineSize];

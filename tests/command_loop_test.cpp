@@ -269,6 +269,8 @@ const std::string kUciGreeting =
     "option name SaveLearning type check default true\n"
     "option name Hash type spin default 16 min 1 max 65536\noption name Clear Hash type button\n"
     "option name MultiPV type spin default 1 min 1 max 256\n"
+    "option name UCI_LimitStrength type check default false\n"
+    "option name UCI_Elo type spin default 1900 min 1000 max 1900\n"
     "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\nuciok\n";
 
 // Piped in one go, UCI answers each command in order; every "go" answers

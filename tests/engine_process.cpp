@@ -75,7 +75,7 @@ bool EngineDir::has(const char* fileName) const {
 
 std::string engineLauncher() { return environmentText("MORVEK_ENGINE_LAUNCHER"); }
 
-EngineProcess launchEngine(const EngineDir& dir) {
+EngineProcess launchEngine(const EngineDir& dir, const std::vector<std::string>& args) {
   signal(SIGPIPE, SIG_IGN);  // an engine that ended early must not kill the tests
   int in[2], out[2], err[2];
   EngineProcess engine;
@@ -95,6 +95,7 @@ EngineProcess launchEngine(const EngineDir& dir) {
   std::vector<char*> argv;
   for (std::string& word : launcherWords) argv.push_back(&word[0]);
   argv.push_back(const_cast<char*>(dir.binary.c_str()));
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 
   pid_t pid = fork();
@@ -191,8 +192,9 @@ EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {
   return run;
 }
 
-EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutMs) {
-  EngineProcess engine = launchEngine(dir);
+EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutMs,
+                    const std::vector<std::string>& args) {
+  EngineProcess engine = launchEngine(dir, args);
   sendInput(engine, input);
   return finishEngine(engine, timeoutMs);
 }

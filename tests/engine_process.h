@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 struct EngineDir {
   std::string path;
@@ -38,8 +39,8 @@ struct EngineRun {
 };
 
 // Starts the engine of dir, with its absolute path as the first word (the
-// launcher's first argument under a launcher).
-EngineProcess launchEngine(const EngineDir& dir);
+// launcher's first argument under a launcher), then args.
+EngineProcess launchEngine(const EngineDir& dir, const std::vector<std::string>& args = {});
 bool sendInput(EngineProcess& engine, const std::string& text);
 // Reads standard output until it ends with text; false on timeout or end.
 bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& seen,
@@ -53,4 +54,5 @@ void readErrorSoFar(EngineProcess& engine, std::string& seen);
 // Closes the input (unless keepInput), collects both streams to their end
 // and reaps the child; kills it after timeoutMs.
 EngineRun finishEngine(EngineProcess& engine, int timeoutMs = 30000, bool keepInput = false);
-EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutMs = 30000);
+EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutMs = 30000,
+                    const std::vector<std::string>& args = {});

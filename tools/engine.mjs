@@ -7,14 +7,15 @@ import { uciBridge } from './uci_bridge.mjs';
 
 // command is a program path, or else a command line split at blanks
 // (program and its arguments). uci: the engine speaks UCI, and a bridge
-// turns the xboard words written to it and its answers into each other.
-export function startEngine(command, name, { cwd, uci = false } = {}) {
+// turns the xboard words written to it and its answers into each other;
+// uciOptions ([name, value] pairs) are set as it starts.
+export function startEngine(command, name, { cwd, uci = false, uciOptions = [] } = {}) {
   const words = existsSync(command) ? [command] : command.trim().split(/\s+/);
   const child = spawn(words[0], words.slice(1), { stdio: ['pipe', 'pipe', 'pipe'], cwd });
   const engine = {
     name, child, buffer: '', waiting: null, errors: [], exited: null, recent: [], features: {},
   };
-  const bridge = uci ? uciBridge() : null;
+  const bridge = uci ? uciBridge(uciOptions) : null;
   if (bridge) {
     const write = child.stdin.write.bind(child.stdin);
     child.stdin.write = (text) => { const out = bridge.toEngine(String(text)); return out ? write(out) : true; };

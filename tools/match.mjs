@@ -6,10 +6,12 @@
 //   node tools/match.mjs --engine1 CMD --engine2 CMD [--games N]
 //        [--tc MOVES/SECONDS[+INC] | --st SECONDS] [--openings FILE] [--pgn FILE]
 //        [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse] [--uci1] [--uci2]
-//        [--ponder1]
+//        [--ponder1] [--option2 NAME=VALUE ...]
 //
 // CMD is a program path or a command line, split at blanks. --uci1 / --uci2:
-// that engine speaks UCI (tools/uci_bridge.mjs turns the runner's words into it).
+// that engine speaks UCI (tools/uci_bridge.mjs turns the runner's words into it);
+// --option2 NAME=VALUE (repeatable) sets a UCI option of engine 2 as it starts
+// (--option2 UCI_LimitStrength=true --option2 UCI_Elo=1400).
 // --tc 40/60 gives 60 seconds for each 40 moves, --tc 0/60 sudden death in 60
 // seconds, --tc 0/30+0.3 adds 0.3 seconds after every move; both engines get
 // "level" with that control, then "time"/"otim" in centiseconds
@@ -43,6 +45,7 @@ const here = dirname(fileURLToPath(import.meta.url));
 const options = {
   engine1: null, engine2: null, dir1: undefined, dir2: undefined, games: 2, tc: '40/60', st: null,
   openings: join(here, 'openings.txt'), pgn: null, timeuse: false, first: 1, uci1: false, uci2: false, ponder1: false,
+  options2: [],
 };
 const flags = { '--engine1': 'engine1', '--engine2': 'engine2', '--dir1': 'dir1', '--dir2': 'dir2',
   '--games': 'games', '--tc': 'tc', '--st': 'st', '--openings': 'openings', '--pgn': 'pgn', '--first': 'first' };
@@ -51,15 +54,20 @@ for (let i = 2; i < process.argv.length; i++) {
   if (a === '--timeuse') options.timeuse = true;
   else if (a === '--ponder1') options.ponder1 = true;
   else if (a === '--uci1' || a === '--uci2') options[a.slice(2)] = true;
+  else if (a === '--option2' && i + 1 < process.argv.length && /^[^=]+=/.test(process.argv[i + 1])) {
+    const text = process.argv[++i];
+    options.options2.push([text.slice(0, text.indexOf('=')), text.slice(text.indexOf('=') + 1)]);
+  }
   else if (flags[a] && i + 1 < process.argv.length) options[flags[a]] = process.argv[++i];
   else usage(`unknown or incomplete argument ${a}`);
 }
 function usage(message) {
   console.error(`match: ${message}`);
-  console.error('usage: node tools/match.mjs --engine1 CMD --engine2 CMD [--games N] [--tc MOVES/SECONDS[+INC] | --st SECONDS] [--openings FILE] [--pgn FILE] [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse] [--uci1] [--uci2] [--ponder1]');
+  console.error('usage: node tools/match.mjs --engine1 CMD --engine2 CMD [--games N] [--tc MOVES/SECONDS[+INC] | --st SECONDS] [--openings FILE] [--pgn FILE] [--dir1 DIR] [--dir2 DIR] [--first K] [--timeuse] [--uci1] [--uci2] [--ponder1] [--option2 NAME=VALUE]');
   process.exit(2);
 }
 if (!options.engine1 || !options.engine2) usage('--engine1 and --engine2 are required');
+if (options.options2.length && !options.uci2) usage('--option2 needs --uci2');
 options.games = Number(options.games);
 if (!Number.isInteger(options.games) || options.games < 1) usage('--games must be a positive whole number');
 options.first = Number(options.first);
@@ -138,7 +146,7 @@ const lossFor = (side) => (side === 0 ? '0-1' : '1-0');
 // players[0] plays white. Returns the finished game record.
 async function playGame(round, opening, players) {
   const chess = new Chess();
-  const engines = players.map((p, i) => startEngine(p.command, i === 0 ? 'white' : 'black', { cwd: p.dir, uci: p.uci }));
+  const engines = players.map((p, i) => startEngine(p.command, i === 0 ? 'white' : 'black', { cwd: p.dir, uci: p.uci, uciOptions: p.uciOptions }));
   const game = { round, result: '*', reason: '', fault: null, faultSide: null, moveTimes: [], names: [] };
   const clock = [controlMs, controlMs];
   const inForce = [true, true];
@@ -284,7 +292,7 @@ const fmtElo = (x) => (Number.isFinite(x) ? x.toFixed(0) : x > 0 ? '+inf' : '-in
 const openings = readOpenings(options.openings);
 const players = [
   { command: options.engine1, dir: options.dir1, name: basename(options.engine1.split(/\s+/)[0]), uci: options.uci1 },
-  { command: options.engine2, dir: options.dir2, name: basename(options.engine2.split(/\s+/)[0]), uci: options.uci2 },
+  { command: options.engine2, dir: options.dir2, name: basename(options.engine2.split(/\s+/)[0]), uci: options.uci2, uciOptions: options.options2 },
 ];
 if (options.pgn) writeFileSync(options.pgn, '');
 const tally = { w: 0, d: 0, l: 0 };

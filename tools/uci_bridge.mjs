@@ -18,7 +18,8 @@ function readLevel(words) {
     baseMs: Math.round((Number(minutes) * 60 + Number(seconds)) * 1000) };
 }
 
-export function uciBridge() {
+// options: [name, value] pairs sent as "setoption" right after "uci".
+export function uciBridge(options = []) {
   const state = {
     moves: [], force: false, moveTimeMs: null, level: { movesPerControl: 40, incrementMs: 0 },
     ownMs: null, otherMs: null, pongs: [], name: null,
@@ -46,7 +47,8 @@ export function uciBridge() {
       case '': case 'xboard': case 'accepted': case 'rejected': case 'easy': case 'hard':
       case 'post': case 'nopost': case 'random': case 'computer': case 'result':
         return '';
-      case 'protover': return 'uci\n';
+      case 'protover':
+        return `uci\n${options.map(([name, value]) => `setoption name ${name} value ${value}\n`).join('')}`;
       case 'new':
         state.moves = [];
         state.force = false;

@@ -1,0 +1,154 @@
+#include "engine/strength.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "board/attacks.h"
+#include "board/make_move.h"
+#include "board/random.h"
+#include "engine/think.h"
+#include "platform/console.h"
+#include "search/search.h"
+#include "search/search_clock.h"
+#include "search/root_lines.h"
+#include "search/search_tables.h"
+
+StrengthSetting strength = {false, kMaxElo};
+int pauseStepMs = 10;
+
+namespace {
+
+// Anchors tuned by calibration games (README, "Strength levels"): 1600
+// measured at its number. Between
+// two rows the node cap moves geometrically and the loss allowed linearly;
+// the depth cap and the number of lines are the lower row's.
+struct LevelRow {
+  int elo;
+  double nodes;  // 0 at the top row: no cap
+  int lastDepth;
+  int lines;
+  int maxLossCp;
+};
+constexpr LevelRow kLevelRows[] = {
+    {1000, 10000, 3, 8, 250},
+    {1200, 20000, 4, 6, 200},
+    // Measured at 60,000 nodes, 5 lines, 150 cp: 27.8% of 18 games against
+    // Stockfish at 1400 (1234); strengthened since.
+    {1400, 120000, 90, 4, 120},
+    {1600, 250000, 90, 4, 90},
+    // Measured at 1,200,000 nodes, 4 lines, 40 cp: 32.5% against Stockfish
+    // at 1800 (1673); strengthened towards full strength since.
+    {1800, 2000000, 90, 2, 20},
+    {1900, 0, 90, 1, 0},
+};
+constexpr int kRowCount = sizeof kLevelRows / sizeof kLevelRows[0];
+// The row below the top stands for "no cap" as this many nodes when levels
+// in between are worked out: about what a move gets at full strength.
+constexpr double kFullStrengthNodes = 4000000;
+
+// A limited move is not answered before this share of the budget has passed.
+constexpr int kPausePercent = 50;
+
+bool playedAtLevel = false;
+bool learnedAtFullStrength = false;
+bool stoppedByInput = false;
+bool (*watchedInput)() = nullptr;
+
+// Watches the input for the front end and remembers a stop it asked for:
+// a move asked for is never held back by the pause.
+bool watchInput() {
+  const bool stop = watchedInput && watchedInput();
+  if (stop) stoppedByInput = true;
+  return stop;
+}
+
+// Waits until kPausePercent of the budget has passed, the input asks for
+// the move, or termination; the budget may grow meanwhile (a ponder hit).
+void pause() {
+  if (stoppedByInput || terminationRequested()) return;
+  const uint64_t nodeLimit = searchLimits.nodeLimit;
+  searchLimits.nodeLimit = 0;
+  searchClock.stopFlag = false;
+  while (!searchClock.stopFlag && elapsedTime() * 100 < searchClock.budget * kPausePercent) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(pauseStepMs));
+    readClockAndTest();
+  }
+  searchLimits.nodeLimit = nodeLimit;
+}
+
+}  // namespace
+
+int clampElo(long long elo, bool* clamped) {
+  *clamped = elo < kMinElo || elo > kMaxElo;
+  return elo < kMinElo ? kMinElo : elo > kMaxElo ? kMaxElo : int(elo);
+}
+
+LevelLimits levelLimits(int elo) {
+  bool clamped;
+  elo = clampElo(elo, &clamped);
+  if (elo >= kMaxElo) return LevelLimits{0, kLastIteration, 1, 0};
+  int i = 0;
+  while (kLevelRows[i + 1].elo <= elo) ++i;
+  const LevelRow& low = kLevelRows[i];
+  const LevelRow& high = kLevelRows[i + 1];
+  const double t = double(elo - low.elo) / double(high.elo - low.elo);
+  const double highNodes = high.nodes > 0 ? high.nodes : kFullStrengthNodes;
+  const double nodes = low.nodes * std::pow(highNodes / low.nodes, t);
+  const int lossCp = int(std::lround(low.maxLossCp + t * (high.maxLossCp - low.maxLossCp)));
+  return LevelLimits{uint64_t(nodes), low.lastDepth, low.lines, lossCp * 10};
+}
+
+int chooseAmongScored(const int* scores, int count, int maxLoss) {
+  int best = 0;
+  for (int i = 1; i < count; ++i)
+    if (scores[i] > scores[best]) best = i;
+  if (scores[best] == kNoScore || maxLoss <= 0) return best;
+  // A handicap of at most maxLoss: a move further below the best never wins.
+  int chosen = best;
+  int64_t chosenValue = INT64_MIN;
+  for (int i = 0; i < count; ++i) {
+    if (scores[i] == kNoScore) continue;
+    const int64_t value = int64_t(scores[i]) + nextRandom() % (maxLoss + 1);
+    if (value > chosenValue) {
+      chosenValue = value;
+      chosen = i;
+    }
+  }
+  return chosen;
+}
+
+Move playAtLevel(int lastDepth) {
+  playedAtLevel = true;
+  const LevelLimits limits = levelLimits(strength.elo);
+  const SearchLimits saved = searchLimits;
+  watchedInput = saved.onInputWaiting;
+  searchLimits.onInputWaiting = watchedInput ? watchInput : nullptr;
+  stoppedByInput = false;
+
+  // The search, held to the level's work, looks for the level's number of
+  // lines; the clock's rules still apply.
+  if (limits.nodeLimit != 0 && (saved.nodeLimit == 0 || limits.nodeLimit < saved.nodeLimit))
+    searchLimits.nodeLimit = limits.nodeLimit;
+  searchLimits.lineCount = limits.lines;
+  const Move found = deepen(lastDepth < limits.lastDepth ? lastDepth : limits.lastDepth);
+
+  // The choice among the lines of the last complete iteration, each with
+  // its exact score, best first.
+  Move chosen = found;
+  if (limits.maxLoss > 0 && rootLineCount > 1 && !stoppedByInput && !terminationRequested()) {
+    int scores[kMaxRootLines];
+    for (int i = 0; i < rootLineCount; ++i) scores[i] = rootLines[i].score;
+    chosen = rootLines[chooseAmongScored(scores, rootLineCount, limits.maxLoss)].move;
+  }
+
+  searchLimits = saved;
+  searchLimits.onInputWaiting = watchInput;
+  pause();
+  searchLimits.onInputWaiting = saved.onInputWaiting;
+  return chosen;
+}
+
+void noteFullStrengthLearning() { learnedAtFullStrength = true; }
+
+bool learnedNothingAtLevel() { return playedAtLevel && !learnedAtFullStrength; }

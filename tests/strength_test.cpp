@@ -1,0 +1,213 @@
+// Strength levels: the level's limits, the choice among scored moves, the
+// moves a limited think plays, and the options, arguments and learning of
+// a limited engine seen from outside.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "book/book_table.h"
+#include "board/random.h"
+#include "book/learning.h"
+#include "engine/clock.h"
+#include "engine/session.h"
+#include "engine/strength.h"
+#include "engine/think.h"
+#include "search/search.h"
+#include "search/search_tables.h"
+#include "tests/engine_process.h"
+#include "tests/test_support.h"
+
+namespace {
+
+TEST(StrengthLevels, LevelsClampAndWeakenStepByStep) {
+  const struct { long long elo; int level; bool clamped; } rows[] = {
+      {-5, kMinElo, true}, {kMinElo - 1, kMinElo, true}, {kMinElo, kMinElo, false}, {1555, 1555, false},
+      {kMaxElo, kMaxElo, false}, {kMaxElo + 1, kMaxElo, true}, {1LL << 40, kMaxElo, true}};
+  for (const auto& r : rows) {
+    bool clamped = !r.clamped;
+    EXPECT_EQ(clampElo(r.elo, &clamped), r.level) << r.elo;
+    EXPECT_EQ(clamped, r.clamped) << r.elo;
+  }
+  // The top level is full strength; below it every step down takes work
+  // away or allows a larger loss, never the reverse.
+  const LevelLimits top = levelLimits(kMaxElo);
+  EXPECT_TRUE(top.nodeLimit == 0 && top.lastDepth == kLastIteration && top.lines == 1 && top.maxLoss == 0);
+  LevelLimits above = levelLimits(kMaxElo - 1);
+  EXPECT_GT(above.nodeLimit, 0u);
+  for (int elo = kMaxElo - 2; elo >= kMinElo - 50; --elo) {
+    const LevelLimits here = levelLimits(elo);
+    EXPECT_TRUE(here.nodeLimit <= above.nodeLimit && here.lastDepth <= above.lastDepth &&
+                here.lines >= above.lines && here.maxLoss >= above.maxLoss)
+        << elo;
+    above = here;
+  }
+  // Near the top a level never gives away a minor piece by its choice.
+  EXPECT_LT(levelLimits(1800).maxLoss, kPieceValue[kKnight] / 2);
+  EXPECT_LT(levelLimits(kMinElo).maxLoss, kPieceValue[kKnight]);
+}
+
+TEST(StrengthLevels, TheChoiceStaysWithinTheLossAllowed) {
+  const struct { std::vector<int> scores; int maxLoss; std::set<int> allowed; } rows[] = {
+      {{100, 50, -900}, 100, {0, 1}},            // the third is too far below
+      {{-1, 0, 3}, 3, {1, 2}},                   // the loss allowed, and not a point more
+      {{50, 100, 90}, 0, {1}},                    // no handicap: the best
+      {{kNoScore, 10, kNoScore, 5}, 300, {1, 3}}, // unscored moves never
+      {{kNoScore, kNoScore}, 300, {0}},           // nothing scored: the first
+      {{-kMatedAtZero + 5, 999990, -20}, 400, {1}},  // a mate against the rest
+      {{7}, 500, {0}},
+  };
+  seedRandom(1);
+  for (const auto& r : rows) {
+    std::set<int> seen;
+    for (int draw = 0; draw < 400; ++draw)
+      seen.insert(chooseAmongScored(r.scores.data(), int(r.scores.size()), r.maxLoss));
+    EXPECT_EQ(seen, r.allowed) << r.scores[0] << " " << r.maxLoss;  // each allowed move comes up too
+  }
+}
+
+// One centisecond per clock reading: the pause of a limited think ends
+// after a known number of readings, not after real time.
+uint32_t fakeMilliseconds = 0;
+uint32_t steppingTicks() { return fakeMilliseconds += 10; }
+
+// The learning table as the file would hold it.
+std::string learningBytes() {
+  FILE* file = tmpfile();
+  if (!file) return "";
+  writeLearning(file);
+  std::string bytes(size_t(ftell(file)), '\0');
+  rewind(file);
+  const size_t got = fread(&bytes[0], 1, bytes.size(), file);
+  fclose(file);
+  bytes.resize(got);
+  return bytes;
+}
+
+// Limited thinks at every anchor level: a legal move of the position (none
+// where there is none), the game left as found, nothing learned, no answer
+// before half the budget, the mate in one always played and the attacked
+// queen never left to its fate.
+TEST(StrengthLevels, LimitedThinksPlayLegalMovesAndLearnNothing) {
+  struct Row { const char* fen; const char* fromOrMove; };
+  std::vector<Row> rows = {
+      {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", "a1a8"},          // mate in one
+      {"4k3/8/8/4p3/3Q4/8/8/4K3 w - - 0 1", "d4"},            // the queen must move
+      {"7k/8/8/8/8/8/6q1/7K w - - 0 1", "h1g2"},              // one legal move: take the queen
+      {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", ""},                 // stalemate: no move
+  };
+  for (const char* fen : kTestPositions) rows.push_back({fen, nullptr});
+  const StrengthSetting saved = strength;
+  setTickSource(steppingTicks);
+  pauseStepMs = 0;
+  for (const int elo : {kMinElo, 1200, 1400, 1600, 1800}) {
+    strength = StrengthSetting{true, elo};
+    for (const Row& row : rows) {
+      for (int repeat = 0; repeat < (row.fromOrMove && *row.fromOrMove ? 4 : 1); ++repeat) {
+        ASSERT_TRUE(setFen(row.fen));
+        clearBookTable();
+        const std::string learned = learningBytes();
+        const PositionImage before(sizeof(Position));
+        searchClock.budget = 60;
+        RootMove result{};
+        const int found = think(result);
+        EXPECT_TRUE(before.unchanged()) << row.fen;
+        EXPECT_EQ(learningBytes(), learned) << row.fen;
+        char text[8] = "";
+        Move parsed = 0;
+        if (row.fromOrMove && !*row.fromOrMove) {
+          EXPECT_EQ(found, 0) << row.fen;
+          continue;
+        }
+        ASSERT_EQ(found, 1) << row.fen << " at " << elo;
+        EXPECT_TRUE(result.move != 0 && parseMove(moveToText(result.move, text), &parsed) == 1 && parsed == result.move)
+            << row.fen << " at " << elo << ": " << text;
+        if (row.fromOrMove) {
+          EXPECT_EQ(std::string(text).find(row.fromOrMove), 0u) << row.fen << " at " << elo;
+        }
+        EXPECT_GE(elapsedTime() * 2, searchClock.budget) << row.fen;
+      }
+    }
+  }
+  setTickSource(nullptr);
+  pauseStepMs = 10;
+  strength = saved;
+}
+
+const std::string kGreeting = "Morvek chess v1.0\nfeature setboard=1\nfeature done=1\n";
+const std::string kIdentity =
+    "id name Morvek 1.0\nid author the Morvek developers\n"
+    "option name OwnBook type check default true\noption name Ponder type check default false\n"
+    "option name SaveLearning type check default true\n"
+    "option name Hash type spin default 16 min 1 max 65536\noption name Clear Hash type button\n"
+    "option name MultiPV type spin default 1 min 1 max 256\n";
+
+std::string limitOptions(bool limited, int elo) {
+  return "option name UCI_LimitStrength type check default " + std::string(limited ? "true" : "false") +
+         "\noption name UCI_Elo type spin default " + std::to_string(elo) + " min 1000 max 1900\n"
+         "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\nuciok\n";
+}
+
+// The options are announced with the level the engine was started at, and
+// a value out of range or no number at all is said and clamped or refused.
+TEST(StrengthLevels, OptionsAndTheCommandLine) {
+  EngineDir dir;
+  const std::string clamp =
+      "uci\nsetoption name UCI_Elo value 500\nsetoption name uci_elo value 2500\nsetoption name UCI_Elo value abc\n"
+      "setoption name UCI_Elo value 1400\nsetoption name UCI_Elo value 12x\nsetoption name UCI_LimitStrength value true\n"
+      "uci\n";
+  const struct { std::vector<std::string> args; std::string input, out, err; int code; } rows[] = {
+      {{}, "uci\n", kGreeting + kIdentity + limitOptions(false, 1900), "", 0},
+      {{"--elo", "1234"}, "uci\n", kGreeting + kIdentity + limitOptions(true, 1234), "", 0},
+      {{"--elo", "5000"}, "uci\n", kGreeting + kIdentity + limitOptions(true, 1900),
+       "morvek: --elo 5000 is out of range, playing at 1900\n", 0},
+      {{"--elo", "-3"}, "", kGreeting, "morvek: --elo -3 is out of range, playing at 1000\n", 0},
+      {{}, clamp,
+       kGreeting + kIdentity + limitOptions(false, 1900) +
+           "info string UCI_Elo 500 is out of range, set to 1000\n"
+           "info string UCI_Elo 2500 is out of range, set to 1900\n"
+           "info string UCI_Elo needs a number, not \"abc\"; kept at 1900\n"
+           "info string UCI_Elo needs a number, not \"12x\"; kept at 1400\n" +
+           kIdentity + limitOptions(true, 1400),
+       "", 0},
+      {{"--elo"}, "uci\n", "", "morvek: --elo needs a number\n", 2},
+      {{"--elo", "fast"}, "uci\n", "", "morvek: --elo needs a number\n", 2},
+  };
+  for (const auto& r : rows) {
+    const EngineRun run = runEngine(dir, r.input, 30000, r.args);
+    const std::string args = r.args.empty() ? "" : r.args.back();
+    EXPECT_EQ(run.exitCode, r.code) << args;
+    EXPECT_EQ(run.out, r.out) << args;
+    EXPECT_EQ(run.err, r.err) << args;
+  }
+}
+
+// A run that played only at a limited level leaves the learning file as it
+// was (here: absent); a full-strength move in the same run is learned and
+// saved as ever.
+TEST(StrengthLevels, LimitedGamesWriteNoLearning) {
+  const char* fen = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP2BPPP/R2QKB1R w KQ - 0 9";
+  const std::string xboardMove = std::string("setboard ") + fen + "\nst 0.3\ngo\n";
+  const std::string uciGame = std::string("uci\nsetoption name UCI_LimitStrength value true\nposition fen ") + fen +
+                              "\ngo wtime 3000 btime 3000\n";
+  const std::string uciFull = std::string("setoption name UCI_LimitStrength value false\nposition fen ") + fen +
+                              " moves c4d5\ngo wtime 3000 btime 3000\n";
+  const struct { std::vector<std::string> args; std::string input; const char* played; bool written; } rows[] = {
+      {{"--elo", "1400"}, xboardMove, "move ", false},
+      {{}, xboardMove, "move ", true},
+      {{}, uciGame, "bestmove ", false},
+      {{}, uciGame + uciFull, "bestmove ", true},
+      {{"--elo", "1900"}, xboardMove, "move ", false},  // the top level counts as limited too
+  };
+  for (const auto& r : rows) {
+    EngineDir dir;
+    const EngineRun run = runEngine(dir, r.input, 30000, r.args);
+    EXPECT_EQ(run.exitCode, 0) << r.input;
+    EXPECT_NE(run.out.find(r.played), std::string::npos) << run.out;
+    EXPECT_EQ(dir.has("zivorur12.dat"), r.written) << r.input;
+  }
+}
+
+}  // namespace
