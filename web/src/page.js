@@ -163,7 +163,16 @@ function engineToMove() {
   engine.search(positionWords(), goWords(state.clock, side), {
     onInfo: (info) => thinking(info, fen, side),
     onBest: engineMoved,
-  });
+  }, levelLines());
+}
+
+// The level chosen for the engine's game moves, said before each of them
+// so that a change applies from the next move.
+function levelLines() {
+  if (!engine.options.has('UCI_LimitStrength')) return [];
+  const level = $('strength').value;
+  return level === 'full' ? ['setoption name UCI_LimitStrength value false']
+    : ['setoption name UCI_LimitStrength value true', `setoption name UCI_Elo value ${level}`];
 }
 
 function thinking(info, fen, side) {
@@ -200,7 +209,7 @@ function engineMoved(best, ponder) {
       onBest: () => {
         if (state.ponderSearch === search) state.ponderSearch = null;
       },
-    });
+    }, levelLines());
     state.ponderSearch = search;
   }
 }
@@ -479,6 +488,7 @@ async function start() {
   engine.send('uci');
   await ready;
   $('multipvRow').hidden = !engine.options.has('MultiPV');
+  $('strengthRow').hidden = !engine.options.has('UCI_LimitStrength');
   const isReady = engine.waitFor((line) => line === 'readyok');
   engine.send('isready');
   await isReady;

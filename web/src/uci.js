@@ -86,11 +86,13 @@ export class Engine {
   }
 
   // Starts a search from the position (a "position" command's words after
-  // "position") with the "go" words.
-  search(position, go, handlers) {
+  // "position") with the "go" words; the setup lines (setoption) go after
+  // the stop of the search before, which a line queued behind would delay.
+  search(position, go, handlers, setup = []) {
     this.dropAll();
     const search = { ...handlers, dropped: false };
     this.searches.push(search);
+    for (const line of setup) this.send(line);
     this.send(`position ${position}`);
     this.send(go);
     return search;

@@ -1,9 +1,10 @@
 // The page in Debian's chromium (headless, driven by puppeteer-core; nothing
 // downloaded): a whole game played through the board against the engine,
 // every engine move found as the one legal move that gives the board it
-// shows; analysis of a set-up position with several lines; an infinite
-// search stopped; the learning kept across a reload; a move by touch at
-// phone size; the bench signature in a browser worker; no console errors.
+// shows; a strength level chosen; analysis of a set-up position with
+// several lines; an infinite search stopped; the learning kept across a
+// reload; a move by touch at phone size; the bench signature in a browser
+// worker; no console errors.
 // Screenshots go to build-web/screenshots/.
 //   node web/test/browser_test.mjs [build-web/site]
 import assert from 'node:assert/strict';
@@ -208,6 +209,42 @@ await check('a whole game through the board with pondering, every engine move le
   for (const san of played.slice(0, game.turn() === 'w' ? -2 : -1)) expected.move(san);
   assert.deepEqual(back, [expected.fen(), null]);
   return `${game.history().length} plies, ${over}, ${pondered} ponder hits, learning ${saved.bytes} bytes saved`;
+});
+
+await check('a level chosen on the page holds the engine to that level\'s work', async () => {
+  await page.select('#strength', '1000');
+  await page.select('#color', 'b');
+  await page.$eval('#fixedSeconds', (e) => { e.value = '1'; });
+  if (await page.$eval('#ponder', (e) => e.checked)) await page.click('#ponder');
+  await page.click('#newGame');
+  await waitFor(page, () => window.morvek.state.game.history().length, 20000, 'the engine opening');
+  await page.evaluate(() => {
+    const engine = window.morvek.engine;
+    window.talk = [];
+    const send = engine.send.bind(engine);
+    engine.send = (line) => { window.talk.push(`> ${line}`); send(line); };
+    engine.listeners.push((line) => window.talk.push(line));
+  });
+  // Out of the book, the engine (White) to move: a search of a second at
+  // full strength, of some 10,000 nodes at level 1000 (the cap is read
+  // between batches of nodes).
+  const fen = 'r2q1rk1/pp2bppp/2n1bn2/3p4/3P4/2NBBN2/PP3PPP/R2Q1RK1 w - - 4 11';
+  await page.$eval('#fen', (e, v) => { e.value = v; }, fen);
+  await page.click('#setFen');
+  const move = await waitFor(page, () => window.morvek.state.game.history({ verbose: true })[0]?.lan, 20000, 'the engine move');
+  new Chess(fen).move(move);
+  // What was said from the last "go" on: that search's setup, lines and move.
+  const talk = await waitFor(page, () => {
+    const sent = window.talk.findLastIndex((l) => l.startsWith('> go '));
+    const since = window.talk.slice(sent - 4);
+    return since.some((l) => l.startsWith('bestmove')) && since;
+  }, 5000, 'the bestmove');
+  assert.ok(talk.includes('> setoption name UCI_Elo value 1000'), talk.join(' | '));
+  const last = talk.filter((l) => /^info depth .* nodes /.test(l)).at(-1);
+  const nodes = Number(/ nodes (\d+)/.exec(last)[1]);
+  assert.ok(nodes > 0 && nodes <= 20000, last);
+  await page.select('#strength', 'full');
+  return `${move} after ${nodes} nodes`;
 });
 
 await check('analysis of a set-up position with several lines, and stop', async () => {
