@@ -19,28 +19,23 @@ int pauseStepMs = 10;
 
 namespace {
 
-// Anchors tuned by calibration games (README, "Strength levels"): 1600
-// measured at its number. Between
+// Anchors tuned by calibration games (README, "Strength levels"). Between
 // two rows the node cap moves geometrically and the loss allowed linearly;
-// the depth cap and the number of lines are the lower row's.
+// the number of lines is the lower row's. No row caps the depth: levels
+// held to four plies or fewer played far below their numbers.
 struct LevelRow {
   int elo;
   double nodes;  // 0 at the top row: no cap
-  int lastDepth;
   int lines;
   int maxLossCp;
 };
 constexpr LevelRow kLevelRows[] = {
-    {1000, 10000, 3, 8, 250},
-    {1200, 20000, 4, 6, 200},
-    // Measured at 60,000 nodes, 5 lines, 150 cp: 27.8% of 18 games against
-    // Stockfish at 1400 (1234); strengthened since.
-    {1400, 120000, 90, 4, 120},
-    {1600, 250000, 90, 4, 90},
-    // Measured at 1,200,000 nodes, 4 lines, 40 cp: 32.5% against Stockfish
-    // at 1800 (1673); strengthened towards full strength since.
-    {1800, 2000000, 90, 2, 20},
-    {1900, 0, 90, 1, 0},
+    {1000, 35000, 6, 180},
+    {1200, 60000, 5, 150},
+    {1400, 120000, 4, 120},
+    {1600, 500000, 3, 60},
+    {1800, 2000000, 2, 20},
+    {1900, 0, 1, 0},
 };
 constexpr int kRowCount = sizeof kLevelRows / sizeof kLevelRows[0];
 // The row below the top stands for "no cap" as this many nodes when levels
@@ -87,7 +82,7 @@ int clampElo(long long elo, bool* clamped) {
 LevelLimits levelLimits(int elo) {
   bool clamped;
   elo = clampElo(elo, &clamped);
-  if (elo >= kMaxElo) return LevelLimits{0, kLastIteration, 1, 0};
+  if (elo >= kMaxElo) return LevelLimits{0, 1, 0};
   int i = 0;
   while (kLevelRows[i + 1].elo <= elo) ++i;
   const LevelRow& low = kLevelRows[i];
@@ -96,7 +91,7 @@ LevelLimits levelLimits(int elo) {
   const double highNodes = high.nodes > 0 ? high.nodes : kFullStrengthNodes;
   const double nodes = low.nodes * std::pow(highNodes / low.nodes, t);
   const int lossCp = int(std::lround(low.maxLossCp + t * (high.maxLossCp - low.maxLossCp)));
-  return LevelLimits{uint64_t(nodes), low.lastDepth, low.lines, lossCp * 10};
+  return LevelLimits{uint64_t(nodes), low.lines, lossCp * 10};
 }
 
 int chooseAmongScored(const int* scores, int count, int maxLoss) {
@@ -131,7 +126,7 @@ Move playAtLevel(int lastDepth) {
   if (limits.nodeLimit != 0 && (saved.nodeLimit == 0 || limits.nodeLimit < saved.nodeLimit))
     searchLimits.nodeLimit = limits.nodeLimit;
   searchLimits.lineCount = limits.lines;
-  const Move found = deepen(lastDepth < limits.lastDepth ? lastDepth : limits.lastDepth);
+  const Move found = deepen(lastDepth);
 
   // The choice among the lines of the last complete iteration, each with
   // its exact score, best first.

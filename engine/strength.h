@@ -1,5 +1,5 @@
-// Strength levels: a level on the UCI_Elo scale turned into limits of work
-// (nodes, depth) and a choice among the best lines the search returns.
+// Strength levels: a level on the UCI_Elo scale turned into a limit of work
+// (nodes) and a choice among the best lines the search returns.
 // The search itself knows nothing of levels; with the limit off nothing here
 // runs and the engine plays at full strength.
 #pragma once
@@ -17,7 +17,6 @@ constexpr int kMaxElo = 1900;  // full strength, as measured
 // chosen line may score; each line's handicap is drawn from 0..maxLoss.
 struct LevelLimits {
   uint64_t nodeLimit;
-  int lastDepth;
   int lines;
   int maxLoss;
 };
