@@ -151,6 +151,9 @@ function engineToMove() {
     const search = state.ponderSearch;
     state.ponderSearch = null;
     state.ponderMove = null;
+    const fen = state.game.fen();
+    const side = state.game.turn();
+    search.onInfo = (info) => thinking(info, fen, side);
     search.onBest = engineMoved;
     engine.send('ponderhit');
     window.morvek.ponderhits = (window.morvek.ponderhits ?? 0) + 1;
