@@ -63,6 +63,11 @@ bool gameKnown = false;
 
 void sayInfo(const char* text) { printf("info string %s\n", text); }
 
+void sayRefusedLine(LineFault fault, uint64_t length) {
+  printf("info string error: line of %llu characters ignored: %s\n", static_cast<unsigned long long>(length),
+         lineFaultText(fault));
+}
+
 int64_t wordValue(char** cursor) {
   char* value = nextWord(cursor, kWordDelimiters);
   return value ? parseDecimal(value) : 0;
@@ -255,9 +260,7 @@ void turnPonderIntoSearch() {
 // A line that came while searching (or while waiting to say bestmove); true
 // when the search must end. Lines that change the game wait for the search.
 bool handleWhileSearching(char* line) {
-  char copy[kInputLineSize];
-  memcpy(copy, line, strlen(line) + 1);
-  char* cursor = copy;
+  char* cursor = line;
   const char* word = nextWord(&cursor, kWordDelimiters);
   if (word == nullptr || strcmp(word, "debug") == 0) {
     dropWaitingLine();
@@ -293,8 +296,7 @@ bool handleWhileSearching(char* line) {
 
 // Called by the search when a line is waiting.
 bool inputDuringSearch() {
-  char line[kInputLineSize];
-  while (nextWaitingLine(line))
+  while (char* line = nextWaitingLine())
     if (handleWhileSearching(line)) return true;
   // The input ended: nothing can say "stop" any more. A search with an end
   // of its own runs on, as a script that pipes its commands expects.
@@ -471,9 +473,9 @@ void go(char* cursor) {
   allowedRootCount = 0;
 
   // Infinite and ponder searches answer only when told.
-  char line[kInputLineSize];
   while (search.waitForStop && !search.stopSeen) {
-    if (!waitForNextLine(line)) break;  // the end of input says it
+    char* line = waitForNextLine();
+    if (line == nullptr) break;  // the end of input says it
     if (handleWhileSearching(line)) break;
   }
   searchLimits = SearchLimits{0, nullptr, 0, 0, 0};
@@ -497,9 +499,10 @@ void uciLoop(CommandLoop& loop) {
   newBestMoveListener = printInfo;
   rootLinesListener = printLines;
   printIdentity();
-  char line[kInputLineSize];
+  refusedLineListener = sayRefusedLine;
   bool quit = false;
-  while (!quit && !search.quitSeen && readInputLine(line)) {
+  char* line;
+  while (!quit && !search.quitSeen && (line = readInputLine()) != nullptr) {
     char* cursor = line;
     const char* word = nextWord(&cursor, kWordDelimiters);
     if (word == nullptr) continue;

@@ -95,9 +95,7 @@ void ponderHitWhileSearching() {
 // "time" it cannot read wait for later (answered as ever); the expected
 // move is a hit; anything else a miss, left for the loop. True once decided.
 bool ponderLine(char* line) {
-  char copy[kInputLineSize];
-  memcpy(copy, line, strlen(line) + 1);
-  char* cursor = copy;
+  char* cursor = line;
   const char* word = nextWord(&cursor, kWordDelimiters);
   if (word == nullptr) {
     dropWaitingLine();
@@ -152,10 +150,9 @@ void ponderOnOpponentsTime(Move played) {
     const ThinkRequest request = {true, kLastIteration, false, true};
     const int found = think(result, request);
     // Ended on its own (book, mate, deepest iteration): wait for the move.
-    char line[kInputLineSize];
     while (!ponder.decided) {
-      if (!waitForNextLine(line)) break;
-      if (ponderLine(line)) break;
+      char* line = waitForNextLine();
+      if (line == nullptr || ponderLine(line)) break;
     }
     if (ponder.active) swapBudgets();  // decided after the search, or not at all
     ponder.active = false;
@@ -198,14 +195,14 @@ void printStatus(bool searching) {
 // "." is answered at once and any other line ends the search, to be handled
 // in order once it is over.
 bool inputDuringSearch() {
-  char line[kInputLineSize];
-  while (ponder.active && !ponder.decided && nextWaitingLine(line)) {
+  char* line;
+  while (ponder.active && !ponder.decided && (line = nextWaitingLine()) != nullptr) {
     if (!ponderLine(line)) continue;
     if (!ponder.hit) return true;
     ponderHitWhileSearching();
   }
   if (ponder.active) return ponder.decided || inputEnded();  // a miss, or nothing more can come
-  while (nextWaitingLine(line)) {
+  while ((line = nextWaitingLine()) != nullptr) {
     char* cursor = line;
     const char* word = nextWord(&cursor, kWordDelimiters);
     if (analysis.active) {
@@ -291,6 +288,11 @@ void moveStep(CommandLoop& loop, const char* word) {
 }
 
 }  // namespace
+
+void reportRefusedLine(LineFault fault, uint64_t length) {
+  fprintf(stderr, "#error: line of %llu characters ignored: %s\n", static_cast<unsigned long long>(length),
+          lineFaultText(fault));
+}
 
 bool handleLine(CommandLoop& loop, char* line) {
   char* cursor = line;
@@ -394,11 +396,12 @@ bool handleLine(CommandLoop& loop, char* line) {
 void xboardLoop(CommandLoop& loop, char* firstLine) {
   searchLimits.onInputWaiting = inputDuringSearch;
   loopRunning = true;
+  refusedLineListener = reportRefusedLine;
   bool more = firstLine == nullptr || handleLine(loop, firstLine);
-  char line[kInputLineSize];
   while (more) {
     if (analysis.active && !analysis.over && !linesKept()) analyse();
-    if (!readInputLine(line)) break;
+    char* line = readInputLine();
+    if (line == nullptr) break;
     more = handleLine(loop, line);
   }
   searchLimits.onInputWaiting = nullptr;

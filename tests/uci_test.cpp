@@ -4,6 +4,7 @@
 // and move it answers) is exact and needs no waiting.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <regex>
 #include <string>
 #include <unistd.h>
@@ -223,6 +224,131 @@ TEST(UciWords, PonderhitCreditsTheTimePondered) {
   uciRun(start + "go ponder wtime 2000 btime 2000\nponderhit\n");
   EXPECT_EQ(unpondered / 4096, 1u);
   EXPECT_GT(searchClock.pollCount, unpondered + 1000);
+}
+
+// Lines as GUIs send them: a whole game in one "position" line before every
+// move, however long; a line beyond the reader's limit, or one that cannot be
+// text, is refused whole and the next one answered.
+std::string positionLine(const std::string& moves, size_t length) {
+  std::string line = "position startpos moves e2e4";
+  const std::string last = " " + moves + "\n";
+  line += std::string(length - line.size() - last.size() + 1, ' ');
+  return line + last;
+}
+
+// A random legal game of 260 plies made with chess.js: the moves, then the
+// FEN after every ply.
+struct StoredGame {
+  std::vector<std::string> moves, fens;
+};
+StoredGame storedGame() {
+  StoredGame game;
+  std::ifstream file(MORVEK_TEST_DATA "/long_game.txt");
+  std::string line;
+  std::getline(file, line);
+  std::istringstream words(line);
+  for (std::string word; words >> word;) game.moves.push_back(word);
+  while (std::getline(file, line)) game.fens.push_back(line);
+  return game;
+}
+
+TEST(UciLongInput, AGameSentWholeBeforeEveryMoveIsPlayedFromItsPosition) {
+  const StoredGame game = storedGame();
+  ASSERT_EQ(game.moves.size(), 260u);
+  ASSERT_EQ(game.fens.size(), 260u);
+  std::string input, moves;
+  for (const std::string& move : game.moves) {
+    moves += " " + move;
+    input += "position startpos moves" + moves + "\ngo depth 1\n";
+  }
+  const std::string output = uciRun(input);
+  const std::string after = gameState();
+  std::vector<std::string> answers;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_EQ(line.find("error"), std::string::npos) << line;
+    if (line.rfind("bestmove ", 0) == 0) answers.push_back(line.substr(9, line.find(' ', 9) - 9));
+  }
+  ASSERT_EQ(answers.size(), game.moves.size());
+  for (size_t k = 0; k < answers.size(); ++k) {
+    ASSERT_TRUE(setFen(game.fens[k].c_str()));
+    Move move = 0;
+    EXPECT_TRUE(parseMove(answers[k].c_str(), &move)) << "ply " << k + 1 << ": " << answers[k];
+  }
+  ASSERT_TRUE(setFen(game.fens.back().c_str()));
+  EXPECT_EQ(after, gameState().substr(0, gameState().find(" ply ")) + " ply 260");
+}
+
+TEST(UciLongInput, LinesUpToTheLimitAreWholeLongerOnesAreRefused) {
+  const std::string kAfter = "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6";
+  const std::string kBefore = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3";
+  const std::string kRefused = "info string error: line of ";
+  const struct { std::string line, output, fenAfter; } rows[] = {
+      {positionLine("e7e5", 1023), "", kAfter},
+      {positionLine("e7e5", 4096), "", kAfter},
+      {positionLine("e7e5", 65536), "", kAfter},
+      {positionLine("e7e5", kMaxLineLength), "", kAfter},
+      {positionLine("e7e5", kMaxLineLength).replace(kMaxLineLength, 1, "\r\n"), "", kAfter},
+      {positionLine("e7e5", kMaxLineLength + 1), kRefused + "1048577 characters ignored: longer than 1048576 characters\n", kBefore},
+      {positionLine("e7e5", 2 * kMaxLineLength) + "isready\n",
+       kRefused + "2097152 characters ignored: longer than 1048576 characters\nreadyok\n", kBefore},
+      {std::string("position startpos moves e2e4 e7e5\0\n", 35) + "isready\n",
+       kRefused + "34 characters ignored: holds a zero byte\nreadyok\n", kBefore},
+      {"position startpos moves e2e4 e7e5 \xff\nisready\n", kRefused + "35 characters ignored: is not UTF-8\nreadyok\n", kBefore},
+      {"position startpos moves e2e4 e7e5 \xed\xa0\x80\n", kRefused + "37 characters ignored: is not UTF-8\n", kBefore},
+      {"position startpos moves e2e4 e7e5 \xc0\xaf\n", kRefused + "36 characters ignored: is not UTF-8\n", kBefore},
+      // Text that is UTF-8 is a command as any other.
+      {"position startpos moves e2e4 e7e5 \xc3\xa9\n", "info string error: illegal move \xc3\xa9, position unchanged\n", kBefore},
+      // The end of the input inside a line that is too long.
+      {std::string("isready\n") + std::string(kMaxLineLength + 5, 'x'), "readyok\n" + kRefused + "1048581 characters ignored: longer than 1048576 characters\n", kBefore},
+  };
+  for (const auto& row : rows) {
+    const std::string output = uciRun("position startpos moves e2e4\n" + row.line);
+    EXPECT_EQ(output, row.output) << row.line.size();
+    const std::string after = gameState();
+    ASSERT_TRUE(setFen(row.fenAfter.c_str()));
+    EXPECT_EQ(after.substr(0, after.find(" ply ")), gameState().substr(0, gameState().find(" ply "))) << row.line.size();
+  }
+}
+
+// While a search runs: a refused line is said at once and the search goes
+// on; a long line behind a finite search waits for it, whole.
+TEST(UciLongInput, LongLinesDuringASearch) {
+  std::string output = uciRun("position startpos\ngo infinite\n" + std::string(2 << 20, 'x') + "\nisready\nstop\n");
+  EXPECT_TRUE(std::regex_match(output, std::regex("(?:info [^\\n]*\\n)+info string error: line of 2097152 characters "
+                                                  "ignored: longer than 1048576 characters\\nreadyok\\n(?:info [^\\n]*\\n)*"
+                                                  "bestmove [^\\n]*\\n")))
+      << output.substr(0, 2000);
+  output = uciRun("position startpos moves e2e4\ngo depth 3\n" + positionLine("e7e5 g1f3", 70000) + "isready\n");
+  EXPECT_TRUE(std::regex_match(output, std::regex("(?:info [^\\n]*\\n)+bestmove [^\\n]*\\nreadyok\\n"))) << output;
+  const std::string after = gameState();
+  ASSERT_TRUE(setFen("rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq -"));
+  EXPECT_EQ(after.substr(0, after.find(" ply ")), gameState().substr(0, gameState().find(" ply ")));
+}
+
+// Two thousand plies and more, from the start or a FEN, shuffles and
+// repetitions included; and a path too long to be a file is not cut.
+TEST(UciLongInput, GamesOfThousandsOfPliesAndLongValues) {
+  std::string shuffle;
+  for (int i = 0; i < 500; ++i) shuffle += " g1f3 g8f6 f3g1 f6g8";
+  const auto stateOf = [](const char* fen, int ply) {
+    EXPECT_TRUE(setFen(fen));
+    const std::string state = gameState();
+    return state.substr(0, state.find(" ply ")) + " ply " + std::to_string(ply);
+  };
+  uciRun("position startpos moves" + shuffle + " e2e4\n");
+  std::string after = gameState();
+  EXPECT_EQ(after, stateOf("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -", 2001));
+  std::string rook;
+  for (int i = 0; i < 600; ++i) rook += " h1h2 e8d8 h2h1 d8e8";
+  uciRun("position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves" + rook + " e1f1\n");
+  after = gameState();
+  EXPECT_EQ(after, stateOf("4k3/8/8/8/8/8/8/5K1R b - -", 2401));
+
+  const std::string path = "/tmp/" + std::string(5000, 'b');
+  EXPECT_EQ(uciRun("setoption name BookFile value " + path + "\nsetoption name SyzygyPath value " + path + "\n"),
+            "info string BookFile: a path of 5005 characters is too long, the book is unchanged\n"
+            "info string SyzygyPath: a path of 5005 characters is too long, the tables are unchanged\n");
 }
 
 }  // namespace
