@@ -29,12 +29,15 @@ namespace {
 // doubling it cannot overflow.
 constexpr int64_t kUntilStopped = int64_t(1) << 40;
 constexpr int kMateScore = kInfinity;
+constexpr int kMaxMoveOverheadMs = 5000;
 
 struct Options {
   bool ownBook = true;
   bool ponder = false;
   bool saveLearning = true;
+  bool showWdl = false;
   int multiPv = 1;
+  int moveOverheadMs = 0;
 };
 
 // The clock words of one "go", for the side to move.
@@ -87,6 +90,8 @@ void printIdentity() {
   printf("option name UCI_Elo type spin default %d min %d max %d\n", strength.elo, kMinElo, kMaxElo);
   printf("option name BookFile type string default <empty>\n");
   printf("option name SyzygyPath type string default <empty>\n");
+  printf("option name Move Overhead type spin default 0 min 0 max %d\n", kMaxMoveOverheadMs);
+  printf("option name UCI_ShowWDL type check default false\n");
   printf("uciok\n");
 }
 
@@ -168,6 +173,10 @@ void setOption(char* cursor) {
     useBookFile(value, stdout, "info string ");
   else if (strcasecmp(name, "SyzygyPath") == 0)
     useTablebases(value, stdout, "info string ");
+  else if (strcasecmp(name, "Move Overhead") == 0) {
+    if (setSpin(value, 0, kMaxMoveOverheadMs, &options.moveOverheadMs, name)) moveOverheadCs = (options.moveOverheadMs + 9) / 10;
+  } else if (strcasecmp(name, "UCI_ShowWDL") == 0)
+    options.showWdl = on;
   else
     printf("info string unknown option %s\n", name);
 }
@@ -228,10 +237,11 @@ void setPosition(char* cursor) {
 }
 
 // "movetime T": the think ends T ms after it starts (or, pondering, after
-// "ponderhit") less a margin for the last look at the clock and the answer,
-// read from the millisecond clock; no deepening rule ends it sooner.
+// "ponderhit") less a margin for the last look at the clock and the answer
+// and less the Move Overhead, read from the millisecond clock; no deepening
+// rule ends it sooner.
 void setMoveDeadline(int64_t moveTimeMs, int64_t fromMs) {
-  const int64_t margin = moveTimeMs / 40 + 10 < 60 ? moveTimeMs / 40 + 10 : 60;
+  const int64_t margin = (moveTimeMs / 40 + 10 < 60 ? moveTimeMs / 40 + 10 : 60) + options.moveOverheadMs;
   setMoveTime(kUntilStopped);
   searchLimits.moveTimeMs = fromMs + (moveTimeMs > margin ? moveTimeMs - margin : 1);
 }

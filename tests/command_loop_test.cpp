@@ -291,7 +291,8 @@ const std::string kUciGreeting =
     "option name MultiPV type spin default 1 min 1 max 256\n"
     "option name UCI_LimitStrength type check default false\n"
     "option name UCI_Elo type spin default 1900 min 1000 max 1900\n"
-    "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\nuciok\n";
+    "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\n"
+    "option name Move Overhead type spin default 0 min 0 max 5000\noption name UCI_ShowWDL type check default false\nuciok\n";
 
 // Piped in one go, UCI answers each command in order; every "go" answers
 // one bestmove; a refused position or move leaves the previous position.

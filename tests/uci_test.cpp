@@ -21,9 +21,10 @@ namespace {
 
 uint32_t fakeTicks = 0;
 uint32_t secondPerReading() { return fakeTicks += 1000; }
+uint32_t millisecondPerReading() { return fakeTicks += 1; }
 
 // Output of the loop after its identity lines.
-std::string uciRun(const std::string& commands) {
+std::string uciRun(const std::string& commands, uint32_t (*ticks)() = secondPerReading) {
   initEngineOnce();
   char inputName[] = "/tmp/morvek-uci-in-XXXXXX", outputName[] = "/tmp/morvek-uci-out-XXXXXX";
   const int in = mkstemp(inputName), out = mkstemp(outputName);
@@ -35,7 +36,7 @@ std::string uciRun(const std::string& commands) {
   const int savedOut = dup(STDOUT_FILENO);
   dup2(out, STDOUT_FILENO);
   resetInput(in);
-  setTickSource(secondPerReading);
+  setTickSource(ticks);
   CommandLoop loop{};
   uciLoop(loop);
   setTickSource(nullptr);
@@ -95,6 +96,42 @@ TEST(UciWords, ClockWordsGiveTheSideToMoveItsBudget) {
     EXPECT_EQ(std::make_pair(searchClock.budget, budgetPlan.ceiling), std::make_pair(row.budget, row.ceiling))
         << (row.white ? "white: " : "black: ") << row.words;
   }
+}
+
+// "Move Overhead": the lag of every move the clock must last is kept back
+// (sudden death spreads the clock over 45 moves at the start, a control over
+// its moves to go), a fixed move time ends that much sooner; 0 is the
+// engine as it always was.
+TEST(UciWords, MoveOverheadIsKeptBackForEveryMovePlanned) {
+  const struct { const char* overhead; const char* words; int64_t budget, ceiling; const char* said; } rows[] = {
+      {"100", "wtime 60000 btime 1000", 119, 1348, ""},  // 5550 cs: 5392 usable over 45 moves
+      {"95", "wtime 60000 btime 1000", 119, 1348, ""},   // rounded up to whole centiseconds
+      {"100", "wtime 1000 movestogo 1", 68, 68, ""},     // 90 cs less the reserve of 22
+      {"100", "wtime 1000 movestogo 2", 29, 29, ""},     // 80 cs less the reserve, halved
+      {"100", "wtime 100 btime 60000", 0, 0, ""},        // all of it lag
+      {"5000", "wtime 60000 btime 1000", 0, 0, ""},      // the largest value is taken
+      {"0", "wtime 60000 btime 1000", 129, 1457, ""},
+      {"5001", "wtime 60000 btime 1000", 129, 1457, "info string Move Overhead must be a whole number from 0 to 5000\n"},
+      {"-1", "wtime 60000 btime 1000", 129, 1457, "info string Move Overhead must be a whole number from 0 to 5000\n"},
+  };
+  for (const auto& row : rows) {
+    const std::string output = uciRun(std::string("setoption name Move Overhead value ") + row.overhead + "\nposition fen " +
+                                      kWhiteMated + "\ngo " + row.words + "\n");
+    EXPECT_EQ(output.substr(0, output.find("info depth")), row.said) << row.overhead;
+    EXPECT_EQ(std::make_pair(searchClock.budget, budgetPlan.ceiling), std::make_pair(row.budget, row.ceiling))
+        << row.overhead << " " << row.words;
+    uciRun("setoption name Move Overhead value 0\n");
+  }
+  // A move time ends that much sooner: 1000 - 35 ms, then 35 ms less 20
+  // (this clock moves a millisecond at every reading, one at every poll).
+  const std::string start = "position fen r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - -\n";
+  uciRun(start + "go movetime 1000\n", millisecondPerReading);
+  const uint64_t plain = searchClock.pollCount / 4096;
+  uciRun("setoption name Move Overhead value 20\n" + start + "go movetime 1000\nsetoption name Move Overhead value 0\n",
+         millisecondPerReading);
+  const uint64_t shorter = searchClock.pollCount / 4096;
+  EXPECT_LT(shorter, plain);
+  EXPECT_GT(shorter + 40, plain);
 }
 
 // Placement, side and castling of the game's position, and its ply.
