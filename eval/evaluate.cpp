@@ -4,6 +4,7 @@
 #include "eval/attack_map.h"
 #include "eval/eval_setup.h"
 #include "eval/king_safety.h"
+#include "eval/phase.h"
 #include "eval/pawns.h"
 #include "eval/pieces.h"
 

@@ -3,7 +3,7 @@
 #include "board/position.h"
 #include "eval/attack_map.h"
 #include "eval/curves.h"
-#include "eval/eval_setup.h"
+#include "eval/phase.h"
 
 namespace {
 
