@@ -11,6 +11,7 @@
 #include "board/make_move.h"
 #include "board/move_text.h"
 #include "engine/clock.h"
+#include "engine/go_command.h"
 #include "engine/player_files.h"
 #include "engine/protocol_words.h"
 #include "engine/strength.h"
@@ -40,13 +41,6 @@ struct Options {
   int moveOverheadMs = 0;
 };
 
-// The clock words of one "go", for the side to move.
-struct ClockWords {
-  int64_t remainingMs = -1;  // -1: not given
-  int64_t incrementMs = 0;
-  int movesToGo = 0;
-  int64_t moveTimeMs = -1;
-};
 
 // What the current "go" was told and what came in while it ran.
 struct Search {
@@ -69,11 +63,6 @@ void sayInfo(const char* text) { printf("info string %s\n", text); }
 void sayRefusedLine(LineFault fault, uint64_t length) {
   printf("info string error: line of %llu characters ignored: %s\n", static_cast<unsigned long long>(length),
          lineFaultText(fault));
-}
-
-int64_t wordValue(char** cursor) {
-  char* value = nextWord(cursor, kWordDelimiters);
-  return value ? parseDecimal(value) : 0;
 }
 
 void printIdentity() {
@@ -239,20 +228,21 @@ void setPosition(char* cursor) {
 // "movetime T": the think ends T ms after it starts (or, pondering, after
 // "ponderhit") less a margin for the last look at the clock and the answer
 // and less the Move Overhead, read from the millisecond clock; no deepening
-// rule ends it sooner.
-void setMoveDeadline(int64_t moveTimeMs, int64_t fromMs) {
+// rule ends it sooner. Returns the deadline in milliseconds of the think.
+int64_t moveDeadline(int64_t moveTimeMs, int64_t fromMs) {
   const int64_t margin = (moveTimeMs / 40 + 10 < 60 ? moveTimeMs / 40 + 10 : 60) + options.moveOverheadMs;
   setMoveTime(kUntilStopped);
-  searchLimits.moveTimeMs = fromMs + (moveTimeMs > margin ? moveTimeMs - margin : 1);
+  return fromMs + (moveTimeMs > margin ? moveTimeMs - margin : 1);
 }
 
-void setBudget(const ClockWords& clock, int64_t fromMs = 0) {
-  if (clock.moveTimeMs >= 0)
-    setMoveDeadline(clock.moveTimeMs, fromMs);
-  else if (clock.remainingMs >= 0)
+// The budget of the clock words; the deadline of a move time, 0 for none.
+int64_t setBudget(const ClockWords& clock, int64_t fromMs = 0) {
+  if (clock.moveTimeMs >= 0) return moveDeadline(clock.moveTimeMs, fromMs);
+  if (clock.remainingMs >= 0)
     setClockBudget(clock.remainingMs / 10, clock.incrementMs / 10, clock.movesToGo);
   else
     resetBudget();
+  return 0;
 }
 
 // The ponder move is played on the opponent's time: from now on the clock
@@ -261,7 +251,7 @@ void turnPonderIntoSearch() {
   search.pondering = false;
   search.waitForStop = false;
   const int64_t spent = elapsedTime();
-  setBudget(search.clock, elapsedMilliseconds());
+  searchLimits.moveTimeMs = setBudget(search.clock, elapsedMilliseconds());
   budgetSearchProper();
   searchClock.budget += spent;
   searchClock.savedBudget += spent;
@@ -387,100 +377,43 @@ Move ponderReply(Move move) {
   return reply;
 }
 
-// "go searchmoves M1 M2 ...": the moves up to the next word of "go".
-bool isGoWord(const char* word) {
-  static const char* const words[] = {"wtime", "btime",    "winc", "binc",     "movestogo",  "movetime",
-                                      "depth", "nodes",    "mate", "infinite", "ponder", "searchmoves"};
-  for (const char* w : words)
-    if (strcmp(word, w) == 0) return true;
-  return false;
-}
-
-char* readSearchMoves(char* cursor) {
-  for (;;) {
-    // Look at the next word before taking it: a word of "go" that ends the
-    // list must stay whole for the caller, its value after it.
-    char* start = cursor + strspn(cursor, kWordDelimiters);
-    const size_t length = strcspn(start, kWordDelimiters);
-    if (length == 0) return start;
-    const char delimiter = start[length];
-    start[length] = '\0';
-    const bool goWord = isGoWord(start);
-    start[length] = delimiter;
-    if (goWord) return start;
-    char* word = nextWord(&cursor, kWordDelimiters);
-    Move move = 0;
-    if (parseMove(word, &move) && allowedRootCount < kMaxRootMoves)
-      allowedRootMoves[allowedRootCount++] = move;
-    else
-      printf("info string searchmoves: %s is no legal move here, ignored\n", word);
-  }
-}
-
-void go(char* cursor) {
+void go(char* words) {
   search = Search{};
-  ClockWords clock;
-  int depth = 0;
-  uint64_t nodes = 0;
-  int mate = 0;
-  bool infinite = false;
-  bool restricted = false;
-  allowedRootCount = 0;
-  const bool white = pos.sideToMove == kWhite;
-  for (char* word; (word = nextWord(&cursor, kWordDelimiters)) != nullptr;) {
-    if (strcmp(word, "wtime") == 0 || strcmp(word, "btime") == 0) {
-      const int64_t value = wordValue(&cursor);
-      if ((word[0] == 'w') == white) clock.remainingMs = value < 0 ? 0 : value;
-    } else if (strcmp(word, "winc") == 0 || strcmp(word, "binc") == 0) {
-      const int64_t value = wordValue(&cursor);
-      if ((word[0] == 'w') == white) clock.incrementMs = value < 0 ? 0 : value;
-    } else if (strcmp(word, "movestogo") == 0) {
-      const int64_t value = wordValue(&cursor);
-      clock.movesToGo = value > 0 && value < 1000 ? int(value) : 0;
-    } else if (strcmp(word, "movetime") == 0) {
-      const int64_t value = wordValue(&cursor);
-      clock.moveTimeMs = value < 0 ? 0 : value;
-    } else if (strcmp(word, "depth") == 0) {
-      const int64_t value = wordValue(&cursor);
-      depth = value < kFirstIteration ? kFirstIteration : value > kLastIteration ? kLastIteration : int(value);
-    } else if (strcmp(word, "nodes") == 0) {
-      const int64_t value = wordValue(&cursor);
-      nodes = value > 0 ? uint64_t(value) : 1;
-    } else if (strcmp(word, "mate") == 0) {
-      const int64_t value = wordValue(&cursor);
-      mate = value < 1 ? 1 : value > kLastIteration ? kLastIteration : int(value);
-    } else if (strcmp(word, "searchmoves") == 0) {
-      restricted = true;
-      cursor = readSearchMoves(cursor);
-    } else if (strcmp(word, "infinite") == 0) {
-      infinite = true;
-    } else if (strcmp(word, "ponder") == 0) {
-      search.pondering = true;
-    }
-  }
-  if (restricted && allowedRootCount == 0) sayInfo("searchmoves: no legal move given, searching every move");
-  search.clock = clock;
-  search.waitForStop = infinite || search.pondering;
-  const bool noClock = clock.remainingMs < 0 && clock.moveTimeMs < 0;
-  if (search.waitForStop || ((depth > 0 || nodes > 0 || mate > 0) && noClock))
+  const GoCommand command = parseGo(words);
+  for (int i = 0; i < command.refusedCount && i < kMaxRefusedWords; ++i)
+    printf("info string searchmoves: %s is no legal move here, ignored\n", command.refused[i]);
+  if (command.refusedCount > kMaxRefusedWords)
+    printf("info string searchmoves: %d more words are no legal moves here, ignored\n",
+           command.refusedCount - kMaxRefusedWords);
+  if (command.restricted && command.searchMoveCount == 0) sayInfo("searchmoves: no legal move given, searching every move");
+  search.clock = command.clock;
+  search.pondering = command.ponder;
+  search.waitForStop = command.infinite || command.ponder;
+  const bool noClock = command.clock.remainingMs < 0 && command.clock.moveTimeMs < 0;
+  int64_t deadline = 0;
+  if (search.waitForStop || ((command.depth > 0 || command.nodes > 0 || command.mate > 0) && noClock))
     setMoveTime(kUntilStopped);
   else
-    setBudget(clock);
+    deadline = setBudget(command.clock);
 
   // Analysis (a depth, a node count, several lines, chosen moves, a mate,
   // no end) searches and is not learned; a game move may come from the book.
-  const bool gameMove = !infinite && depth == 0 && nodes == 0 && mate == 0 && !restricted && options.multiPv == 1;
-  const ThinkRequest request = {options.ownBook && gameMove, depth > 0 ? depth : kLastIteration, gameMove, gameMove};
-  searchLimits.nodeLimit = nodes;
-  searchLimits.onInputWaiting = inputDuringSearch;
-  searchLimits.lineCount = options.multiPv;
-  searchLimits.mateMoves = mate;
+  const bool gameMove = !command.infinite && command.depth == 0 && command.nodes == 0 && command.mate == 0 &&
+                        !command.restricted && options.multiPv == 1;
+  SearchRequest request = gameMove ? gameMoveRequest(inputDuringSearch) : analysisRequest(inputDuringSearch);
+  request.useBook = options.ownBook && gameMove;
+  request.lastDepth = command.depth > 0 ? command.depth : kLastIteration;
+  request.nodeLimit = command.nodes;
+  request.lineCount = options.multiPv;
+  request.mateMoves = command.mate;
+  request.moveTimeMs = deadline;
+  request.searchMoveCount = command.searchMoveCount;
+  memcpy(request.searchMoves, command.searchMoves, sizeof(Move) * size_t(command.searchMoveCount));
   lastCurrentMoveMs = 0;
   currentMoveListener = printCurrentMove;
   RootMove result;
   const int found = think(result, request);
   currentMoveListener = nullptr;
-  allowedRootCount = 0;
 
   // Infinite and ponder searches answer only when told.
   while (search.waitForStop && !search.stopSeen) {
@@ -488,7 +421,6 @@ void go(char* cursor) {
     if (line == nullptr) break;  // the end of input says it
     if (handleWhileSearching(line)) break;
   }
-  searchLimits = SearchLimits{0, nullptr, 0, 0, 0};
 
   printLastLines(found, result);
   char text[16], replyText[16];

@@ -129,6 +129,12 @@ bool ponderLine(char* line) {
 Position gameBeforePonder;
 
 void printMove(Move move);
+bool inputDuringSearch();
+
+// Only the loop reads the input: lines handled one by one (the fuzz
+// targets' way) search without looking at it.
+using InputWatch = bool (*)();
+InputWatch inputWatch() { return loopRunning ? inputDuringSearch : nullptr; }
 
 // After the engine's move (just played into the game): ponder, and play on
 // for as long as the opponent plays the expected moves.
@@ -147,7 +153,9 @@ void ponderOnOpponentsTime(Move played) {
     ponder.gamePlan = BudgetPlan{-1, kNoCeiling};
     swapBudgets();
     RootMove result;
-    const ThinkRequest request = {true, kLastIteration, false, true};
+    // Not learned: the game's own think learns when the move comes.
+    SearchRequest request = gameMoveRequest(inputWatch());
+    request.learn = false;
     const int found = think(result, request);
     // Ended on its own (book, mate, deepest iteration): wait for the move.
     while (!ponder.decided) {
@@ -232,7 +240,7 @@ void analyse() {
   budgetPlan = BudgetPlan{-1, kNoCeiling};
   searchClock.budget = kUntilStopped;
   RootMove result;
-  const int found = think(result, kAnalysisThink);
+  const int found = think(result, analysisRequest(inputWatch()));
   searchClock.budget = budget;
   budgetPlan = plan;
   analysis.over = true;
@@ -256,7 +264,7 @@ void reportFullRecord(const char* word) { printf("Error (game record full): %s\n
 void goStep(CommandLoop& loop, const char* word) {
   if (strcmp(word, "go") == 0) {
     RootMove result;
-    if (think(result)) {
+    if (think(result, gameMoveRequest(inputWatch()))) {
       if (commitGameMove(result.move)) {
         printMove(result.move);
         loop.forceMode = false;
@@ -277,7 +285,7 @@ void moveStep(CommandLoop& loop, const char* word) {
   }
   if (loop.forceMode || analysis.active) return;
   RootMove result;
-  if (!think(result)) return;
+  if (!think(result, gameMoveRequest(inputWatch()))) return;
   // Printed only once the reply stands in the game record.
   if (commitGameMove(result.move)) {
     printMove(result.move);
@@ -394,7 +402,6 @@ bool handleLine(CommandLoop& loop, char* line) {
 }
 
 void xboardLoop(CommandLoop& loop, char* firstLine) {
-  searchLimits.onInputWaiting = inputDuringSearch;
   loopRunning = true;
   refusedLineListener = reportRefusedLine;
   bool more = firstLine == nullptr || handleLine(loop, firstLine);
@@ -404,6 +411,5 @@ void xboardLoop(CommandLoop& loop, char* firstLine) {
     if (line == nullptr) break;
     more = handleLine(loop, line);
   }
-  searchLimits.onInputWaiting = nullptr;
   loopRunning = false;
 }

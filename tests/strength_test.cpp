@@ -112,7 +112,7 @@ TEST(StrengthLevels, LimitedThinksPlayLegalMovesAndLearnNothing) {
         const PositionImage before(sizeof(Position));
         searchClock.budget = 60;
         RootMove result{};
-        const int found = think(result);
+        const int found = think(result, gameMoveRequest());
         EXPECT_TRUE(before.unchanged()) << row.fen;
         EXPECT_EQ(learningBytes(), learned) << row.fen;
         char text[8] = "";
