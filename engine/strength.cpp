@@ -16,7 +16,7 @@ int pauseStepMs = 10;
 
 namespace {
 
-// Anchors tuned by calibration games (README, "Strength levels"). Between
+// Anchors tuned by calibration games (docs/strength.md). Between
 // two rows the node cap moves geometrically and the loss allowed linearly;
 // the number of lines is the lower row's. No row caps the depth: levels
 // held to four plies or fewer played far below their numbers.

@@ -2,9 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "board/attacks.h"
 #include "board/fen.h"
@@ -12,10 +10,9 @@
 #include "board/move_text.h"
 #include "engine/clock.h"
 #include "engine/go_command.h"
-#include "engine/player_files.h"
 #include "engine/protocol_words.h"
-#include "engine/strength.h"
 #include "engine/think.h"
+#include "engine/uci_options.h"
 #include "engine/version.h"
 #include "platform/input.h"
 #include "search/root_lines.h"
@@ -30,16 +27,6 @@ namespace {
 // doubling it cannot overflow.
 constexpr int64_t kUntilStopped = int64_t(1) << 40;
 constexpr int kMateScore = kInfinity;
-constexpr int kMaxMoveOverheadMs = 5000;
-
-struct Options {
-  bool ownBook = true;
-  bool ponder = false;
-  bool saveLearning = true;
-  bool showWdl = false;
-  int multiPv = 1;
-  int moveOverheadMs = 0;
-};
 
 
 // What the current "go" was told and what came in while it ran.
@@ -51,7 +38,6 @@ struct Search {
   ClockWords clock;
 };
 
-Options options;
 Search search;
 // The game the last "position" set up: its start and its moves, so that a
 // position that only adds moves continues the game (learning acts once per game).
@@ -68,106 +54,8 @@ void sayRefusedLine(LineFault fault, uint64_t length) {
 void printIdentity() {
   printf("id name Morvek " MORVEK_VERSION "\n");
   printf("id author the Morvek developers\n");
-  printf("option name OwnBook type check default true\n");
-  printf("option name Ponder type check default false\n");
-  printf("option name SaveLearning type check default true\n");
-  printf("option name Hash type spin default %d min 1 max %d\n", int(kDefaultTableMegabytes), int(kMaxTableMegabytes));
-  printf("option name Clear Hash type button\n");
-  printf("option name MultiPV type spin default 1 min 1 max %d\n", kMaxRootLines);
-  // Started with --elo, the engine announces that level as its default.
-  printf("option name UCI_LimitStrength type check default %s\n", strength.limited ? "true" : "false");
-  printf("option name UCI_Elo type spin default %d min %d max %d\n", strength.elo, kMinElo, kMaxElo);
-  printf("option name BookFile type string default <empty>\n");
-  printf("option name SyzygyPath type string default <empty>\n");
-  printf("option name Move Overhead type spin default 0 min 0 max %d\n", kMaxMoveOverheadMs);
-  printf("option name UCI_ShowWDL type check default false\n");
+  printUciOptions();
   printf("uciok\n");
-}
-
-// A spin option's value: a whole number within its range, else refused.
-bool setSpin(const char* value, int least, int most, int* option, const char* name) {
-  char* end = nullptr;
-  const long number = strtol(value, &end, 10);
-  if (end == value || *end != '\0' || number < least || number > most) {
-    printf("info string %s must be a whole number from %d to %d\n", name, least, most);
-    return false;
-  }
-  *option = int(number);
-  return true;
-}
-
-// The table memory is taken here, between searches; what cannot be had
-// leaves the tables as they were.
-void setHash(const char* value) {
-  int megabytes = 0;
-  if (!setSpin(value, 1, int(kMaxTableMegabytes), &megabytes, "Hash")) return;
-  const uint64_t before = tableMegabytes();
-  if (!resizeTranspositionTables(uint64_t(megabytes))) {
-    printf("info string Hash %d MB cannot be had, keeping %llu MB\n", megabytes, static_cast<unsigned long long>(before));
-    return;
-  }
-  if (tableMegabytes() != uint64_t(megabytes))
-    printf("info string Hash %llu MB, rounded down to a power of two\n", static_cast<unsigned long long>(tableMegabytes()));
-}
-
-// UCI_Elo: a number, clamped to the levels there are.
-void setElo(const char* value) {
-  char* end = nullptr;
-  const long long elo = strtoll(value, &end, 10);
-  if (end == value || (*end != '\0' && *end != ' ' && *end != '\t' && *end != '\n')) {
-    printf("info string UCI_Elo needs a number, not \"%s\"; kept at %d\n", value, strength.elo);
-    return;
-  }
-  bool clamped;
-  strength.elo = clampElo(elo, &clamped);
-  if (clamped) printf("info string UCI_Elo %lld is out of range, set to %d\n", elo, strength.elo);
-}
-
-// "setoption name NAME [value VALUE]": the name may hold blanks.
-void setOption(char* cursor) {
-  char name[128] = "";
-  char* word = nextWord(&cursor, kWordDelimiters);
-  if (word == nullptr || strcmp(word, "name") != 0) {
-    sayInfo("setoption needs a name");
-    return;
-  }
-  const char* value = "";
-  while ((word = nextWord(&cursor, kWordDelimiters)) != nullptr) {
-    if (strcmp(word, "value") == 0) {
-      char* rest = nextWord(&cursor, "\n");
-      value = rest ? rest : "";
-      break;
-    }
-    if (name[0] != '\0') strncat(name, " ", sizeof name - strlen(name) - 1);
-    strncat(name, word, sizeof name - strlen(name) - 1);
-  }
-  const bool on = strcasecmp(value, "true") == 0;
-  if (strcasecmp(name, "OwnBook") == 0)
-    options.ownBook = on;
-  else if (strcasecmp(name, "Ponder") == 0)
-    options.ponder = on;
-  else if (strcasecmp(name, "SaveLearning") == 0)
-    options.saveLearning = on;
-  else if (strcasecmp(name, "MultiPV") == 0)
-    setSpin(value, 1, kMaxRootLines, &options.multiPv, name);
-  else if (strcasecmp(name, "Hash") == 0)
-    setHash(value);
-  else if (strcasecmp(name, "Clear Hash") == 0)
-    clearTranspositionTables();
-  else if (strcasecmp(name, "UCI_LimitStrength") == 0)
-    strength.limited = on;
-  else if (strcasecmp(name, "UCI_Elo") == 0)
-    setElo(value);
-  else if (strcasecmp(name, "BookFile") == 0)
-    useBookFile(value, stdout, "info string ");
-  else if (strcasecmp(name, "SyzygyPath") == 0)
-    useTablebases(value, stdout, "info string ");
-  else if (strcasecmp(name, "Move Overhead") == 0) {
-    if (setSpin(value, 0, kMaxMoveOverheadMs, &options.moveOverheadMs, name)) moveOverheadCs = (options.moveOverheadMs + 9) / 10;
-  } else if (strcasecmp(name, "UCI_ShowWDL") == 0)
-    options.showWdl = on;
-  else
-    printf("info string unknown option %s\n", name);
 }
 
 // Kept out of the stack frame: the record is some fifteen kilobytes.
@@ -230,7 +118,7 @@ void setPosition(char* cursor) {
 // and less the Move Overhead, read from the millisecond clock; no deepening
 // rule ends it sooner. Returns the deadline in milliseconds of the think.
 int64_t moveDeadline(int64_t moveTimeMs, int64_t fromMs) {
-  const int64_t margin = (moveTimeMs / 40 + 10 < 60 ? moveTimeMs / 40 + 10 : 60) + options.moveOverheadMs;
+  const int64_t margin = (moveTimeMs / 40 + 10 < 60 ? moveTimeMs / 40 + 10 : 60) + uciSettings.moveOverheadMs;
   setMoveTime(kUntilStopped);
   return fromMs + (moveTimeMs > margin ? moveTimeMs - margin : 1);
 }
@@ -332,7 +220,7 @@ void printLine(const RootMove& record, int number, int64_t ms) {
 }
 
 void printInfo(const RootMove& record, int, uint64_t) {
-  printLine(record, options.multiPv > 1 ? 1 : 0, elapsedMilliseconds());
+  printLine(record, uciSettings.multiPv > 1 ? 1 : 0, elapsedMilliseconds());
 }
 
 // A several-line search finished an iteration: all its lines, best first.
@@ -361,11 +249,11 @@ void printLastLines(int found, const RootMove& result) {
     printf("info depth 0 score %s\n", inCheck() ? "mate 0" : "cp 0");
   } else if (thinkUsedBook) {
     sayInfo("book move");
-    printLine(result, options.multiPv > 1 ? 1 : 0, ms);
+    printLine(result, uciSettings.multiPv > 1 ? 1 : 0, ms);
   } else if (rootLineCount > 1) {
     for (int i = 0; i < rootLineCount; ++i) printLine(rootLines[i], i + 1, ms);
   } else if (rootLineCount == 1) {
-    printLine(rootLines[0], options.multiPv > 1 ? 1 : 0, ms);
+    printLine(rootLines[0], uciSettings.multiPv > 1 ? 1 : 0, ms);
   }
 }
 
@@ -399,12 +287,12 @@ void go(char* words) {
   // Analysis (a depth, a node count, several lines, chosen moves, a mate,
   // no end) searches and is not learned; a game move may come from the book.
   const bool gameMove = !command.infinite && command.depth == 0 && command.nodes == 0 && command.mate == 0 &&
-                        !command.restricted && options.multiPv == 1;
+                        !command.restricted && uciSettings.multiPv == 1;
   SearchRequest request = gameMove ? gameMoveRequest(inputDuringSearch) : analysisRequest(inputDuringSearch);
-  request.useBook = options.ownBook && gameMove;
+  request.useBook = uciSettings.ownBook && gameMove;
   request.lastDepth = command.depth > 0 ? command.depth : kLastIteration;
   request.nodeLimit = command.nodes;
-  request.lineCount = options.multiPv;
+  request.lineCount = uciSettings.multiPv;
   request.mateMoves = command.mate;
   request.moveTimeMs = deadline;
   request.searchMoveCount = command.searchMoveCount;
@@ -455,7 +343,7 @@ void uciLoop(CommandLoop& loop) {
     else if (strcmp(word, "uci") == 0)
       printIdentity();
     else if (strcmp(word, "setoption") == 0)
-      setOption(cursor);
+      setUciOption(cursor);
     else if (strcmp(word, "ucinewgame") == 0) {
       gameKnown = false;
       setUpGame(kStartFen);
@@ -472,5 +360,5 @@ void uciLoop(CommandLoop& loop) {
   newBestMoveListener = nullptr;
   rootLinesListener = nullptr;
   // Asked not to write the learning file: left as a second instance leaves it.
-  if (!options.saveLearning) loop.secondInstance = true;
+  if (!uciSettings.saveLearning) loop.secondInstance = true;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <string>
 #include <unistd.h>
@@ -12,9 +13,12 @@
 #include "book/book_table.h"
 #include "engine/clock.h"
 #include "engine/session.h"
+#include "engine/strength.h"
 #include "engine/uci.h"
+#include "engine/uci_options.h"
 #include "platform/input.h"
 #include "search/search_clock.h"
+#include "search/trans_table.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -96,6 +100,50 @@ TEST(UciWords, ClockWordsGiveTheSideToMoveItsBudget) {
     EXPECT_EQ(std::make_pair(searchClock.budget, budgetPlan.ceiling), std::make_pair(row.budget, row.ceiling))
         << (row.white ? "white: " : "black: ") << row.words;
   }
+}
+
+// Every option by its row: names in any case, check values "true" and
+// "false" in any case and nothing else, spins within their range (both ends
+// taken, trailing blanks allowed), UCI_Elo clamped; the state each leaves.
+TEST(UciOptions, EachRowSetsItsValueOrSaysWhy) {
+  const struct { const char* line; const char* said; std::function<bool()> holds; } rows[] = {
+      {"setoption name ownbook value FALSE", "", [] { return !uciSettings.ownBook; }},
+      {"setoption name OwnBook value True", "", [] { return uciSettings.ownBook; }},
+      {"setoption name OwnBook value yes", "info string OwnBook must be true or false\n", [] { return uciSettings.ownBook; }},
+      {"setoption name UCI_ShowWDL value true  ", "", [] { return uciSettings.showWdl; }},
+      {"setoption name uci_showwdl value false", "", [] { return !uciSettings.showWdl; }},
+      {"setoption name SaveLearning value false", "", [] { return !uciSettings.saveLearning; }},
+      {"setoption name SaveLearning value true", "", [] { return uciSettings.saveLearning; }},
+      {"setoption name Ponder value true", "", [] { return uciSettings.ponder; }},
+      {"setoption name Ponder value false", "", [] { return !uciSettings.ponder; }},
+      {"setoption name multipv value 256", "", [] { return uciSettings.multiPv == 256; }},
+      {"setoption name MultiPV value 257", "info string MultiPV must be a whole number from 1 to 256\n",
+       [] { return uciSettings.multiPv == 256; }},
+      {"setoption name MultiPV value 0", "info string MultiPV must be a whole number from 1 to 256\n",
+       [] { return uciSettings.multiPv == 256; }},
+      {"setoption name MultiPV value 1 ", "", [] { return uciSettings.multiPv == 1; }},
+      {"setoption name MultiPV value 2x", "info string MultiPV must be a whole number from 1 to 256\n",
+       [] { return uciSettings.multiPv == 1; }},
+      {"setoption name move overhead value 5000", "", [] { return uciSettings.moveOverheadMs == 5000 && moveOverheadCs == 500; }},
+      {"setoption name Move Overhead value 0", "", [] { return moveOverheadCs == 0; }},
+      {"setoption name Hash value 2", "", [] { return tableMegabytes() == 2; }},
+      {"setoption name Hash value 3", "info string Hash 2 MB, rounded down to a power of two\n", [] { return tableMegabytes() == 2; }},
+      {"setoption name Hash value 0", "info string Hash must be a whole number from 1 to 65536\n", [] { return tableMegabytes() == 2; }},
+      {"setoption name UCI_Elo value 1900", "", [] { return strength.elo == 1900; }},
+      {"setoption name UCI_Elo value 1000", "", [] { return strength.elo == 1000; }},
+      {"setoption name UCI_Elo value 500", "info string UCI_Elo 500 is out of range, set to 1000\n", [] { return strength.elo == 1000; }},
+      {"setoption name UCI_Elo value 2500", "info string UCI_Elo 2500 is out of range, set to 1900\n", [] { return strength.elo == 1900; }},
+      {"setoption name UCI_Elo value strong", "info string UCI_Elo needs a number, not \"strong\"; kept at 1900\n",
+       [] { return strength.elo == 1900; }},
+      {"setoption name UCI_LimitStrength value true", "", [] { return strength.limited; }},
+      {"setoption name UCI_LimitStrength value false", "", [] { return !strength.limited; }},
+      {"setoption name Threads value 4", "info string unknown option Threads\n", [] { return true; }},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(uciRun(std::string(row.line) + "\n"), row.said) << row.line;
+    EXPECT_TRUE(row.holds()) << row.line;
+  }
+  uciRun("setoption name Hash value " + std::to_string(kDefaultTableMegabytes) + "\n");
 }
 
 // "Move Overhead": the lag of every move the clock must last is kept back
