@@ -146,6 +146,38 @@ TEST(UciOptions, EachRowSetsItsValueOrSaysWhy) {
   uciRun("setoption name Hash value " + std::to_string(kDefaultTableMegabytes) + "\n");
 }
 
+// The documented list is the table: docs/options.md has one row for each
+// option, in order, with the type, default and range the engine announces.
+TEST(UciOptions, TheDocumentedListIsTheTable) {
+  std::ifstream file(MORVEK_SOURCE_DIR "/docs/options.md");
+  std::vector<std::vector<std::string>> rows;
+  for (std::string line; std::getline(file, line);) {
+    if (line.rfind("| `", 0) != 0) continue;
+    std::vector<std::string> cells;
+    std::istringstream parts(line.substr(1));
+    for (std::string cell; std::getline(parts, cell, '|');) cells.push_back(cell.substr(1, cell.size() - 2));
+    rows.push_back(cells);
+  }
+  ASSERT_EQ(int(rows.size()), kUciOptionCount);
+  const char* const kTypes[] = {"check", "spin", "button", "string"};
+  for (int i = 0; i < kUciOptionCount; ++i) {
+    const UciOption& option = kUciOptions[i];
+    const std::vector<std::string>& row = rows[size_t(i)];
+    ASSERT_GE(row.size(), 4u);
+    EXPECT_EQ(row[0], std::string("`") + option.name + "`");
+    EXPECT_EQ(row[1], kTypes[int(option.type)]) << option.name;
+    std::string announced;
+    if (option.type == OptionType::kCheck) announced = option.announced() ? "true" : "false";
+    if (option.type == OptionType::kSpin) announced = std::to_string(option.announced());
+    if (option.type == OptionType::kString) announced = "<empty>";
+    EXPECT_EQ(row[2], announced) << option.name;
+    if (option.type == OptionType::kSpin) {
+      EXPECT_EQ(row[3].substr(0, row[3].find(" (")), std::to_string(option.least) + " to " + std::to_string(option.most))
+          << option.name;
+    }
+  }
+}
+
 // "Move Overhead": the lag of every move the clock must last is kept back
 // (sudden death spreads the clock over 45 moves at the start, a control over
 // its moves to go), a fixed move time ends that much sooner; 0 is the
