@@ -428,6 +428,19 @@ TEST(UciLongInput, LinesUpToTheLimitAreWholeLongerOnesAreRefused) {
   }
 }
 
+// A refused line changes nothing: an option stays as it was set.
+TEST(UciLongInput, ARefusedLineSetsNothing) {
+  const std::string padded = "setoption name MultiPV value 5" + std::string(2 << 20, ' ') + "\n";
+  const std::string output = uciRun("setoption name MultiPV value 3\n" + padded +
+                                    std::string("setoption name MultiPV value 7\0\n", 32) +
+                                    "setoption name MultiPV value 6 \xff\n");
+  EXPECT_EQ(output, "info string error: line of 2097182 characters ignored: longer than 1048576 characters\n"
+                    "info string error: line of 31 characters ignored: holds a zero byte\n"
+                    "info string error: line of 32 characters ignored: is not UTF-8\n");
+  EXPECT_EQ(uciSettings.multiPv, 3);
+  uciRun("setoption name MultiPV value 1\n");
+}
+
 // While a search runs: a refused line is said at once and the search goes
 // on; a long line behind a finite search waits for it, whole.
 TEST(UciLongInput, LongLinesDuringASearch) {
