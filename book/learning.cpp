@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "search/search.h"
+#include "board/score.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

@@ -5,6 +5,7 @@
 #include "board/position.h"
 TimeControl timeControl = {40, 0, 0};
 BudgetPlan budgetPlan = {-1, kNoCeiling};
+int64_t moveOverheadCs = 0;
 
 namespace {
 
@@ -27,6 +28,12 @@ constexpr int64_t kLongestClock = 100LL * 3600 * 24 * 366;
 
 int64_t clampClock(int64_t cs) { return cs < 0 ? 0 : cs > kLongestClock ? kLongestClock : cs; }
 
+// The clock less the lag of the moves it must last.
+int64_t lessLag(int64_t remaining, int moves) {
+  const int64_t lag = moveOverheadCs * moves;
+  return remaining > lag ? remaining - lag : 0;
+}
+
 // Most of the increment comes back after the move; a quarter of it covers the latency.
 int64_t incrementShare(int64_t increment) { return clampClock(increment) * 3 / 4; }
 
@@ -42,7 +49,7 @@ int64_t clockReserve(int64_t remaining) {
 // increment; only the last move before the control may take all of the
 // clock but the reserve, any other at most half of that, doubled or not.
 void planControl(int64_t remaining, int64_t increment, int movesToGo) {
-  remaining = clampClock(remaining);
+  remaining = lessLag(clampClock(remaining), movesToGo);
   int64_t reserve = clockReserve(remaining);
   int64_t afford = remaining > reserve ? remaining - reserve : 0;
   int64_t ceiling = movesToGo == 1 ? afford : afford / 2;
@@ -54,11 +61,11 @@ void planControl(int64_t remaining, int64_t increment, int movesToGo) {
 // Sudden death, with or without increment: the clock less a reserve, spread
 // over the moves the game may still last, plus most of the increment.
 void planSuddenDeath(int64_t remaining, int64_t increment) {
-  remaining = clampClock(remaining);
-  int64_t reserve = clockReserve(remaining);
-  int64_t usable = remaining > reserve ? remaining - reserve : 0;
   int movesLeft = kMovesLeftAtStart - pos.gamePly / 4;  // gamePly / 2 own moves played
   if (movesLeft < kMovesLeftFloor) movesLeft = kMovesLeftFloor;
+  remaining = lessLag(clampClock(remaining), movesLeft);
+  int64_t reserve = clockReserve(remaining);
+  int64_t usable = remaining > reserve ? remaining - reserve : 0;
   int64_t ceiling = usable / kMoveShare;
   int64_t budget = usable / movesLeft + incrementShare(increment);
   searchClock.budget = budget < ceiling ? budget : ceiling;

@@ -26,6 +26,10 @@ struct BudgetPlan {
 
 extern TimeControl timeControl;
 extern BudgetPlan budgetPlan;
+// Time every move loses outside the search (the interface's and the
+// network's lag), in centiseconds: kept back for this move and for every
+// move the plan spreads the clock over. UCI's "Move Overhead"; 0 by default.
+extern int64_t moveOverheadCs;
 constexpr int64_t kNoCeiling = INT64_MAX;
 
 void setSearchTime(int seconds);           // "st" with whole seconds

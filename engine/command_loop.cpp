@@ -6,17 +6,18 @@
 #include "platform/input.h"
 
 void runCommandLoop(CommandLoop& loop) {
-  char line[kInputLineSize];
+  // Before the protocol is known, a refused line is answered as xboard
+  // answers bad input.
+  refusedLineListener = reportRefusedLine;
   // Lines without a word are nothing in either protocol: the first word
   // decides.
   for (;;) {
-    if (!readInputLine(line)) return;
-    char copy[kInputLineSize];
-    memcpy(copy, line, sizeof copy);
-    char* cursor = copy;
-    const char* word = nextWord(&cursor, kWordDelimiters);
-    if (word == nullptr) continue;
-    if (strcmp(word, "uci") == 0) {
+    char* line = readInputLine();
+    if (line == nullptr) return;
+    const char* word = line + strspn(line, kWordDelimiters);
+    const size_t length = strcspn(word, kWordDelimiters);
+    if (length == 0) continue;
+    if (length == 3 && strncmp(word, "uci", 3) == 0) {
       uciLoop(loop);
       return;
     }

@@ -8,8 +8,6 @@
 #include "board/position.h"
 #include "book/data_files.h"
 
-constexpr int kLineSize = 1024;
-
 // The positions of "deb 1".."deb 10"; the benchmark tools use them too.
 extern const char* const kTestPositions[10];
 

@@ -7,19 +7,16 @@
 #include "board/attacks.h"
 #include "board/make_move.h"
 #include "board/random.h"
-#include "engine/think.h"
 #include "platform/console.h"
-#include "search/search.h"
 #include "search/search_clock.h"
 #include "search/root_lines.h"
-#include "search/search_tables.h"
 
 StrengthSetting strength = {false, kMaxElo};
 int pauseStepMs = 10;
 
 namespace {
 
-// Anchors tuned by calibration games (README, "Strength levels"). Between
+// Anchors tuned by calibration games (docs/strength.md). Between
 // two rows the node cap moves geometrically and the loss allowed linearly;
 // the number of lines is the lower row's. No row caps the depth: levels
 // held to four plies or fewer played far below their numbers.
@@ -49,6 +46,7 @@ bool playedAtLevel = false;
 bool learnedAtFullStrength = false;
 bool stoppedByInput = false;
 bool (*watchedInput)() = nullptr;
+SearchLimits savedLimits;  // the think's own, while the level's are in force
 
 // Watches the input for the front end and remembers a stop it asked for:
 // a move asked for is never held back by the pause.
@@ -113,34 +111,30 @@ int chooseAmongScored(const int* scores, int count, int maxLoss) {
   return chosen;
 }
 
-Move playAtLevel(int lastDepth) {
+void beginLevelSearch(const LevelLimits& level) {
   playedAtLevel = true;
-  const LevelLimits limits = levelLimits(strength.elo);
-  const SearchLimits saved = searchLimits;
-  watchedInput = saved.onInputWaiting;
+  savedLimits = searchLimits;
+  watchedInput = savedLimits.onInputWaiting;
   searchLimits.onInputWaiting = watchedInput ? watchInput : nullptr;
   stoppedByInput = false;
+  if (level.nodeLimit != 0 && (savedLimits.nodeLimit == 0 || level.nodeLimit < savedLimits.nodeLimit))
+    searchLimits.nodeLimit = level.nodeLimit;
+  searchLimits.lineCount = level.lines;
+}
 
-  // The search, held to the level's work, looks for the level's number of
-  // lines; the clock's rules still apply.
-  if (limits.nodeLimit != 0 && (saved.nodeLimit == 0 || limits.nodeLimit < saved.nodeLimit))
-    searchLimits.nodeLimit = limits.nodeLimit;
-  searchLimits.lineCount = limits.lines;
-  const Move found = deepen(lastDepth);
-
+Move endLevelSearch(const LevelLimits& level, Move found) {
   // The choice among the lines of the last complete iteration, each with
   // its exact score, best first.
   Move chosen = found;
-  if (limits.maxLoss > 0 && rootLineCount > 1 && !stoppedByInput && !terminationRequested()) {
+  if (level.maxLoss > 0 && rootLineCount > 1 && !stoppedByInput && !terminationRequested()) {
     int scores[kMaxRootLines];
     for (int i = 0; i < rootLineCount; ++i) scores[i] = rootLines[i].score;
-    chosen = rootLines[chooseAmongScored(scores, rootLineCount, limits.maxLoss)].move;
+    chosen = rootLines[chooseAmongScored(scores, rootLineCount, level.maxLoss)].move;
   }
-
-  searchLimits = saved;
+  searchLimits = savedLimits;
   searchLimits.onInputWaiting = watchInput;
   pause();
-  searchLimits.onInputWaiting = saved.onInputWaiting;
+  searchLimits.onInputWaiting = savedLimits.onInputWaiting;
   return chosen;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "board/position.h"
+#include "search/search_clock.h"
 
 constexpr int kMinElo = 1000;
 constexpr int kMaxElo = 1900;  // full strength, as measured
@@ -35,11 +36,14 @@ LevelLimits levelLimits(int elo);
 // elo within kMinElo..kMaxElo; *clamped says whether it had to move.
 int clampElo(long long elo, bool* clamped);
 
-// The move of a limited think, root list ready (prepareRoot). Searches
-// several lines under the level's limits and the clock, chooses among them,
-// and does not answer before a natural share of the budget has passed
-// (unless told to move). Returns a legal move of the root list.
-Move playAtLevel(int lastDepth);
+// A limited think, as the think asks the level around its deepening:
+// beginLevelSearch holds the search to the level's work and number of lines
+// (the clock's rules still apply) and watches the input for a move asked
+// for; endLevelSearch chooses among the lines found and does not answer
+// before a natural share of the budget has passed (unless told to move).
+// Returns a legal root move: found, or another of the lines.
+void beginLevelSearch(const LevelLimits& level);
+Move endLevelSearch(const LevelLimits& level, Move found);
 
 // A full-strength think learned from its search.
 void noteFullStrengthLearning();

@@ -1,58 +1,52 @@
-// Move choice: book attempt, then iterative deepening.
+// Move choice, the pipeline of one think: the book, then the search at the
+// strength level or at full strength, then the learning.
 #pragma once
 
+#include <cstdint>
+
+#include "engine/deepen.h"
 #include "search/root_move.h"
 #include "search/search_tables.h"
 
-constexpr int kFirstIteration = 2;
-constexpr int kLastIteration = 90;
-
-// What a think may use besides the clock: the book and the depth of its
-// last iteration; whether its result is learned (a game move is, an
-// analysis is not); and whether it plays at the strength level when one is
-// set (a game move does, an analysis does not; such a move is never learned).
-struct ThinkRequest {
-  bool useBook;
-  int lastDepth;
-  bool learn;
-  bool atLevel;
+// Everything one think is asked besides the clock's budget. The protocol
+// front ends fill it in; think sets up every per-search state from it and
+// clears that state again when it returns.
+struct SearchRequest {
+  bool useBook = true;  // the book may answer
+  bool learn = true;    // the result is learned: a game move is, an analysis is not
+  bool atLevel = true;  // played at the strength level when one is set; such a move is never learned
+  int lastDepth = kLastIteration;
+  uint64_t nodeLimit = 0;  // 0: none
+  int lineCount = 1;       // best lines wanted (MultiPV)
+  int mateMoves = 0;       // deepen until a mate in this many moves or fewer; 0: any mate ends it
+  int64_t moveTimeMs = 0;  // milliseconds from the start at which the search stops; 0: none
+  // Called when an input line waits during the search; true stops it.
+  bool (*onInputWaiting)() = nullptr;
+  // "searchmoves": the root moves it may play; 0 of them for every move.
+  int searchMoveCount = 0;
+  Move searchMoves[kMaxRootMoves] = {};
 };
-constexpr ThinkRequest kGameThink = {true, kLastIteration, true, true};
-constexpr ThinkRequest kAnalysisThink = {false, kLastIteration, false, false};
 
-// "go searchmoves": the root moves a think may play, allowedRootCount of
-// them; 0 (the default) for every move. The caller sets and clears it.
-extern Move allowedRootMoves[kMaxRootMoves];
-extern int allowedRootCount;
+// A game move: the book, the level, the learning.
+inline SearchRequest gameMoveRequest(bool (*onInputWaiting)() = nullptr) {
+  SearchRequest request;
+  request.onInputWaiting = onInputWaiting;
+  return request;
+}
+
+// An analysis: no book, no level, nothing learned.
+inline SearchRequest analysisRequest(bool (*onInputWaiting)() = nullptr) {
+  SearchRequest request = gameMoveRequest(onInputWaiting);
+  request.useBook = request.learn = request.atLevel = false;
+  return request;
+}
 
 // 1 with result.move set, 0 when the side to move has no legal move.
 // Leaves the position, gamePly and searchPly as it found them. The best
 // lines it found are in rootLines (search/root_lines.h).
-int think(RootMove& result, const ThinkRequest& request = kGameThink);
+int think(RootMove& result, const SearchRequest& request);
 // The last think played from the book; its result is then bookMoveRecord's.
 extern bool thinkUsedBook;
 // A root move's record as the book plays it: depth 0, the move as its line,
 // the score the learning has for the position after it, else its static value.
 RootMove bookMoveRecord(Move move);
-
-// Fills rootMoves and the ply-0 list of moveStack with the legal root moves,
-// each record scored by the static value after the move.
-void buildRootList();
-// One step of the best-first selection sort of the root records (and of the
-// root moves and their ordering scores beside them).
-void selectBestRoot(int first, int last);
-
-// The parts of think, for tools that search without book or learning:
-// prepareRoot readies tables, root list and tree (the number of root moves,
-// 0 for none); deepen runs the iterations up to lastDepth under the clock's
-// rules and returns the move to play.
-int prepareRoot();
-// The budget of the search proper: saved, then doubled early in the game
-// (within what the clock affords). deepen does it; a ponder search that
-// becomes a timed one does it when it does.
-void budgetSearchProper();
-Move deepen(int lastDepth);
-
-// After the think's move played is on the board: the reply its principal
-// line expects, when that is legal here; 0 otherwise.
-Move expectedReply(Move played);

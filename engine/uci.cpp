@@ -2,19 +2,17 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "board/attacks.h"
 #include "board/fen.h"
 #include "board/make_move.h"
 #include "board/move_text.h"
 #include "engine/clock.h"
-#include "engine/player_files.h"
+#include "engine/go_command.h"
 #include "engine/protocol_words.h"
-#include "engine/strength.h"
 #include "engine/think.h"
+#include "engine/uci_options.h"
 #include "engine/version.h"
 #include "platform/input.h"
 #include "search/root_lines.h"
@@ -30,20 +28,6 @@ namespace {
 constexpr int64_t kUntilStopped = int64_t(1) << 40;
 constexpr int kMateScore = kInfinity;
 
-struct Options {
-  bool ownBook = true;
-  bool ponder = false;
-  bool saveLearning = true;
-  int multiPv = 1;
-};
-
-// The clock words of one "go", for the side to move.
-struct ClockWords {
-  int64_t remainingMs = -1;  // -1: not given
-  int64_t incrementMs = 0;
-  int movesToGo = 0;
-  int64_t moveTimeMs = -1;
-};
 
 // What the current "go" was told and what came in while it ran.
 struct Search {
@@ -54,7 +38,6 @@ struct Search {
   ClockWords clock;
 };
 
-Options options;
 Search search;
 // The game the last "position" set up: its start and its moves, so that a
 // position that only adds moves continues the game (learning acts once per game).
@@ -63,108 +46,16 @@ bool gameKnown = false;
 
 void sayInfo(const char* text) { printf("info string %s\n", text); }
 
-int64_t wordValue(char** cursor) {
-  char* value = nextWord(cursor, kWordDelimiters);
-  return value ? parseDecimal(value) : 0;
+void sayRefusedLine(LineFault fault, uint64_t length) {
+  printf("info string error: line of %llu characters ignored: %s\n", static_cast<unsigned long long>(length),
+         lineFaultText(fault));
 }
 
 void printIdentity() {
   printf("id name Morvek " MORVEK_VERSION "\n");
   printf("id author the Morvek developers\n");
-  printf("option name OwnBook type check default true\n");
-  printf("option name Ponder type check default false\n");
-  printf("option name SaveLearning type check default true\n");
-  printf("option name Hash type spin default %d min 1 max %d\n", int(kDefaultTableMegabytes), int(kMaxTableMegabytes));
-  printf("option name Clear Hash type button\n");
-  printf("option name MultiPV type spin default 1 min 1 max %d\n", kMaxRootLines);
-  // Started with --elo, the engine announces that level as its default.
-  printf("option name UCI_LimitStrength type check default %s\n", strength.limited ? "true" : "false");
-  printf("option name UCI_Elo type spin default %d min %d max %d\n", strength.elo, kMinElo, kMaxElo);
-  printf("option name BookFile type string default <empty>\n");
-  printf("option name SyzygyPath type string default <empty>\n");
+  printUciOptions();
   printf("uciok\n");
-}
-
-// A spin option's value: a whole number within its range, else refused.
-bool setSpin(const char* value, int least, int most, int* option, const char* name) {
-  char* end = nullptr;
-  const long number = strtol(value, &end, 10);
-  if (end == value || *end != '\0' || number < least || number > most) {
-    printf("info string %s must be a whole number from %d to %d\n", name, least, most);
-    return false;
-  }
-  *option = int(number);
-  return true;
-}
-
-// The table memory is taken here, between searches; what cannot be had
-// leaves the tables as they were.
-void setHash(const char* value) {
-  int megabytes = 0;
-  if (!setSpin(value, 1, int(kMaxTableMegabytes), &megabytes, "Hash")) return;
-  const uint64_t before = tableMegabytes();
-  if (!resizeTranspositionTables(uint64_t(megabytes))) {
-    printf("info string Hash %d MB cannot be had, keeping %llu MB\n", megabytes, static_cast<unsigned long long>(before));
-    return;
-  }
-  if (tableMegabytes() != uint64_t(megabytes))
-    printf("info string Hash %llu MB, rounded down to a power of two\n", static_cast<unsigned long long>(tableMegabytes()));
-}
-
-// UCI_Elo: a number, clamped to the levels there are.
-void setElo(const char* value) {
-  char* end = nullptr;
-  const long long elo = strtoll(value, &end, 10);
-  if (end == value || (*end != '\0' && *end != ' ' && *end != '\t' && *end != '\n')) {
-    printf("info string UCI_Elo needs a number, not \"%s\"; kept at %d\n", value, strength.elo);
-    return;
-  }
-  bool clamped;
-  strength.elo = clampElo(elo, &clamped);
-  if (clamped) printf("info string UCI_Elo %lld is out of range, set to %d\n", elo, strength.elo);
-}
-
-// "setoption name NAME [value VALUE]": the name may hold blanks.
-void setOption(char* cursor) {
-  char name[128] = "";
-  char* word = nextWord(&cursor, kWordDelimiters);
-  if (word == nullptr || strcmp(word, "name") != 0) {
-    sayInfo("setoption needs a name");
-    return;
-  }
-  const char* value = "";
-  while ((word = nextWord(&cursor, kWordDelimiters)) != nullptr) {
-    if (strcmp(word, "value") == 0) {
-      char* rest = nextWord(&cursor, "\n");
-      value = rest ? rest : "";
-      break;
-    }
-    if (name[0] != '\0') strncat(name, " ", sizeof name - strlen(name) - 1);
-    strncat(name, word, sizeof name - strlen(name) - 1);
-  }
-  const bool on = strcasecmp(value, "true") == 0;
-  if (strcasecmp(name, "OwnBook") == 0)
-    options.ownBook = on;
-  else if (strcasecmp(name, "Ponder") == 0)
-    options.ponder = on;
-  else if (strcasecmp(name, "SaveLearning") == 0)
-    options.saveLearning = on;
-  else if (strcasecmp(name, "MultiPV") == 0)
-    setSpin(value, 1, kMaxRootLines, &options.multiPv, name);
-  else if (strcasecmp(name, "Hash") == 0)
-    setHash(value);
-  else if (strcasecmp(name, "Clear Hash") == 0)
-    clearTranspositionTables();
-  else if (strcasecmp(name, "UCI_LimitStrength") == 0)
-    strength.limited = on;
-  else if (strcasecmp(name, "UCI_Elo") == 0)
-    setElo(value);
-  else if (strcasecmp(name, "BookFile") == 0)
-    useBookFile(value, stdout, "info string ");
-  else if (strcasecmp(name, "SyzygyPath") == 0)
-    useTablebases(value, stdout, "info string ");
-  else
-    printf("info string unknown option %s\n", name);
 }
 
 // Kept out of the stack frame: the record is some fifteen kilobytes.
@@ -223,21 +114,23 @@ void setPosition(char* cursor) {
 }
 
 // "movetime T": the think ends T ms after it starts (or, pondering, after
-// "ponderhit") less a margin for the last look at the clock and the answer,
-// read from the millisecond clock; no deepening rule ends it sooner.
-void setMoveDeadline(int64_t moveTimeMs, int64_t fromMs) {
-  const int64_t margin = moveTimeMs / 40 + 10 < 60 ? moveTimeMs / 40 + 10 : 60;
+// "ponderhit") less a margin for the last look at the clock and the answer
+// and less the Move Overhead, read from the millisecond clock; no deepening
+// rule ends it sooner. Returns the deadline in milliseconds of the think.
+int64_t moveDeadline(int64_t moveTimeMs, int64_t fromMs) {
+  const int64_t margin = (moveTimeMs / 40 + 10 < 60 ? moveTimeMs / 40 + 10 : 60) + uciSettings.moveOverheadMs;
   setMoveTime(kUntilStopped);
-  searchLimits.moveTimeMs = fromMs + (moveTimeMs > margin ? moveTimeMs - margin : 1);
+  return fromMs + (moveTimeMs > margin ? moveTimeMs - margin : 1);
 }
 
-void setBudget(const ClockWords& clock, int64_t fromMs = 0) {
-  if (clock.moveTimeMs >= 0)
-    setMoveDeadline(clock.moveTimeMs, fromMs);
-  else if (clock.remainingMs >= 0)
+// The budget of the clock words; the deadline of a move time, 0 for none.
+int64_t setBudget(const ClockWords& clock, int64_t fromMs = 0) {
+  if (clock.moveTimeMs >= 0) return moveDeadline(clock.moveTimeMs, fromMs);
+  if (clock.remainingMs >= 0)
     setClockBudget(clock.remainingMs / 10, clock.incrementMs / 10, clock.movesToGo);
   else
     resetBudget();
+  return 0;
 }
 
 // The ponder move is played on the opponent's time: from now on the clock
@@ -246,7 +139,7 @@ void turnPonderIntoSearch() {
   search.pondering = false;
   search.waitForStop = false;
   const int64_t spent = elapsedTime();
-  setBudget(search.clock, elapsedMilliseconds());
+  searchLimits.moveTimeMs = setBudget(search.clock, elapsedMilliseconds());
   budgetSearchProper();
   searchClock.budget += spent;
   searchClock.savedBudget += spent;
@@ -255,9 +148,7 @@ void turnPonderIntoSearch() {
 // A line that came while searching (or while waiting to say bestmove); true
 // when the search must end. Lines that change the game wait for the search.
 bool handleWhileSearching(char* line) {
-  char copy[kInputLineSize];
-  memcpy(copy, line, strlen(line) + 1);
-  char* cursor = copy;
+  char* cursor = line;
   const char* word = nextWord(&cursor, kWordDelimiters);
   if (word == nullptr || strcmp(word, "debug") == 0) {
     dropWaitingLine();
@@ -293,8 +184,7 @@ bool handleWhileSearching(char* line) {
 
 // Called by the search when a line is waiting.
 bool inputDuringSearch() {
-  char line[kInputLineSize];
-  while (nextWaitingLine(line))
+  while (char* line = nextWaitingLine())
     if (handleWhileSearching(line)) return true;
   // The input ended: nothing can say "stop" any more. A search with an end
   // of its own runs on, as a script that pipes its commands expects.
@@ -330,7 +220,7 @@ void printLine(const RootMove& record, int number, int64_t ms) {
 }
 
 void printInfo(const RootMove& record, int, uint64_t) {
-  printLine(record, options.multiPv > 1 ? 1 : 0, elapsedMilliseconds());
+  printLine(record, uciSettings.multiPv > 1 ? 1 : 0, elapsedMilliseconds());
 }
 
 // A several-line search finished an iteration: all its lines, best first.
@@ -359,11 +249,11 @@ void printLastLines(int found, const RootMove& result) {
     printf("info depth 0 score %s\n", inCheck() ? "mate 0" : "cp 0");
   } else if (thinkUsedBook) {
     sayInfo("book move");
-    printLine(result, options.multiPv > 1 ? 1 : 0, ms);
+    printLine(result, uciSettings.multiPv > 1 ? 1 : 0, ms);
   } else if (rootLineCount > 1) {
     for (int i = 0; i < rootLineCount; ++i) printLine(rootLines[i], i + 1, ms);
   } else if (rootLineCount == 1) {
-    printLine(rootLines[0], options.multiPv > 1 ? 1 : 0, ms);
+    printLine(rootLines[0], uciSettings.multiPv > 1 ? 1 : 0, ms);
   }
 }
 
@@ -375,108 +265,50 @@ Move ponderReply(Move move) {
   return reply;
 }
 
-// "go searchmoves M1 M2 ...": the moves up to the next word of "go".
-bool isGoWord(const char* word) {
-  static const char* const words[] = {"wtime", "btime",    "winc", "binc",     "movestogo",  "movetime",
-                                      "depth", "nodes",    "mate", "infinite", "ponder", "searchmoves"};
-  for (const char* w : words)
-    if (strcmp(word, w) == 0) return true;
-  return false;
-}
-
-char* readSearchMoves(char* cursor) {
-  for (;;) {
-    // Look at the next word before taking it: a word of "go" that ends the
-    // list must stay whole for the caller, its value after it.
-    char* start = cursor + strspn(cursor, kWordDelimiters);
-    const size_t length = strcspn(start, kWordDelimiters);
-    if (length == 0) return start;
-    const char delimiter = start[length];
-    start[length] = '\0';
-    const bool goWord = isGoWord(start);
-    start[length] = delimiter;
-    if (goWord) return start;
-    char* word = nextWord(&cursor, kWordDelimiters);
-    Move move = 0;
-    if (parseMove(word, &move) && allowedRootCount < kMaxRootMoves)
-      allowedRootMoves[allowedRootCount++] = move;
-    else
-      printf("info string searchmoves: %s is no legal move here, ignored\n", word);
-  }
-}
-
-void go(char* cursor) {
+void go(char* words) {
   search = Search{};
-  ClockWords clock;
-  int depth = 0;
-  uint64_t nodes = 0;
-  int mate = 0;
-  bool infinite = false;
-  bool restricted = false;
-  allowedRootCount = 0;
-  const bool white = pos.sideToMove == kWhite;
-  for (char* word; (word = nextWord(&cursor, kWordDelimiters)) != nullptr;) {
-    if (strcmp(word, "wtime") == 0 || strcmp(word, "btime") == 0) {
-      const int64_t value = wordValue(&cursor);
-      if ((word[0] == 'w') == white) clock.remainingMs = value < 0 ? 0 : value;
-    } else if (strcmp(word, "winc") == 0 || strcmp(word, "binc") == 0) {
-      const int64_t value = wordValue(&cursor);
-      if ((word[0] == 'w') == white) clock.incrementMs = value < 0 ? 0 : value;
-    } else if (strcmp(word, "movestogo") == 0) {
-      const int64_t value = wordValue(&cursor);
-      clock.movesToGo = value > 0 && value < 1000 ? int(value) : 0;
-    } else if (strcmp(word, "movetime") == 0) {
-      const int64_t value = wordValue(&cursor);
-      clock.moveTimeMs = value < 0 ? 0 : value;
-    } else if (strcmp(word, "depth") == 0) {
-      const int64_t value = wordValue(&cursor);
-      depth = value < kFirstIteration ? kFirstIteration : value > kLastIteration ? kLastIteration : int(value);
-    } else if (strcmp(word, "nodes") == 0) {
-      const int64_t value = wordValue(&cursor);
-      nodes = value > 0 ? uint64_t(value) : 1;
-    } else if (strcmp(word, "mate") == 0) {
-      const int64_t value = wordValue(&cursor);
-      mate = value < 1 ? 1 : value > kLastIteration ? kLastIteration : int(value);
-    } else if (strcmp(word, "searchmoves") == 0) {
-      restricted = true;
-      cursor = readSearchMoves(cursor);
-    } else if (strcmp(word, "infinite") == 0) {
-      infinite = true;
-    } else if (strcmp(word, "ponder") == 0) {
-      search.pondering = true;
-    }
-  }
-  if (restricted && allowedRootCount == 0) sayInfo("searchmoves: no legal move given, searching every move");
-  search.clock = clock;
-  search.waitForStop = infinite || search.pondering;
-  const bool noClock = clock.remainingMs < 0 && clock.moveTimeMs < 0;
-  if (search.waitForStop || ((depth > 0 || nodes > 0 || mate > 0) && noClock))
+  const GoCommand command = parseGo(words);
+  for (int i = 0; i < command.refusedCount && i < kMaxRefusedWords; ++i)
+    printf("info string searchmoves: %s is no legal move here, ignored\n", command.refused[i]);
+  if (command.refusedCount > kMaxRefusedWords)
+    printf("info string searchmoves: %d more words are no legal moves here, ignored\n",
+           command.refusedCount - kMaxRefusedWords);
+  if (command.restricted && command.searchMoveCount == 0) sayInfo("searchmoves: no legal move given, searching every move");
+  search.clock = command.clock;
+  search.pondering = command.ponder;
+  search.waitForStop = command.infinite || command.ponder;
+  const bool noClock = command.clock.remainingMs < 0 && command.clock.moveTimeMs < 0;
+  int64_t deadline = 0;
+  if (search.waitForStop || ((command.depth > 0 || command.nodes > 0 || command.mate > 0) && noClock))
     setMoveTime(kUntilStopped);
   else
-    setBudget(clock);
+    deadline = setBudget(command.clock);
 
   // Analysis (a depth, a node count, several lines, chosen moves, a mate,
   // no end) searches and is not learned; a game move may come from the book.
-  const bool gameMove = !infinite && depth == 0 && nodes == 0 && mate == 0 && !restricted && options.multiPv == 1;
-  const ThinkRequest request = {options.ownBook && gameMove, depth > 0 ? depth : kLastIteration, gameMove, gameMove};
-  searchLimits.nodeLimit = nodes;
-  searchLimits.onInputWaiting = inputDuringSearch;
-  searchLimits.lineCount = options.multiPv;
-  searchLimits.mateMoves = mate;
+  const bool gameMove = !command.infinite && command.depth == 0 && command.nodes == 0 && command.mate == 0 &&
+                        !command.restricted && uciSettings.multiPv == 1;
+  SearchRequest request = gameMove ? gameMoveRequest(inputDuringSearch) : analysisRequest(inputDuringSearch);
+  request.useBook = uciSettings.ownBook && gameMove;
+  request.lastDepth = command.depth > 0 ? command.depth : kLastIteration;
+  request.nodeLimit = command.nodes;
+  request.lineCount = uciSettings.multiPv;
+  request.mateMoves = command.mate;
+  request.moveTimeMs = deadline;
+  request.searchMoveCount = command.searchMoveCount;
+  memcpy(request.searchMoves, command.searchMoves, sizeof(Move) * size_t(command.searchMoveCount));
   lastCurrentMoveMs = 0;
   currentMoveListener = printCurrentMove;
   RootMove result;
   const int found = think(result, request);
   currentMoveListener = nullptr;
-  allowedRootCount = 0;
 
   // Infinite and ponder searches answer only when told.
-  char line[kInputLineSize];
   while (search.waitForStop && !search.stopSeen) {
-    if (!waitForNextLine(line)) break;  // the end of input says it
+    char* line = waitForNextLine();
+    if (line == nullptr) break;  // the end of input says it
     if (handleWhileSearching(line)) break;
   }
-  searchLimits = SearchLimits{0, nullptr, 0, 0, 0};
 
   printLastLines(found, result);
   char text[16], replyText[16];
@@ -497,9 +329,10 @@ void uciLoop(CommandLoop& loop) {
   newBestMoveListener = printInfo;
   rootLinesListener = printLines;
   printIdentity();
-  char line[kInputLineSize];
+  refusedLineListener = sayRefusedLine;
   bool quit = false;
-  while (!quit && !search.quitSeen && readInputLine(line)) {
+  char* line;
+  while (!quit && !search.quitSeen && (line = readInputLine()) != nullptr) {
     char* cursor = line;
     const char* word = nextWord(&cursor, kWordDelimiters);
     if (word == nullptr) continue;
@@ -510,7 +343,7 @@ void uciLoop(CommandLoop& loop) {
     else if (strcmp(word, "uci") == 0)
       printIdentity();
     else if (strcmp(word, "setoption") == 0)
-      setOption(cursor);
+      setUciOption(cursor);
     else if (strcmp(word, "ucinewgame") == 0) {
       gameKnown = false;
       setUpGame(kStartFen);
@@ -527,5 +360,5 @@ void uciLoop(CommandLoop& loop) {
   newBestMoveListener = nullptr;
   rootLinesListener = nullptr;
   // Asked not to write the learning file: left as a second instance leaves it.
-  if (!options.saveLearning) loop.secondInstance = true;
+  if (!uciSettings.saveLearning) loop.secondInstance = true;
 }

@@ -95,9 +95,7 @@ void ponderHitWhileSearching() {
 // "time" it cannot read wait for later (answered as ever); the expected
 // move is a hit; anything else a miss, left for the loop. True once decided.
 bool ponderLine(char* line) {
-  char copy[kInputLineSize];
-  memcpy(copy, line, strlen(line) + 1);
-  char* cursor = copy;
+  char* cursor = line;
   const char* word = nextWord(&cursor, kWordDelimiters);
   if (word == nullptr) {
     dropWaitingLine();
@@ -131,6 +129,12 @@ bool ponderLine(char* line) {
 Position gameBeforePonder;
 
 void printMove(Move move);
+bool inputDuringSearch();
+
+// Only the loop reads the input: lines handled one by one (the fuzz
+// targets' way) search without looking at it.
+using InputWatch = bool (*)();
+InputWatch inputWatch() { return loopRunning ? inputDuringSearch : nullptr; }
 
 // After the engine's move (just played into the game): ponder, and play on
 // for as long as the opponent plays the expected moves.
@@ -149,13 +153,14 @@ void ponderOnOpponentsTime(Move played) {
     ponder.gamePlan = BudgetPlan{-1, kNoCeiling};
     swapBudgets();
     RootMove result;
-    const ThinkRequest request = {true, kLastIteration, false, true};
+    // Not learned: the game's own think learns when the move comes.
+    SearchRequest request = gameMoveRequest(inputWatch());
+    request.learn = false;
     const int found = think(result, request);
     // Ended on its own (book, mate, deepest iteration): wait for the move.
-    char line[kInputLineSize];
     while (!ponder.decided) {
-      if (!waitForNextLine(line)) break;
-      if (ponderLine(line)) break;
+      char* line = waitForNextLine();
+      if (line == nullptr || ponderLine(line)) break;
     }
     if (ponder.active) swapBudgets();  // decided after the search, or not at all
     ponder.active = false;
@@ -198,14 +203,14 @@ void printStatus(bool searching) {
 // "." is answered at once and any other line ends the search, to be handled
 // in order once it is over.
 bool inputDuringSearch() {
-  char line[kInputLineSize];
-  while (ponder.active && !ponder.decided && nextWaitingLine(line)) {
+  char* line;
+  while (ponder.active && !ponder.decided && (line = nextWaitingLine()) != nullptr) {
     if (!ponderLine(line)) continue;
     if (!ponder.hit) return true;
     ponderHitWhileSearching();
   }
   if (ponder.active) return ponder.decided || inputEnded();  // a miss, or nothing more can come
-  while (nextWaitingLine(line)) {
+  while ((line = nextWaitingLine()) != nullptr) {
     char* cursor = line;
     const char* word = nextWord(&cursor, kWordDelimiters);
     if (analysis.active) {
@@ -235,7 +240,7 @@ void analyse() {
   budgetPlan = BudgetPlan{-1, kNoCeiling};
   searchClock.budget = kUntilStopped;
   RootMove result;
-  const int found = think(result, kAnalysisThink);
+  const int found = think(result, analysisRequest(inputWatch()));
   searchClock.budget = budget;
   budgetPlan = plan;
   analysis.over = true;
@@ -259,7 +264,7 @@ void reportFullRecord(const char* word) { printf("Error (game record full): %s\n
 void goStep(CommandLoop& loop, const char* word) {
   if (strcmp(word, "go") == 0) {
     RootMove result;
-    if (think(result)) {
+    if (think(result, gameMoveRequest(inputWatch()))) {
       if (commitGameMove(result.move)) {
         printMove(result.move);
         loop.forceMode = false;
@@ -280,7 +285,7 @@ void moveStep(CommandLoop& loop, const char* word) {
   }
   if (loop.forceMode || analysis.active) return;
   RootMove result;
-  if (!think(result)) return;
+  if (!think(result, gameMoveRequest(inputWatch()))) return;
   // Printed only once the reply stands in the game record.
   if (commitGameMove(result.move)) {
     printMove(result.move);
@@ -291,6 +296,11 @@ void moveStep(CommandLoop& loop, const char* word) {
 }
 
 }  // namespace
+
+void reportRefusedLine(LineFault fault, uint64_t length) {
+  fprintf(stderr, "#error: line of %llu characters ignored: %s\n", static_cast<unsigned long long>(length),
+          lineFaultText(fault));
+}
 
 bool handleLine(CommandLoop& loop, char* line) {
   char* cursor = line;
@@ -392,15 +402,14 @@ bool handleLine(CommandLoop& loop, char* line) {
 }
 
 void xboardLoop(CommandLoop& loop, char* firstLine) {
-  searchLimits.onInputWaiting = inputDuringSearch;
   loopRunning = true;
+  refusedLineListener = reportRefusedLine;
   bool more = firstLine == nullptr || handleLine(loop, firstLine);
-  char line[kInputLineSize];
   while (more) {
     if (analysis.active && !analysis.over && !linesKept()) analyse();
-    if (!readInputLine(line)) break;
+    char* line = readInputLine();
+    if (line == nullptr) break;
     more = handleLine(loop, line);
   }
-  searchLimits.onInputWaiting = nullptr;
   loopRunning = false;
 }

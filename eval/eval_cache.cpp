@@ -1,6 +1,7 @@
 #include "eval/eval_cache.h"
 
 #include "board/position.h"
+#include "eval/eval_setup.h"
 #include "eval/evaluate.h"
 
 EvalEntry evalCache[kEvalCacheEntries];
@@ -8,6 +9,7 @@ EvalEntry evalCache[kEvalCacheEntries];
 namespace {
 
 uint32_t cacheGeneration = 1;
+uint32_t tablesSeen = 0;  // the piece-square tables the entries were computed with
 
 inline BoardImage imageOfBoard() {
   const uint64_t(&w)[8] = pos.piecesOf[kWhite];
@@ -29,6 +31,11 @@ inline bool sameBoard(const BoardImage& a, const BoardImage& b) {
 }  // namespace
 
 int cachedEvaluate(int alpha, int beta) {
+  // New piece-square tables: every stored entry stops answering.
+  if (tablesSeen != pieceSquareGeneration) {
+    tablesSeen = pieceSquareGeneration;
+    invalidateEvalCache();
+  }
   // The draw and the lazy exit cost less than a probe.
   if (evaluationIsCheap(alpha, beta)) return evaluate(alpha, beta);
   const BoardImage image = imageOfBoard();

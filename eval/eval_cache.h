@@ -35,5 +35,6 @@ inline void prefetchEvalEntry(uint32_t keyLow) { __builtin_prefetch(&evalCache[k
 // and the attack maps alone on a hit.
 int cachedEvaluate(int alpha, int beta);
 
-// Every stored entry stops answering; run whenever the piece-square tables change.
+// Every stored entry stops answering; done by itself whenever the
+// piece-square tables are prepared anew.
 void invalidateEvalCache();

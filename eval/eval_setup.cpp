@@ -2,10 +2,11 @@
 
 #include "board/position.h"
 #include "eval/curves.h"
-#include "eval/eval_cache.h"
+#include "eval/phase.h"
 
 int pieceSquare[2][8][64];
 int lastReachMaximum;
+uint32_t pieceSquareGeneration = 1;
 
 namespace {
 
@@ -24,15 +25,6 @@ constexpr int kPawnTable[64] = {
     0,  0,  0,  0,  0,  0,  0,  0};
 
 }  // namespace
-
-double opponentPhase(int side) {
-  const int* count = pos.pieceCount[side ^ 1];
-  int m = 3 * count[kKnight] + 4 * count[kBishop] + 6 * count[kRook] + 14 * count[kQueen];
-  // A lone minor piece cannot force anything: it counts as bare.
-  if (m <= 4) return 0.0;
-  if (m > 40) m = 40;
-  return m / 40.0;
-}
 
 void buildReachTable(int side, int type, int weight, int* table) {
   int cur[64];
@@ -57,7 +49,7 @@ void buildReachTable(int side, int type, int weight, int* table) {
 }
 
 void prepareEvaluation() {
-  invalidateEvalCache();
+  ++pieceSquareGeneration;
   initEvalCurves();
   for (int side = kWhite; side <= kBlack; side++)
     for (int type = kKnight; type <= kKing; type++)

@@ -1,13 +1,15 @@
-// Piece-square tables prepared before every search, and the game-phase fraction
-// that the evaluation, the king tables and king safety share.
+// Piece-square tables prepared before every search.
 #pragma once
+
+#include <cstdint>
 
 // [side][type][square]; types 0 and 7 are never read.
 extern int pieceSquare[2][8][64];
+// Counts the preparations: what was computed with older tables is stale.
+extern uint32_t pieceSquareGeneration;
 
 void prepareEvaluation();
 void buildReachTable(int side, int type, int weight, int* table);
-double opponentPhase(int side);
 
 // Largest unscaled reach sum seen by the last buildReachTable call.
 extern int lastReachMaximum;

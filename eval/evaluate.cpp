@@ -4,6 +4,7 @@
 #include "eval/attack_map.h"
 #include "eval/eval_setup.h"
 #include "eval/king_safety.h"
+#include "eval/phase.h"
 #include "eval/pawns.h"
 #include "eval/pieces.h"
 
@@ -62,17 +63,17 @@ bool evaluationIsCheap(int alpha, int beta) {
 }
 
 int evaluate(int alpha, int beta) {
-  // Step 1: dead draw by material, whatever the window.
+  // Dead draw by material, whatever the window.
   if (deadDraw()) return 0;
 
-  // Step 2: lazy exit on material alone.
+  // Lazy exit on material alone.
   const int D = materialBalance();
   if (lazyExit(D, alpha, beta)) return D;
 
-  // Step 3: attack maps.
+  // Attack maps.
   buildAttackMaps();
 
-  // Step 4: each side's positional sum.
+  // Each side's positional sum.
   EvalBreakdown& out = lastEvalBreakdown;
   const uint16_t* pawnRecord = pawnStructures();
   int score[2];
@@ -113,6 +114,6 @@ int evaluate(int alpha, int beta) {
     out.hanging[s] = hanging;
     out.positional[s] = positional;
   }
-  // Step 5.
+  // From the side to move's view.
   return score[pos.sideToMove] - score[pos.opponent];
 }

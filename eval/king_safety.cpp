@@ -3,7 +3,7 @@
 #include "board/position.h"
 #include "eval/attack_map.h"
 #include "eval/curves.h"
-#include "eval/eval_setup.h"
+#include "eval/phase.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ int rayAttacks(int king, int firstDirection, int o, int bits) {
 }  // namespace
 
 int kingSafety(int s) {
-  // Step 1: nothing to fear from a bare opponent.
+  // Nothing to fear from a bare opponent.
   const double ph = opponentPhase(s);
   if (ph == 0.0) return 0;
   const int o = s ^ 1;
@@ -42,7 +42,7 @@ int kingSafety(int s) {
   const int* opp = attackMap[o];
   const int* enemy = pos.pieceCount[o];
 
-  // Step 2: surroundings and pawn shield.
+  // Surroundings and pawn shield.
   int sum = 0, free = 0, frontPawns = 0;
   bool adjacentPawn = false;
   for (int d = 0; d < 8; d++) {
@@ -61,12 +61,12 @@ int kingSafety(int s) {
       }
     }
   }
-  // Step 3: shield penalties.
+  // Shield penalties.
   if (!adjacentPawn) sum -= 4;
   if (frontPawns == 0) sum -= 8;
   if (pos.pawnsOnFile[s][kf] == 0) sum -= 4;
 
-  // Step 4: attack count.
+  // Attack count.
   int n = 0;
   const int F = K + f;
   if (enemy[kPawn] > 0 && F >= 0 && F < 64) {
@@ -92,7 +92,7 @@ int kingSafety(int s) {
     }
   }
 
-  // Step 5: free squares.
+  // Free squares.
   if (free == 0) {
     sum -= 4;
     if (n > 0) sum -= 8;
@@ -102,10 +102,10 @@ int kingSafety(int s) {
     sum -= 1;
   }
 
-  // Step 6: attack penalty on the curve.
+  // Attack penalty on the curve.
   sum = int(sum - (n <= kMaxKingAttacks ? kingAttackCurve[n] : kingAttackValue(n)));
 
-  // Step 7: castling prospects while the opponent has a queen.
+  // Castling prospects while the opponent has a queen.
   if (enemy[kQueen] > 0 && pos.castledCount[s] == 0) {
     const int home = s == kWhite ? 60 : 4;
     const bool kingHome = K == home;
@@ -118,9 +118,9 @@ int kingSafety(int s) {
     if (!queenSide && !kingSide) sum -= 12;
   }
 
-  // Step 8: castled.
+  // Castled.
   if (pos.castledCount[s] != 0) sum = int(sum + ph * (kf > 4 ? 8 : 6));
 
-  // Step 9: fade with the opponent's phase.
+  // Fade with the opponent's phase.
   return int(sum * ph);
 }

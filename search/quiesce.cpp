@@ -16,7 +16,7 @@ constexpr int kSortAbove = 20;
 }  // namespace
 
 int quiesce(int alpha, int beta) {
-  // Steps 1-3. Clock, stand pat, ply limit.
+  // Clock, stand pat, ply limit.
   if (pollTime()) return 0;
   if (searchPly > selDepth) selDepth = searchPly;
   const int stand = cachedEvaluate(alpha, beta);
@@ -25,13 +25,13 @@ int quiesce(int alpha, int beta) {
   const int ply = searchPly;
   if (ply > kDeepestSearchPly) return alpha;
 
-  // Steps 4-5. Captures and promotions; the root keeps its own list.
+  // Captures and promotions; the root keeps its own list.
   if (ply > 0 && !generateCaptures()) return kInfinity - ply;
   const int first = listStart[ply];
   int end = listStart[ply + 1];
   if (first == end) return alpha;
 
-  // Step 6. Capture scores and the largest victim.
+  // Capture scores and the largest victim.
   const Move prev = lastMove();
   int maxVictim = -kInfinity;
   for (int i = first; i < end; ++i) {
@@ -43,7 +43,8 @@ int quiesce(int alpha, int beta) {
     }
   }
 
-  // Step 7.
+  // A long list far below alpha is sorted at once; otherwise the best is
+  // picked as the loop goes.
   int sorted = 0;
   if (end - first > kSortAbove &&
       pos.material[pos.sideToMove] - pos.material[pos.opponent] + maxVictim < alpha) {
@@ -51,7 +52,7 @@ int quiesce(int alpha, int beta) {
     sorted = 1;
   }
 
-  // Step 8. No legality test: an illegal capture is refuted by the child.
+  // The captures in turn. No legality test: an illegal capture is refuted by the child.
   for (int i = first; i < end; ++i) {
     if (!sorted) selectBest(i, end - 1);
     const Move m = moveStack[i];

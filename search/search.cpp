@@ -49,7 +49,7 @@ inline bool makeLegalMove(Move m) {
   return true;
 }
 
-// Step 1 of both searches: when in check, count the evasions. Returns 1 with
+// First in both searches: when in check, count the evasions. Returns 1 with
 // *score set when the node is decided by that count.
 inline int countEvasions(int ply, int* singleReply, int* score) {
   if (!generateLegalMoves()) {
@@ -121,10 +121,10 @@ int principalSearch(SearchArgs args) {
   int singleReply = 0;
   int score;
 
-  // Step 1. Evasion count: mate, king capture and the single-reply flag.
+  // Evasion count: mate, king capture and the single-reply flag.
   if (ply > 0 && args.isInCheck && countEvasions(ply, &singleReply, &score)) return score;
 
-  // Steps 2-6. Depth adjustment, picker reset, leaves and the clock.
+  // Depth adjustment, picker reset, leaves and the clock.
   adjustDepth(args, ply);
   MovePicker picker{};
   picker.followTree = args.followTree;
@@ -132,7 +132,7 @@ int principalSearch(SearchArgs args) {
   if (pollTime()) return 0;
   if (ply > kDeepestSearchPly) return cachedEvaluate(args.alpha, args.beta);
 
-  // Steps 7-8. Draws, the endgame tables, then a value the book table may know.
+  // Draws, the endgame tables, then a value the book table may know.
   if (ply > 0 && isRepetition()) return 0;
   if (ply > 0 && tablesMayKnow() && probeTablesAfterZeroing(ply, &score)) return score;
   if (ply > kBookProbePly && !inNullMove) {
@@ -140,14 +140,14 @@ int principalSearch(SearchArgs args) {
     if (probeBook(args.alpha, args.depth, args.beta, &value)) return value;
   }
 
-  // Steps 9-12. The hash move only orders here; moves of this ply.
+  // The hash move only orders here; moves of this ply.
   const Move prev = lastMove();
   int tableValue;
   probeTable(args.alpha, args.beta, args.depth, &tableValue, &picker.hashMove);
   if (ply > 0 && !generateMoves()) return kInfinity - ply;
   if (listSize(ply) == 0) return 0;
 
-  // Step 13. Move loop.
+  // Move loop.
   Move childLine[kMaxLine];
   Move verifyLine[kMaxLine];
   int alpha = args.alpha;
@@ -201,7 +201,7 @@ int principalSearch(SearchArgs args) {
     }
   }
 
-  // Steps 14-15. The root is never stored: its list is the driver's.
+  // The result stored. The root is never stored: its list is the driver's.
   if (legal > 0) {
     if (ply > 0) storeTable(alpha, best, args.depth, beta);
     return alpha;
@@ -215,13 +215,13 @@ int innerSearch(SearchArgs args) {
   int singleReply = 0;
   int score;
 
-  // Step 1. Evasion count.
+  // Evasion count.
   if (ply > 0 && args.isInCheck && countEvasions(ply, &singleReply, &score)) return score;
 
-  // Step 2. Even a mate at this ply could not reach beta.
+  // Even a mate at this ply could not reach beta.
   if (ply > 0 && ply - kMatedAtZero >= args.beta) return args.beta;
 
-  // Step 3. Depth adjustment, picker reset, leaves and the clock.
+  // Depth adjustment, picker reset, leaves and the clock.
   adjustDepth(args, ply);
   MovePicker picker{};
   picker.followTree = args.followTree;
@@ -229,7 +229,7 @@ int innerSearch(SearchArgs args) {
   if (pollTime()) return 0;
   if (ply > kDeepestSearchPly) return cachedEvaluate(args.alpha, args.beta);
 
-  // Steps 4-6. Draws with contempt for the root side, endgame tables, book, table cutoff.
+  // Draws with contempt for the root side, endgame tables, book, table cutoff.
   if (ply > 0 && isRepetition()) return pos.sideToMove == rootSide ? kRootSideDraw : 0;
   if (ply > 0 && tablesMayKnow() && probeTablesAfterZeroing(ply, &score)) return score;
   if (ply > kBookProbePly && !inNullMove) {
@@ -239,13 +239,13 @@ int innerSearch(SearchArgs args) {
   int tableValue;
   if (probeTable(args.alpha, args.beta, args.depth, &tableValue, &picker.hashMove)) return tableValue;
 
-  // Step 7.
+  // Mate threat and the child line.
   const Move prev = lastMove();
   int mateThreat = 0;
   Move childLine[kMaxLine];
   const int beta = args.beta;
 
-  // Step 8. Null move.
+  // Null move.
   if (nullMoveAllowed && !args.noNull && !args.isInCheck && ply >= 1 &&
       !(args.depth >= 4 && cachedEvaluate(beta - 501, beta - 500) < beta - 500)) {
     listStart[ply + 1] = listStart[ply];
@@ -261,11 +261,11 @@ int innerSearch(SearchArgs args) {
     if (value < -kMateThreshold && beta > -kMateThreshold) mateThreat = 1;
   }
 
-  // Step 9.
+  // The moves of this ply; none is mate or stalemate.
   if (ply > 0 && !generateMoves()) return kInfinity - ply;
   if (listSize(ply) == 0) return 0;
 
-  // Step 10. Move loop with late-move reductions.
+  // Move loop with late-move reductions.
   int alpha = args.alpha;
   int legal = 0;
   Move best = 0;
@@ -303,7 +303,7 @@ int innerSearch(SearchArgs args) {
     }
   }
 
-  // Steps 11-12.
+  // The result, stored when a move was legal; else mate or stalemate.
   if (legal > 0) {
     storeTable(alpha, best, args.depth, beta);
     return alpha;

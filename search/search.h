@@ -2,13 +2,8 @@
 #pragma once
 
 #include "board/position.h"
+#include "board/score.h"
 #include "search/root_move.h"
-
-// Fixed score values, from the side to move's view.
-constexpr int kInfinity = 1000000;      // bound of the root window
-constexpr int kMateThreshold = 999900;  // beyond this a score is a forced mate
-constexpr int kMatedAtZero = 999999;    // mated at ply p scores p - kMatedAtZero
-constexpr int kRootSideDraw = -8;       // contempt for the root side in innerSearch
 // Deepest ply at which a node still searches; deeper nodes only evaluate.
 constexpr int kDeepestSearchPly = 96;
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "search/search.h"
+#include "board/score.h"
 
 #ifdef MORVEK_FATHOM
 #include <tbprobe.h>

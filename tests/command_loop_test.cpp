@@ -137,7 +137,8 @@ bool step(EngineProcess& engine, std::string& seen, const std::string& input, co
 // After the greeting: silence unless asked, "#error: WORD" for a line that is
 // no whole keyword or legal move, and nothing read after "quit".
 TEST_F(Transcript, AnswersExactly) {
-  const std::string longWord(1022, 'x');  // one read: the rest is a line of its own
+  const std::string longWord(1022, 'x');  // longer than the old reader's pieces: still one word
+  const std::string tooLong(2 << 20, 'x');
   const struct { std::string input, out, err; } cases[] = {
       {"", "", ""}, {"\n   \n\nquit\nst5\n", "", ""},
       {"protover 2\nprotover\n", "feature done=1\nfeature done=1\n", ""},
@@ -150,7 +151,12 @@ TEST_F(Transcript, AnswersExactly) {
       {"time\ntime -1\ntime 0\ntime 100\ntime abc\ntime 99999999999999\n", "", "#error time value\n#error time value\n"},
       {"deb 0\ndeb 11\ndeb x\ndeb\ndeb 3\ndeb 10\n", "", "#error\n#error\n#error\n#error\n"},
       {"e2e5\ne7e5\nE2E4\no-o\n", "", "#error: e2e5\n#error: e7e5\n#error: E2E4\n#error: o-o\n"},
-      {longWord + "st5\n", "", "#error: " + longWord + "\n#error: st5\n"},
+      {longWord + "st5\n", "", "#error: " + longWord + "st5\n"},
+      // Lines that cannot be commands are refused whole, in their turn.
+      {"xyz\n" + tooLong + "\nprotover 2\n", "feature done=1\n",
+       "#error: xyz\n#error: line of 2097152 characters ignored: longer than 1048576 characters\n"},
+      {std::string("protover\0 2\nst\xff 5\nprotover\n", 27), "feature done=1\n",
+       "#error: line of 11 characters ignored: holds a zero byte\n#error: line of 5 characters ignored: is not UTF-8\n"},
       // A set-up starts no thinking; the castling move proves the position.
       {"setboard 4k3/8/8/8/8/8/8/4K2R w K -\nsetboard\nsetboard xyz\nforce\no-o\ne8d8\n", "",
        "#error: setboard\n#error: setboard\n"},
@@ -225,6 +231,20 @@ TEST_F(Transcript, InstanceMarkerAndInterrupts) {
   EXPECT_TRUE(dir.has("zivorur12.dat"));
 }
 
+// A game of two thousand plies a move at a time, taken back almost to its
+// start, then a set-up after it: every move is checked in the right position.
+TEST_F(Transcript, GamesOfThousandsOfPlies) {
+  std::string input = "force\n";
+  for (int i = 0; i < 500; ++i) input += "g1f3\ng8f6\nf3g1\nf6g8\n";
+  input += "e2e4\n";
+  for (int i = 0; i < 1999; ++i) input += "undo\n";
+  // Two plies in: the knights on f3 and f6, white to move.
+  input += "f3e5\nf6g4\nf3e5\nsetboard 4k3/8/8/8/8/8/8/4K2R w K -\ne1g1\ne8d8\nundo\nundo\ne1g1\ne8d8\ne1g1\n";
+  const EngineRun result = run(input);
+  EXPECT_EQ(result.out, kGreeting);
+  EXPECT_EQ(result.err, "#error: f3e5\n#error: e1g1\n");
+}
+
 // xboard follows "quit" with SIGTERM at once, and a closed terminal sends
 // SIGHUP: either ends the input (and a running search at its next clock
 // reading, long before its 30 s), not the process, so the learning file is
@@ -271,7 +291,8 @@ const std::string kUciGreeting =
     "option name MultiPV type spin default 1 min 1 max 256\n"
     "option name UCI_LimitStrength type check default false\n"
     "option name UCI_Elo type spin default 1900 min 1000 max 1900\n"
-    "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\nuciok\n";
+    "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\n"
+    "option name Move Overhead type spin default 0 min 0 max 5000\noption name UCI_ShowWDL type check default false\nuciok\n";
 
 // Piped in one go, UCI answers each command in order; every "go" answers
 // one bestmove; a refused position or move leaves the previous position.

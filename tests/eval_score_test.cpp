@@ -13,6 +13,7 @@
 #include "eval/eval_cache.h"
 #include "eval/evaluate.h"
 #include "eval/pawns.h"
+#include "eval/phase.h"
 #include "eval/pieces.h"
 #include "engine_process.h"
 #include "test_support.h"

@@ -9,6 +9,7 @@
 #include "eval/evaluate.h"
 #include "eval/king_safety.h"
 #include "eval/pawns.h"
+#include "eval/phase.h"
 #include "eval/pieces.h"
 #include "test_support.h"
 

@@ -112,7 +112,7 @@ TEST(StrengthLevels, LimitedThinksPlayLegalMovesAndLearnNothing) {
         const PositionImage before(sizeof(Position));
         searchClock.budget = 60;
         RootMove result{};
-        const int found = think(result);
+        const int found = think(result, gameMoveRequest());
         EXPECT_TRUE(before.unchanged()) << row.fen;
         EXPECT_EQ(learningBytes(), learned) << row.fen;
         char text[8] = "";
@@ -147,7 +147,8 @@ const std::string kIdentity =
 std::string limitOptions(bool limited, int elo) {
   return "option name UCI_LimitStrength type check default " + std::string(limited ? "true" : "false") +
          "\noption name UCI_Elo type spin default " + std::to_string(elo) + " min 1000 max 1900\n"
-         "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\nuciok\n";
+         "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\n"
+         "option name Move Overhead type spin default 0 min 0 max 5000\noption name UCI_ShowWDL type check default false\nuciok\n";
 }
 
 // The options are announced with the level the engine was started at, and

@@ -80,7 +80,7 @@ std::pair<std::string, int> thinkWithBudget(int64_t budget) {
   clearBookTable();
   searchClock.budget = budget;
   RootMove result{};
-  const int found = think(result);
+  const int found = think(result, gameMoveRequest());
   setTickSource(nullptr);
   char text[8] = "";
   Move parsed = 0;
@@ -125,7 +125,7 @@ TEST(Think, TheBudgetDoublesUpToGamePly59) {
     searchClock.budget = 7;
     largestBudgetSeen = 0;
     RootMove result{};
-    EXPECT_EQ(think(result), 1);
+    EXPECT_EQ(think(result, gameMoveRequest()), 1);
     setTickSource(nullptr);
     EXPECT_EQ(largestBudgetSeen, plies < 60 ? 14 : 7) << plies;
     EXPECT_EQ(searchClock.budget, 7);

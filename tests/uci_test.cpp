@@ -4,6 +4,8 @@
 // and move it answers) is exact and needs no waiting.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
 #include <regex>
 #include <string>
 #include <unistd.h>
@@ -11,18 +13,22 @@
 #include "book/book_table.h"
 #include "engine/clock.h"
 #include "engine/session.h"
+#include "engine/strength.h"
 #include "engine/uci.h"
+#include "engine/uci_options.h"
 #include "platform/input.h"
 #include "search/search_clock.h"
+#include "search/trans_table.h"
 #include "tests/test_support.h"
 
 namespace {
 
 uint32_t fakeTicks = 0;
 uint32_t secondPerReading() { return fakeTicks += 1000; }
+uint32_t millisecondPerReading() { return fakeTicks += 1; }
 
 // Output of the loop after its identity lines.
-std::string uciRun(const std::string& commands) {
+std::string uciRun(const std::string& commands, uint32_t (*ticks)() = secondPerReading) {
   initEngineOnce();
   char inputName[] = "/tmp/morvek-uci-in-XXXXXX", outputName[] = "/tmp/morvek-uci-out-XXXXXX";
   const int in = mkstemp(inputName), out = mkstemp(outputName);
@@ -34,7 +40,7 @@ std::string uciRun(const std::string& commands) {
   const int savedOut = dup(STDOUT_FILENO);
   dup2(out, STDOUT_FILENO);
   resetInput(in);
-  setTickSource(secondPerReading);
+  setTickSource(ticks);
   CommandLoop loop{};
   uciLoop(loop);
   setTickSource(nullptr);
@@ -94,6 +100,118 @@ TEST(UciWords, ClockWordsGiveTheSideToMoveItsBudget) {
     EXPECT_EQ(std::make_pair(searchClock.budget, budgetPlan.ceiling), std::make_pair(row.budget, row.ceiling))
         << (row.white ? "white: " : "black: ") << row.words;
   }
+}
+
+// Every option by its row: names in any case, check values "true" and
+// "false" in any case and nothing else, spins within their range (both ends
+// taken, trailing blanks allowed), UCI_Elo clamped; the state each leaves.
+TEST(UciOptions, EachRowSetsItsValueOrSaysWhy) {
+  const struct { const char* line; const char* said; std::function<bool()> holds; } rows[] = {
+      {"setoption name ownbook value FALSE", "", [] { return !uciSettings.ownBook; }},
+      {"setoption name OwnBook value True", "", [] { return uciSettings.ownBook; }},
+      {"setoption name OwnBook value yes", "info string OwnBook must be true or false\n", [] { return uciSettings.ownBook; }},
+      {"setoption name UCI_ShowWDL value true  ", "", [] { return uciSettings.showWdl; }},
+      {"setoption name uci_showwdl value false", "", [] { return !uciSettings.showWdl; }},
+      {"setoption name SaveLearning value false", "", [] { return !uciSettings.saveLearning; }},
+      {"setoption name SaveLearning value true", "", [] { return uciSettings.saveLearning; }},
+      {"setoption name Ponder value true", "", [] { return uciSettings.ponder; }},
+      {"setoption name Ponder value false", "", [] { return !uciSettings.ponder; }},
+      {"setoption name multipv value 256", "", [] { return uciSettings.multiPv == 256; }},
+      {"setoption name MultiPV value 257", "info string MultiPV must be a whole number from 1 to 256\n",
+       [] { return uciSettings.multiPv == 256; }},
+      {"setoption name MultiPV value 0", "info string MultiPV must be a whole number from 1 to 256\n",
+       [] { return uciSettings.multiPv == 256; }},
+      {"setoption name MultiPV value 1 ", "", [] { return uciSettings.multiPv == 1; }},
+      {"setoption name MultiPV value 2x", "info string MultiPV must be a whole number from 1 to 256\n",
+       [] { return uciSettings.multiPv == 1; }},
+      {"setoption name move overhead value 5000", "", [] { return uciSettings.moveOverheadMs == 5000 && moveOverheadCs == 500; }},
+      {"setoption name Move Overhead value 0", "", [] { return moveOverheadCs == 0; }},
+      {"setoption name Hash value 2", "", [] { return tableMegabytes() == 2; }},
+      {"setoption name Hash value 3", "info string Hash 2 MB, rounded down to a power of two\n", [] { return tableMegabytes() == 2; }},
+      {"setoption name Hash value 0", "info string Hash must be a whole number from 1 to 65536\n", [] { return tableMegabytes() == 2; }},
+      {"setoption name UCI_Elo value 1900", "", [] { return strength.elo == 1900; }},
+      {"setoption name UCI_Elo value 1000", "", [] { return strength.elo == 1000; }},
+      {"setoption name UCI_Elo value 500", "info string UCI_Elo 500 is out of range, set to 1000\n", [] { return strength.elo == 1000; }},
+      {"setoption name UCI_Elo value 2500", "info string UCI_Elo 2500 is out of range, set to 1900\n", [] { return strength.elo == 1900; }},
+      {"setoption name UCI_Elo value strong", "info string UCI_Elo needs a number, not \"strong\"; kept at 1900\n",
+       [] { return strength.elo == 1900; }},
+      {"setoption name UCI_LimitStrength value true", "", [] { return strength.limited; }},
+      {"setoption name UCI_LimitStrength value false", "", [] { return !strength.limited; }},
+      {"setoption name Threads value 4", "info string unknown option Threads\n", [] { return true; }},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(uciRun(std::string(row.line) + "\n"), row.said) << row.line;
+    EXPECT_TRUE(row.holds()) << row.line;
+  }
+  uciRun("setoption name Hash value " + std::to_string(kDefaultTableMegabytes) + "\n");
+}
+
+// The documented list is the table: docs/options.md has one row for each
+// option, in order, with the type, default and range the engine announces.
+TEST(UciOptions, TheDocumentedListIsTheTable) {
+  std::ifstream file(MORVEK_SOURCE_DIR "/docs/options.md");
+  std::vector<std::vector<std::string>> rows;
+  for (std::string line; std::getline(file, line);) {
+    if (line.rfind("| `", 0) != 0) continue;
+    std::vector<std::string> cells;
+    std::istringstream parts(line.substr(1));
+    for (std::string cell; std::getline(parts, cell, '|');) cells.push_back(cell.substr(1, cell.size() - 2));
+    rows.push_back(cells);
+  }
+  ASSERT_EQ(int(rows.size()), kUciOptionCount);
+  const char* const kTypes[] = {"check", "spin", "button", "string"};
+  for (int i = 0; i < kUciOptionCount; ++i) {
+    const UciOption& option = kUciOptions[i];
+    const std::vector<std::string>& row = rows[size_t(i)];
+    ASSERT_GE(row.size(), 4u);
+    EXPECT_EQ(row[0], std::string("`") + option.name + "`");
+    EXPECT_EQ(row[1], kTypes[int(option.type)]) << option.name;
+    std::string announced;
+    if (option.type == OptionType::kCheck) announced = option.announced() ? "true" : "false";
+    if (option.type == OptionType::kSpin) announced = std::to_string(option.announced());
+    if (option.type == OptionType::kString) announced = "<empty>";
+    EXPECT_EQ(row[2], announced) << option.name;
+    if (option.type == OptionType::kSpin) {
+      EXPECT_EQ(row[3].substr(0, row[3].find(" (")), std::to_string(option.least) + " to " + std::to_string(option.most))
+          << option.name;
+    }
+  }
+}
+
+// "Move Overhead": the lag of every move the clock must last is kept back
+// (sudden death spreads the clock over 45 moves at the start, a control over
+// its moves to go), a fixed move time ends that much sooner; 0 is the
+// engine as it always was.
+TEST(UciWords, MoveOverheadIsKeptBackForEveryMovePlanned) {
+  const struct { const char* overhead; const char* words; int64_t budget, ceiling; const char* said; } rows[] = {
+      {"100", "wtime 60000 btime 1000", 119, 1348, ""},  // 5550 cs: 5392 usable over 45 moves
+      {"95", "wtime 60000 btime 1000", 119, 1348, ""},   // rounded up to whole centiseconds
+      {"100", "wtime 1000 movestogo 1", 68, 68, ""},     // 90 cs less the reserve of 22
+      {"100", "wtime 1000 movestogo 2", 29, 29, ""},     // 80 cs less the reserve, halved
+      {"100", "wtime 100 btime 60000", 0, 0, ""},        // all of it lag
+      {"5000", "wtime 60000 btime 1000", 0, 0, ""},      // the largest value is taken
+      {"0", "wtime 60000 btime 1000", 129, 1457, ""},
+      {"5001", "wtime 60000 btime 1000", 129, 1457, "info string Move Overhead must be a whole number from 0 to 5000\n"},
+      {"-1", "wtime 60000 btime 1000", 129, 1457, "info string Move Overhead must be a whole number from 0 to 5000\n"},
+  };
+  for (const auto& row : rows) {
+    const std::string output = uciRun(std::string("setoption name Move Overhead value ") + row.overhead + "\nposition fen " +
+                                      kWhiteMated + "\ngo " + row.words + "\n");
+    EXPECT_EQ(output.substr(0, output.find("info depth")), row.said) << row.overhead;
+    EXPECT_EQ(std::make_pair(searchClock.budget, budgetPlan.ceiling), std::make_pair(row.budget, row.ceiling))
+        << row.overhead << " " << row.words;
+    uciRun("setoption name Move Overhead value 0\n");
+  }
+  // A move time ends that much sooner: 1000 - 35 ms, then 35 ms less 20
+  // (this clock moves a millisecond at every reading, one at every poll).
+  const std::string start = "position fen r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - -\n";
+  uciRun(start + "go movetime 1000\n", millisecondPerReading);
+  const uint64_t plain = searchClock.pollCount / 4096;
+  uciRun("setoption name Move Overhead value 20\n" + start + "go movetime 1000\nsetoption name Move Overhead value 0\n",
+         millisecondPerReading);
+  const uint64_t shorter = searchClock.pollCount / 4096;
+  EXPECT_LT(shorter, plain);
+  EXPECT_GT(shorter + 40, plain);
 }
 
 // Placement, side and castling of the game's position, and its ply.
@@ -223,6 +341,131 @@ TEST(UciWords, PonderhitCreditsTheTimePondered) {
   uciRun(start + "go ponder wtime 2000 btime 2000\nponderhit\n");
   EXPECT_EQ(unpondered / 4096, 1u);
   EXPECT_GT(searchClock.pollCount, unpondered + 1000);
+}
+
+// Lines as GUIs send them: a whole game in one "position" line before every
+// move, however long; a line beyond the reader's limit, or one that cannot be
+// text, is refused whole and the next one answered.
+std::string positionLine(const std::string& moves, size_t length) {
+  std::string line = "position startpos moves e2e4";
+  const std::string last = " " + moves + "\n";
+  line += std::string(length - line.size() - last.size() + 1, ' ');
+  return line + last;
+}
+
+// A random legal game of 260 plies made with chess.js: the moves, then the
+// FEN after every ply.
+struct StoredGame {
+  std::vector<std::string> moves, fens;
+};
+StoredGame storedGame() {
+  StoredGame game;
+  std::ifstream file(MORVEK_TEST_DATA "/long_game.txt");
+  std::string line;
+  std::getline(file, line);
+  std::istringstream words(line);
+  for (std::string word; words >> word;) game.moves.push_back(word);
+  while (std::getline(file, line)) game.fens.push_back(line);
+  return game;
+}
+
+TEST(UciLongInput, AGameSentWholeBeforeEveryMoveIsPlayedFromItsPosition) {
+  const StoredGame game = storedGame();
+  ASSERT_EQ(game.moves.size(), 260u);
+  ASSERT_EQ(game.fens.size(), 260u);
+  std::string input, moves;
+  for (const std::string& move : game.moves) {
+    moves += " " + move;
+    input += "position startpos moves" + moves + "\ngo depth 1\n";
+  }
+  const std::string output = uciRun(input);
+  const std::string after = gameState();
+  std::vector<std::string> answers;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_EQ(line.find("error"), std::string::npos) << line;
+    if (line.rfind("bestmove ", 0) == 0) answers.push_back(line.substr(9, line.find(' ', 9) - 9));
+  }
+  ASSERT_EQ(answers.size(), game.moves.size());
+  for (size_t k = 0; k < answers.size(); ++k) {
+    ASSERT_TRUE(setFen(game.fens[k].c_str()));
+    Move move = 0;
+    EXPECT_TRUE(parseMove(answers[k].c_str(), &move)) << "ply " << k + 1 << ": " << answers[k];
+  }
+  ASSERT_TRUE(setFen(game.fens.back().c_str()));
+  EXPECT_EQ(after, gameState().substr(0, gameState().find(" ply ")) + " ply 260");
+}
+
+TEST(UciLongInput, LinesUpToTheLimitAreWholeLongerOnesAreRefused) {
+  const std::string kAfter = "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6";
+  const std::string kBefore = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3";
+  const std::string kRefused = "info string error: line of ";
+  const struct { std::string line, output, fenAfter; } rows[] = {
+      {positionLine("e7e5", 1023), "", kAfter},
+      {positionLine("e7e5", 4096), "", kAfter},
+      {positionLine("e7e5", 65536), "", kAfter},
+      {positionLine("e7e5", kMaxLineLength), "", kAfter},
+      {positionLine("e7e5", kMaxLineLength).replace(kMaxLineLength, 1, "\r\n"), "", kAfter},
+      {positionLine("e7e5", kMaxLineLength + 1), kRefused + "1048577 characters ignored: longer than 1048576 characters\n", kBefore},
+      {positionLine("e7e5", 2 * kMaxLineLength) + "isready\n",
+       kRefused + "2097152 characters ignored: longer than 1048576 characters\nreadyok\n", kBefore},
+      {std::string("position startpos moves e2e4 e7e5\0\n", 35) + "isready\n",
+       kRefused + "34 characters ignored: holds a zero byte\nreadyok\n", kBefore},
+      {"position startpos moves e2e4 e7e5 \xff\nisready\n", kRefused + "35 characters ignored: is not UTF-8\nreadyok\n", kBefore},
+      {"position startpos moves e2e4 e7e5 \xed\xa0\x80\n", kRefused + "37 characters ignored: is not UTF-8\n", kBefore},
+      {"position startpos moves e2e4 e7e5 \xc0\xaf\n", kRefused + "36 characters ignored: is not UTF-8\n", kBefore},
+      // Text that is UTF-8 is a command as any other.
+      {"position startpos moves e2e4 e7e5 \xc3\xa9\n", "info string error: illegal move \xc3\xa9, position unchanged\n", kBefore},
+      // The end of the input inside a line that is too long.
+      {std::string("isready\n") + std::string(kMaxLineLength + 5, 'x'), "readyok\n" + kRefused + "1048581 characters ignored: longer than 1048576 characters\n", kBefore},
+  };
+  for (const auto& row : rows) {
+    const std::string output = uciRun("position startpos moves e2e4\n" + row.line);
+    EXPECT_EQ(output, row.output) << row.line.size();
+    const std::string after = gameState();
+    ASSERT_TRUE(setFen(row.fenAfter.c_str()));
+    EXPECT_EQ(after.substr(0, after.find(" ply ")), gameState().substr(0, gameState().find(" ply "))) << row.line.size();
+  }
+}
+
+// While a search runs: a refused line is said at once and the search goes
+// on; a long line behind a finite search waits for it, whole.
+TEST(UciLongInput, LongLinesDuringASearch) {
+  std::string output = uciRun("position startpos\ngo infinite\n" + std::string(2 << 20, 'x') + "\nisready\nstop\n");
+  EXPECT_TRUE(std::regex_match(output, std::regex("(?:info [^\\n]*\\n)+info string error: line of 2097152 characters "
+                                                  "ignored: longer than 1048576 characters\\nreadyok\\n(?:info [^\\n]*\\n)*"
+                                                  "bestmove [^\\n]*\\n")))
+      << output.substr(0, 2000);
+  output = uciRun("position startpos moves e2e4\ngo depth 3\n" + positionLine("e7e5 g1f3", 70000) + "isready\n");
+  EXPECT_TRUE(std::regex_match(output, std::regex("(?:info [^\\n]*\\n)+bestmove [^\\n]*\\nreadyok\\n"))) << output;
+  const std::string after = gameState();
+  ASSERT_TRUE(setFen("rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq -"));
+  EXPECT_EQ(after.substr(0, after.find(" ply ")), gameState().substr(0, gameState().find(" ply ")));
+}
+
+// Two thousand plies and more, from the start or a FEN, shuffles and
+// repetitions included; and a path too long to be a file is not cut.
+TEST(UciLongInput, GamesOfThousandsOfPliesAndLongValues) {
+  std::string shuffle;
+  for (int i = 0; i < 500; ++i) shuffle += " g1f3 g8f6 f3g1 f6g8";
+  const auto stateOf = [](const char* fen, int ply) {
+    EXPECT_TRUE(setFen(fen));
+    const std::string state = gameState();
+    return state.substr(0, state.find(" ply ")) + " ply " + std::to_string(ply);
+  };
+  uciRun("position startpos moves" + shuffle + " e2e4\n");
+  std::string after = gameState();
+  EXPECT_EQ(after, stateOf("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -", 2001));
+  std::string rook;
+  for (int i = 0; i < 600; ++i) rook += " h1h2 e8d8 h2h1 d8e8";
+  uciRun("position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves" + rook + " e1f1\n");
+  after = gameState();
+  EXPECT_EQ(after, stateOf("4k3/8/8/8/8/8/8/5K1R b - -", 2401));
+
+  const std::string path = "/tmp/" + std::string(5000, 'b');
+  EXPECT_EQ(uciRun("setoption name BookFile value " + path + "\nsetoption name SyzygyPath value " + path + "\n"),
+            "info string BookFile: a path of 5005 characters is too long, the book is unchanged\n"
+            "info string SyzygyPath: a path of 5005 characters is too long, the tables are unchanged\n");
 }
 
 }  // namespace

@@ -173,22 +173,19 @@ bool fuzzCommandStream(const uint8_t* data, size_t size) {
 
   bool ok = true;
   int thinks = 0;
-  char line[kLineSize];
+  std::string line;
   size_t at = 0;
   while (at < size) {
-    // As fgets with kLineSize - 1 reads them: at most kLineSize - 2 bytes,
-    // the newline included.
-    size_t n = 0;
-    while (at < size && n < size_t(kLineSize - 2)) {
-      const char c = char(data[at++]);
-      line[n++] = c;
-      if (c == '\n') break;
-    }
-    line[n] = '\0';
+    // Whole lines, as the input reader hands them out (the fuzz inputs are
+    // far shorter than its limit).
+    const uint8_t* newline = static_cast<const uint8_t*>(memchr(data + at, '\n', size - at));
+    const size_t n = newline ? size_t(newline - (data + at)) + 1 : size - at;
+    line.assign(reinterpret_cast<const char*>(data + at), n);
+    at += n;
     searchClock.budget = 0;
     budgetPlan.pendingRemaining = -1;  // a "time" under "level" would plan again at the think
     searchClock.pollCount = kNoThink;
-    const bool more = handleLine(loop, line);
+    const bool more = handleLine(loop, &line[0]);
     // Every command ends with the game at the root and the board intact.
     if (searchPly != 0 || !positionIsConsistent()) {
       ok = false;

@@ -278,6 +278,43 @@ await check('analysis of a set-up position with several lines, and stop', async 
   return `${lines.length} lines${multi ? '' : ' (no MultiPV in this engine)'}, stop to bestmove ${delay.toFixed(1)} ms`;
 });
 
+await check('a game of 260 plies analysed from its whole move list', async () => {
+  const [moveLine, ...fens] = readFileSync(join(here, '../../tests/data/long_game.txt'), 'utf8').trim().split('\n');
+  const moves = moveLine.split(' ');
+  await page.click('#modeAnalyse');
+  await page.click('#stop');
+  await waitFor(page, () => !window.morvek.state.analysing, 2000, 'no analysis running');
+  await page.$eval('#multipv', (e) => { e.value = '1'; });
+  await page.evaluate((list) => {
+    const { state, engine } = window.morvek;
+    window.talk = [];
+    const send = engine.send.bind(engine);
+    engine.send = (line) => { window.talk.push(`> ${line}`); send(line); };
+    state.game.reset();
+    state.startFen = state.game.fen();
+    for (const lan of list) state.game.move({ from: lan.slice(0, 2), to: lan.slice(2, 4), promotion: lan[4] });
+  }, moves);
+  await page.click('#go');
+  // Lines of the search before may still come in: wait for this one's.
+  const pv = await waitFor(page, (fen) => {
+    const line = window.morvek.state.lines.get(1);
+    if (!line || line.depth < 4) return null;
+    try {
+      new window.morvek.state.game.constructor(fen).move(line.pv[0]);
+    } catch {
+      return null;
+    }
+    return line.pv;
+  }, 30000, 'a line at depth 4', fens.at(-1));
+  const game = new Chess(fens.at(-1));
+  for (const lan of pv) game.move(lan);  // throws on an illegal move
+  const sent = await page.evaluate(() => window.talk.findLast((l) => l.startsWith('> position')));
+  assert.equal(sent, `> position startpos moves ${moves.join(' ')}`);
+  await page.click('#stop');
+  await waitFor(page, () => !window.morvek.state.analysing, 2000, 'the bestmove after stop');
+  return `${sent.length - 2} characters sent, ${pv.length} moves of a legal line`;
+});
+
 await check('the bench signature in a browser worker', async () => {
   const out = await page.evaluate(() => new Promise((resolve) => {
     const worker = new Worker('bench-worker.js');

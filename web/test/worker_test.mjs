@@ -100,6 +100,33 @@ await check('stop, isready and ponderhit act during a search', async (engine) =>
   assert.ok(stopDelay < 100, `bestmove after ${stopDelay} ms`);
 });
 
+await check('long lines: a whole game before every move, 1 MiB whole, 2 MiB refused', async (engine) => {
+  engine.send('uci');
+  engine.send('setoption name OwnBook value false');
+  const [moveLine, ...fens] = readFileSync(join(here, '../../tests/data/long_game.txt'), 'utf8').trim().split('\n');
+  const moves = moveLine.split(' ');
+  const legalIn = (fen, move) => new Chess(fen).moves({ verbose: true }).some((m) => m.lan === move);
+  for (let ply = 20; ply <= moves.length; ply += 40) {
+    engine.send(`position startpos moves ${moves.slice(0, ply).join(' ')}`);
+    engine.send('go depth 1');
+    const reply = (await engine.expect(is('bestmove'))).line.split(' ')[1];
+    assert.ok(legalIn(fens[ply - 1], reply), `ply ${ply}: ${reply} legal in ${fens[ply - 1]}`);
+  }
+  const padded = (length) => {
+    const head = 'position startpos moves e2e4', tail = ' e7e5';
+    return head + ' '.repeat(length - head.length - tail.length) + tail;
+  };
+  engine.send(padded(1 << 20));
+  engine.send('go depth 1');
+  const reply = (await engine.expect(is('bestmove'))).line.split(' ')[1];
+  assert.ok(legalIn('rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2', reply), `${reply} after e2e4 e7e5`);
+  engine.send(padded(2 << 20));
+  engine.send('isready');
+  await engine.expect((l) => l === 'info string error: line of 2097152 characters ignored: longer than 1048576 characters');
+  await engine.expect(is('readyok'));
+  assert.deepEqual(engine.errors, []);
+});
+
 await check('a save keeps the learning file and the engine goes on as before', async (engine) => {
   engine.send('uci');
   engine.send('setoption name OwnBook value false');

@@ -1,0 +1,165 @@
+#include "engine/uci_options.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+#include "engine/clock.h"
+#include "engine/player_files.h"
+#include "engine/protocol_words.h"
+#include "engine/strength.h"
+#include "search/root_lines.h"
+#include "search/trans_table.h"
+
+UciSettings uciSettings;
+
+namespace {
+
+constexpr int kMaxMoveOverheadMs = 5000;
+
+// The table memory is taken here, between searches; what cannot be had
+// leaves the tables as they were.
+void setHash(int megabytes, const char*) {
+  const uint64_t before = tableMegabytes();
+  if (!resizeTranspositionTables(uint64_t(megabytes))) {
+    printf("info string Hash %d MB cannot be had, keeping %llu MB\n", megabytes, static_cast<unsigned long long>(before));
+    return;
+  }
+  if (tableMegabytes() != uint64_t(megabytes))
+    printf("info string Hash %llu MB, rounded down to a power of two\n", static_cast<unsigned long long>(tableMegabytes()));
+}
+
+int fixed0() { return 0; }
+int fixed1() { return 1; }
+
+}  // namespace
+
+// Started with --elo, the engine announces that level as its defaults.
+const UciOption kUciOptions[] = {
+    {"OwnBook", OptionType::kCheck, 0, 1, false, fixed1, [](int on, const char*) { uciSettings.ownBook = on; }},
+    {"Ponder", OptionType::kCheck, 0, 1, false, fixed0, [](int on, const char*) { uciSettings.ponder = on; }},
+    {"SaveLearning", OptionType::kCheck, 0, 1, false, fixed1,
+     [](int on, const char*) { uciSettings.saveLearning = on; }},
+    {"Hash", OptionType::kSpin, 1, int(kMaxTableMegabytes), false, [] { return int(kDefaultTableMegabytes); },
+     setHash},
+    {"Clear Hash", OptionType::kButton, 0, 0, false, nullptr, [](int, const char*) { clearTranspositionTables(); }},
+    {"MultiPV", OptionType::kSpin, 1, kMaxRootLines, false, fixed1,
+     [](int lines, const char*) { uciSettings.multiPv = lines; }},
+    {"UCI_LimitStrength", OptionType::kCheck, 0, 1, false, [] { return int(strength.limited); },
+     [](int on, const char*) { strength.limited = on; }},
+    {"UCI_Elo", OptionType::kSpin, kMinElo, kMaxElo, true, [] { return strength.elo; },
+     [](int elo, const char*) { strength.elo = elo; }},
+    {"BookFile", OptionType::kString, 0, 0, false, nullptr,
+     [](int, const char* path) { useBookFile(path, stdout, "info string "); }},
+    {"SyzygyPath", OptionType::kString, 0, 0, false, nullptr,
+     [](int, const char* path) { useTablebases(path, stdout, "info string "); }},
+    {"Move Overhead", OptionType::kSpin, 0, kMaxMoveOverheadMs, false, fixed0,
+     [](int ms, const char*) {
+       uciSettings.moveOverheadMs = ms;
+       moveOverheadCs = (ms + 9) / 10;
+     }},
+    {"UCI_ShowWDL", OptionType::kCheck, 0, 1, false, fixed0, [](int on, const char*) { uciSettings.showWdl = on; }},
+};
+const int kUciOptionCount = int(sizeof kUciOptions / sizeof kUciOptions[0]);
+
+namespace {
+
+const UciOption* findOption(const char* name) {
+  for (const UciOption& option : kUciOptions)
+    if (strcasecmp(option.name, name) == 0) return &option;
+  return nullptr;
+}
+
+// The value without the blanks after it (a value is the rest of the line).
+const char* trimmedValue(const char* value, char* buffer, size_t size) {
+  size_t n = strlen(value);
+  while (n > 0 && (value[n - 1] == ' ' || value[n - 1] == '\t' || value[n - 1] == '\r')) --n;
+  if (n >= size) return value;  // too long to be a number or a truth value: refused as it is
+  memcpy(buffer, value, n);
+  buffer[n] = '\0';
+  return buffer;
+}
+
+void setCheck(const UciOption& option, const char* value) {
+  if (strcasecmp(value, "true") == 0)
+    option.set(1, value);
+  else if (strcasecmp(value, "false") == 0)
+    option.set(0, value);
+  else
+    printf("info string %s must be true or false\n", option.name);
+}
+
+void setSpin(const UciOption& option, const char* value) {
+  char* end = nullptr;
+  const long long number = strtoll(value, &end, 10);
+  if (end == value || *end != '\0') {
+    if (option.clamps)
+      printf("info string %s needs a number, not \"%s\"; kept at %d\n", option.name, value, option.announced());
+    else
+      printf("info string %s must be a whole number from %d to %d\n", option.name, option.least, option.most);
+    return;
+  }
+  if (number >= option.least && number <= option.most) {
+    option.set(int(number), value);
+  } else if (option.clamps) {
+    const int clamped = number < option.least ? option.least : option.most;
+    option.set(clamped, value);
+    printf("info string %s %lld is out of range, set to %d\n", option.name, number, clamped);
+  } else {
+    printf("info string %s must be a whole number from %d to %d\n", option.name, option.least, option.most);
+  }
+}
+
+}  // namespace
+
+void printUciOptions() {
+  for (const UciOption& option : kUciOptions) {
+    switch (option.type) {
+      case OptionType::kCheck:
+        printf("option name %s type check default %s\n", option.name, option.announced() ? "true" : "false");
+        break;
+      case OptionType::kSpin:
+        printf("option name %s type spin default %d min %d max %d\n", option.name, option.announced(), option.least,
+               option.most);
+        break;
+      case OptionType::kButton:
+        printf("option name %s type button\n", option.name);
+        break;
+      case OptionType::kString:
+        printf("option name %s type string default <empty>\n", option.name);
+        break;
+    }
+  }
+}
+
+void setUciOption(char* cursor) {
+  char name[128] = "";
+  char* word = nextWord(&cursor, kWordDelimiters);
+  if (word == nullptr || strcmp(word, "name") != 0) {
+    printf("info string setoption needs a name\n");
+    return;
+  }
+  const char* value = "";
+  while ((word = nextWord(&cursor, kWordDelimiters)) != nullptr) {
+    if (strcmp(word, "value") == 0) {
+      char* rest = nextWord(&cursor, "\n");
+      value = rest ? rest : "";
+      break;
+    }
+    if (name[0] != '\0') strncat(name, " ", sizeof name - strlen(name) - 1);
+    strncat(name, word, sizeof name - strlen(name) - 1);
+  }
+  const UciOption* option = findOption(name);
+  if (option == nullptr) {
+    printf("info string unknown option %s\n", name);
+    return;
+  }
+  char buffer[64];
+  switch (option->type) {
+    case OptionType::kCheck: setCheck(*option, trimmedValue(value, buffer, sizeof buffer)); break;
+    case OptionType::kSpin: setSpin(*option, trimmedValue(value, buffer, sizeof buffer)); break;
+    case OptionType::kButton: option->set(0, value); break;
+    case OptionType::kString: option->set(0, value); break;
+  }
+}
