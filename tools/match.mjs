@@ -187,11 +187,10 @@ const lossFor = (side) => (side === 0 ? '0-1' : '1-0');
 
 // A UCI player's engine lives from game to game, as under a GUI: started and
 // set up once, "ucinewgame" before each game; started again only after it
-// died or stopped answering.
+// died or stopped answering (then it was quit at the end of that game).
 async function uciEngine(player, colour) {
   let engine = player.engine;
-  if (engine && engine.broken && !engine.exited) await stopEngine(engine);
-  if (!engine || engine.exited || engine.broken) {
+  if (!engine || engine.exited) {
     engine = startEngine(player.command, colour, { cwd: player.dir });
     player.engine = engine;
     await uciHandshake(engine, player.uciOptions);
@@ -391,6 +390,7 @@ async function playGame(round, opening, players) {
     if (!wasDead && !engine.uci) send(engine, `result ${game.result} {${game.reason}}`);
     if (engine.exited !== null) continue;
     const exit = await stopEngine(engine);
+    engine.accounted = true;  // its exit is judged here, not as a death between games
     // A crash at exit does not change a finished game, but it is a fault.
     if (!wasDead && (exit.signal || exit.code !== 0)) {
       game.exitFaults = (game.exitFaults || []).concat({ side, text: `${game.names[side] || players[side].name} ended with code ${exit.code}, signal ${exit.signal}` });

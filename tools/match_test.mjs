@@ -22,7 +22,8 @@
 // Its faulty kinds do one thing wrong at their third move of a game: uci-illegal (an
 // illegal bestmove), uci-pv (an illegal second pv move), uci-ponder (an
 // illegal ponder move), uci-early (bestmove while pondering, at once),
-// uci-stop (an illegal bestmove after "stop"), uci-crash (exits); uci-exit
+// uci-stop (an illegal bestmove after "stop"), uci-crash (exits), uci-hang
+// (says nothing, though it still hears "quit"); uci-exit
 // ends with code 3 when told to quit.
 import { spawnSync } from 'node:child_process';
 import { appendFileSync, existsSync, mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
@@ -54,6 +55,7 @@ if (mode && mode.startsWith('uci')) {
     const legal = chess.moves({ verbose: true });
     const move = legal[0];
     if (mode === 'uci-crash' && answers === 3) process.exit(3);
+    if (mode === 'uci-hang' && answers === 3) return;
     if (afterPonderStop && mode === 'uci-stop') return out('bestmove e1e5');
     chess.move(move);
     const replies = chess.moves({ verbose: true });
@@ -242,6 +244,16 @@ if (mode && mode.startsWith('uci')) {
     const r = match(m, 'legal', ['--uci1', ...extra]);
     check(`UCI ${m}: ${fault} loses and fails`, r.code === 1 && r.out.includes('+0 =0 -2')
       && r.out.includes(`faults of node: ${fault} 2,`) && r.pgn.includes(`[Termination "${fault}"]`), r.out);
+  }
+  // A UCI engine that stopped answering is quit and started afresh for the
+  // next game; its clean exit then is no fault.
+  {
+    const log = join(dir, 'uci-hang.log');
+    const r = match('uci-hang', 'legal', ['--uci1'], '0/1', { ...process.env, UCI_LOG: log });
+    const lines = readFileSync(log, 'utf8').trim().split('\n');
+    check('a silent UCI engine loses on no reply and is started again', r.code === 1 && r.out.includes('+0 =0 -2')
+      && r.out.includes('faults of node: no reply 2, bad exits 0;') && lines.filter((l) => l === 'uci').length === 2,
+    r.out + lines.join('\n'));
   }
   const badExit = match('uci-exit', 'legal', ['--uci1']);
   check('a UCI engine that ends badly after the match is counted once', badExit.code === 1
