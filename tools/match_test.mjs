@@ -4,7 +4,7 @@
 // mode, driven as GUIs drive it: games past ply 200, and a stored game of 330
 // plies sent position by position.
 //
-//   node tools/match_test.mjs          runs the checks (about two minutes)
+//   node tools/match_test.mjs          runs the checks (about 100 s)
 //   node tools/match_test.mjs MODE     is the scripted engine itself
 //
 // MODE (xboard): legal (plays the first legal move), illegal, crash, slow
