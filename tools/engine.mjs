@@ -1,25 +1,18 @@
-// An xboard-protocol engine as a child process, for the self-play check and
-// the match runner: a line reader, replies awaited one at a time, the
+// An engine as a child process, for the self-play check and the match
+// runner: a line reader, replies awaited one at a time, the xboard
 // protocol-2 handshake, and engine move text turned into chess.js moves.
+// tools/uci_engine.mjs drives UCI engines on the same reader.
 import { spawn } from 'node:child_process';
 import { existsSync } from 'node:fs';
-import { uciBridge } from './uci_bridge.mjs';
 
 // command is a program path, or else a command line split at blanks
-// (program and its arguments). uci: the engine speaks UCI, and a bridge
-// turns the xboard words written to it and its answers into each other;
-// uciOptions ([name, value] pairs) are set as it starts.
-export function startEngine(command, name, { cwd, uci = false, uciOptions = [] } = {}) {
+// (program and its arguments).
+export function startEngine(command, name, { cwd } = {}) {
   const words = existsSync(command) ? [command] : command.trim().split(/\s+/);
   const child = spawn(words[0], words.slice(1), { stdio: ['pipe', 'pipe', 'pipe'], cwd });
   const engine = {
-    name, child, buffer: '', waiting: null, errors: [], exited: null, recent: [], features: {},
+    name, child, buffer: '', waiting: null, listener: null, errors: [], exited: null, recent: [], features: {},
   };
-  const bridge = uci ? uciBridge(uciOptions) : null;
-  if (bridge) {
-    const write = child.stdin.write.bind(child.stdin);
-    child.stdin.write = (text) => { const out = bridge.toEngine(String(text)); return out ? write(out) : true; };
-  }
   child.stdout.setEncoding('utf8');
   child.stderr.setEncoding('utf8');
   child.stdout.on('data', (chunk) => {
@@ -28,7 +21,7 @@ export function startEngine(command, name, { cwd, uci = false, uciOptions = [] }
     while ((nl = engine.buffer.indexOf('\n')) >= 0) {
       const raw = engine.buffer.slice(0, nl).trim();
       engine.buffer = engine.buffer.slice(nl + 1);
-      for (const line of bridge ? bridge.fromEngine(raw) : [raw]) hearLine(engine, line);
+      hearLine(engine, raw);
     }
   });
   child.stderr.on('data', (chunk) => engine.errors.push(...chunk.split('\n').filter((l) => l.trim())));
@@ -39,10 +32,13 @@ export function startEngine(command, name, { cwd, uci = false, uciOptions = [] }
 }
 
 // One line from the engine: kept among the recent ones, features read
-// during the handshake, and handed to whoever waits for an answer.
+// during the handshake, shown to the listener (which sees every line, even
+// with nobody waiting, as a pondering UCI engine talks unasked), and handed
+// to whoever waits for an answer.
 function hearLine(engine, line) {
   engine.recent.push(line);
   if (engine.recent.length > 4) engine.recent.shift();
+  if (engine.listener) engine.listener(line);
   if (line.startsWith('feature ') && !engine.handshakeOver) readFeatures(engine, line);
   if (engine.waiting) {
     const answer = engine.waiting.accept(line);
