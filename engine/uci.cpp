@@ -14,6 +14,7 @@
 #include "engine/think.h"
 #include "engine/uci_options.h"
 #include "engine/version.h"
+#include "engine/wdl.h"
 #include "platform/input.h"
 #include "search/root_lines.h"
 #include "search/search.h"
@@ -192,19 +193,31 @@ bool inputDuringSearch() {
   return search.stopSeen;
 }
 
+// The material at the root of the search, for the win/draw/loss model.
+int rootMaterial = 0;
+
 // One line of a search: "multipv" only when several were asked for (number
 // 1 and up); time in milliseconds, the speed from it. Written at once.
 void printLine(const RootMove& record, int number, int64_t ms) {
   char text[16];
   // A root the endgame tables cover shows their result, as the search's own reports do.
   const int score = shownRootScore(record.score);
-  char scoreText[32];
+  char scoreText[64];
   if (score > kMateThreshold)
     snprintf(scoreText, sizeof scoreText, "mate %d", (kMateScore - score + 1) / 2);
   else if (score < -kMateThreshold)
     snprintf(scoreText, sizeof scoreText, "mate -%d", (kMateScore + score) / 2);
   else
     snprintf(scoreText, sizeof scoreText, "cp %d", score / 10);
+  // Win, draw and loss chances in per mille after the score, when asked for;
+  // a mate is certain.
+  if (uciSettings.showWdl) {
+    const WinDrawLoss wdl = score > kMateThreshold    ? WinDrawLoss{1000, 0, 0}
+                            : score < -kMateThreshold ? WinDrawLoss{0, 0, 1000}
+                                                      : winDrawLoss(score / 10, rootMaterial);
+    const size_t used = strlen(scoreText);
+    snprintf(scoreText + used, sizeof scoreText - used, " wdl %d %d %d", wdl.win, wdl.draw, wdl.loss);
+  }
   char numberText[24] = "";
   if (number > 0) snprintf(numberText, sizeof numberText, " multipv %d", number);
   const uint64_t nodes = searchClock.pollCount;
@@ -298,6 +311,7 @@ void go(char* words) {
   request.searchMoveCount = command.searchMoveCount;
   memcpy(request.searchMoves, command.searchMoves, sizeof(Move) * size_t(command.searchMoveCount));
   lastCurrentMoveMs = 0;
+  rootMaterial = materialCount();
   currentMoveListener = printCurrentMove;
   RootMove result;
   const int found = think(result, request);
