@@ -7,7 +7,7 @@
 #include "board/fen.h"
 #include "engine/clock.h"
 #include "engine/session.h"
-#include "engine/think.h"
+#include "engine/deepen.h"
 #include "eval/eval_setup.h"
 #include "search/search_tables.h"
 #include "search/trans_table.h"

@@ -1,6 +1,5 @@
 #include "search/move_picker.h"
 
-#include "search/search.h"
 #include "search/search_tables.h"
 
 namespace {

@@ -2,10 +2,11 @@
 
 #include "board/make_move.h"
 #include "board/movegen.h"
+#include "board/score.h"
 #include "eval/eval_cache.h"
-#include "search/search_clock.h"
 #include "search/move_picker.h"
-#include "search/search.h"
+#include "search/search_clock.h"
+#include "search/search_tables.h"
 
 namespace {
 

@@ -20,8 +20,6 @@ Move rootLine[kMaxLine];
 int iterationDepth;
 int rootSide;
 int nullMoveAllowed;
-int inNullMove;
-int selDepth;
 
 namespace {
 

@@ -4,8 +4,7 @@
 #include "board/position.h"
 #include "board/score.h"
 #include "search/root_move.h"
-// Deepest ply at which a node still searches; deeper nodes only evaluate.
-constexpr int kDeepestSearchPly = 96;
+#include "search/search_tables.h"
 
 // The history arrays hold every game move plus the search line, and the move
 // stack one list per ply. A node at ply 97 may still test evasions (one more
@@ -29,9 +28,6 @@ extern Move rootLine[kMaxLine];
 extern int iterationDepth;
 extern int rootSide;
 extern int nullMoveAllowed;
-extern int inNullMove;
-// The deepest ply the current think has reached (quiescence included).
-extern int selDepth;
 
 int principalSearch(SearchArgs args);
 int innerSearch(SearchArgs args);

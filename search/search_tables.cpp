@@ -10,6 +10,8 @@
 #include "search/trans_table.h"
 
 int historyScore[2][8][64];
+int inNullMove;
+int selDepth;
 Move bestAtPly[kMaxSearchPly];
 Move pvAtPly[kMaxSearchPly];
 RootMove rootMoves[kMaxRootMoves];

@@ -13,6 +13,14 @@ constexpr int kHistoryLimit = 16383;  // an entry above this halves its side
 constexpr int kThinkingMoves = 14;    // moves shown per thinking line
 constexpr int kThinkingBufferSize = 192;
 
+// Deepest ply at which a node still searches; deeper nodes only evaluate.
+constexpr int kDeepestSearchPly = 96;
+
+// Set while the search is inside a null move's subtree.
+extern int inNullMove;
+// The deepest ply the current think has reached (quiescence included).
+extern int selDepth;
+
 // [side that moved][piece field, the promoted piece for promotions][target]
 extern int historyScore[2][8][64];
 extern Move bestAtPly[kMaxSearchPly];
