@@ -185,7 +185,9 @@ TEST_F(ClockTest, DeepeningStopsAtBothRulesBoundaries) {
       {1200, 1200, 1000, 2, 0, 500, false}, {1200, 1200, 1001, 2, 0, 500, true},
       {2400, 1200, 800, 3, 0, 79, false},    {2400, 1200, 801, 3, 0, 79, true},
       {2400, 1200, 801, 3, -40, -119, true}, {2400, 1200, 801, 3, 0, 80, false},
-      {2400, 1200, 801, 2, 0, 0, false}};
+      {2400, 1200, 801, 2, 0, 0, false},
+      // A rise counts as a fall does: 80 up goes on, 79 up stops.
+      {2400, 1200, 801, 3, 80, 0, false},    {2400, 1200, 801, 3, 79, 0, true}};
   for (const auto& r : rows) {
     searchClock.budget = r.budget;
     searchClock.savedBudget = r.saved;

@@ -456,6 +456,26 @@ TEST(UciLongInput, LongLinesDuringASearch) {
   EXPECT_EQ(after.substr(0, after.find(" ply ")), gameState().substr(0, gameState().find(" ply ")));
 }
 
+// A FEN text longer than the set-up's buffer is refused, never cut to a
+// text that happens to read; a search's lines go deeper than its depth.
+TEST(UciLongInput, AnOverlongFenIsRefusedWhole) {
+  std::string padding;
+  for (int i = 0; i < 120; ++i) padding += " 0";
+  const std::string output = uciRun("position startpos moves e2e4\nposition fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1" + padding + "\n");
+  EXPECT_EQ(output, "info string error: position refused: \n");
+  const std::string after = gameState();
+  ASSERT_TRUE(setFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3"));
+  EXPECT_EQ(after.substr(0, after.find(" ply ")), gameState().substr(0, gameState().find(" ply ")));
+
+  bool deeper = false;
+  std::istringstream lines(uciRun("position startpos moves e2e4 e7e5 g1f3 b8c6\ngo depth 6\n"));
+  const std::regex depths("info depth (\\d+) seldepth (\\d+) ");
+  std::smatch m;
+  for (std::string line; std::getline(lines, line);)
+    if (std::regex_search(line, m, depths)) deeper = deeper || std::stoi(m[2]) > std::stoi(m[1]);
+  EXPECT_TRUE(deeper);
+}
+
 // Two thousand plies and more, from the start or a FEN, shuffles and
 // repetitions included; and a path too long to be a file is not cut.
 TEST(UciLongInput, GamesOfThousandsOfPliesAndLongValues) {
