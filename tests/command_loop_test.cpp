@@ -1,6 +1,8 @@
 // The engine driver: move text, command loop helpers, and whole-program
 // transcripts of scripted input against the exact standard output and error.
 #include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/wait.h>
 
 #include <climits>
 #include <csignal>
@@ -111,14 +113,6 @@ TEST(CommandLoop, FractionalSecondsAndLevelSetTheBudget) {
   budgetPlan = BudgetPlan{-1, kNoCeiling};
 }
 
-const std::string kGreeting = "Morvek chess v1.0\nfeature setboard=1\nfeature done=1\n";
-
-size_t countOf(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 struct Transcript : ::testing::Test {
   EngineDir dir;
   EngineRun run(const std::string& input) {
@@ -128,11 +122,6 @@ struct Transcript : ::testing::Test {
   }
 };
 
-// Sends input, then waits for text in the output that follows.
-bool step(EngineProcess& engine, std::string& seen, const std::string& input, const std::string& text) {
-  const size_t mark = seen.empty() ? 0 : seen.size() - 1;
-  return sendInput(engine, input) && waitForText(engine, text, seen, mark);
-}
 
 // After the greeting: silence unless asked, "#error: WORD" for a line that is
 // no whole keyword or legal move, and nothing read after "quit".
@@ -166,7 +155,7 @@ TEST_F(Transcript, AnswersExactly) {
       {"force\ne2e4\ne7e5\nundo\nundo\ne2e4\nredo\ne7e5\n", "", ""},  // nothing to redo after a new move
       // Stalemate, or the user mates: "go" has nothing to play.
       {"setboard 7k/5Q2/6K1/8/8/8/8/8 b - -\ngo\n", "", "#error: go\n"},
-      {"setboard 6k1/5ppp/8/8/8/8/8/R5K1 w - -\na1a8\ngo\n", "", "#error: go\n"},
+      {"setboard " + std::string(kMateInOne) + "\na1a8\ngo\n", "", "#error: go\n"},
       // "\r\n" ends a line as "\n" does, on every platform; a lone "\r" stays.
       {"protover 2\r\nforce\r\ne2e4\r\nxyz\r\nst\r5\n\r\nquit\r\nst5\n", "feature done=1\n",
        "#error: xyz\n#error: st\r5\n"},
@@ -282,91 +271,6 @@ TEST_F(Transcript, AClosedOutputPipeStillSavesLearning) {
   EXPECT_TRUE(dir.has("zivorur12.dat"));
 }
 
-const std::string kUciGreeting =
-    kGreeting +
-    "id name Morvek " MORVEK_VERSION "\nid author the Morvek developers\n"
-    "option name OwnBook type check default true\noption name Ponder type check default false\n"
-    "option name SaveLearning type check default true\n"
-    "option name Hash type spin default 16 min 1 max 65536\noption name Clear Hash type button\n"
-    "option name MultiPV type spin default 1 min 1 max 256\n"
-    "option name UCI_LimitStrength type check default false\n"
-    "option name UCI_Elo type spin default 1900 min 1000 max 1900\n"
-    "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\n"
-    "option name Move Overhead type spin default 0 min 0 max 5000\noption name UCI_ShowWDL type check default false\nuciok\n";
-
-// Piped in one go, UCI answers each command in order; every "go" answers
-// one bestmove; a refused position or move leaves the previous position.
-TEST_F(Transcript, UciAnswersInOrder) {
-  const std::string info = "(?:info depth \\d+ seldepth \\d+ score (?:cp -?\\d+|mate -?\\d+)(?: lowerbound)? time \\d+ nodes \\d+ nps \\d+ hashfull \\d+ pv(?: [a-h][1-8][a-h][1-8][qrbn]?)+\\n)+";
-  const struct { std::string input, out; } cases[] = {
-      {"uci\nisready\nquit\ngo depth 3\n", "readyok\n"},
-      {"\n  \nuci\r\nisready\r\ndebug on\r\nstop\r\nponderhit\r\nquit\r\n", "readyok\n"},
-      {"uci\nsetoption name NoSuch value 1\nsetoption name ownbook value false\nfoo\n",
-       "info string unknown option NoSuch\ninfo string unknown command foo\n"},
-      // One legal move (Kh8-g8 is the only one): the bad texts change nothing.
-      {"uci\nposition fen 7k/8/6K1/8/8/8/8/6R1 b - -\nposition fen 8/8/8/8 w\nposition fen 4k3/8/8/8/8/8/8/4K3 w - - 0 1 moves e1e2 e8e8\n"
-       "position startpos moves e2e4 e7e4\nposition\ngo depth 3\n",
-       "info string error: position refused: 8/8/8/8 w\n"
-       "info string error: illegal move e8e8, position unchanged\n"
-       "info string error: illegal move e7e4, position unchanged\n"
-       "info string error: position needs startpos or fen\n" + info + "bestmove h8g8(?: ponder [a-h1-8]{4})?\n"},
-      // Mate in one is found and said as a mate; a mated side has no move.
-      {"uci\nposition fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -\ngo depth 3\nposition fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - moves a1a8\ngo wtime 1000 btime 1000\n",
-       info + "bestmove a1a8\ninfo depth 0 score mate 0\nbestmove 0000\n"},
-      // Mate scores count moves; castling is in coordinates; a depth is kept to.
-      {"uci\nposition fen 2k5/8/1K6/8/8/8/8/7R w - -\ngo depth 4\n", "(?=[\\s\\S]*score mate 2 )" + info + "bestmove h1d1 [^\\n]*\n"},
-      {"uci\nposition fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves e1g1 e8d7\ngo nodes 5000\n", info + "bestmove [^\\n]*\n"},
-      {"uci\nposition startpos moves e2e4\ngo depth 5\n", info + "info depth 5 [^\\n]*\nbestmove [^\\n]*\n"},
-      // Without its book (which holds e2e4 only) the engine searches the first move.
-      {"uci\nsetoption name OwnBook value false\nposition startpos\ngo movetime 100\n", info + "bestmove [^\\n]*\n"},
-      {"uci\nposition startpos\ngo depth 2\n", info + "bestmove [^\\n]*\n"},  // a depth: no book either
-  };
-  std::ofstream(dir.path + "/Morvek.bk") << "e2e4\n";
-  for (const auto& c : cases) {
-    const EngineRun result = run(c.input);
-    ASSERT_EQ(result.out.compare(0, kUciGreeting.size(), kUciGreeting), 0) << result.out;
-    const std::string rest = result.out.substr(kUciGreeting.size());
-    EXPECT_TRUE(std::regex_match(rest, std::regex(c.out))) << "input:\n" << c.input << "output:\n" << rest;
-    EXPECT_EQ(result.err, "");
-  }
-}
-
-// Read while thinking: "isready" is answered at once, "stop" and
-// "ponderhit" end the search with one bestmove; the end of input ends an
-// infinite search and the learning file is still written.
-TEST_F(Transcript, UciReadsInputWhileThinking) {
-  EngineProcess engine = launchEngine(dir);
-  std::string seen;
-  ASSERT_TRUE(step(engine, seen, "uci\nposition startpos moves e2e4\ngo infinite\n", "info depth 5 "));
-  ASSERT_TRUE(step(engine, seen, "isready\n", "readyok\n"));
-  EXPECT_EQ(countOf(seen, "bestmove"), 0u);
-  ASSERT_TRUE(step(engine, seen, "stop\n", "bestmove "));
-  // Pondering: the ponder move played, then the clock runs; not played, stop.
-  ASSERT_TRUE(step(engine, seen, "position startpos moves e2e4 e7e5 g1f3\ngo ponder wtime 3000 btime 3000\n", "info depth 4 "));
-  EXPECT_EQ(countOf(seen, "bestmove"), 1u);
-  ASSERT_TRUE(step(engine, seen, "ponderhit\n", "bestmove "));
-  ASSERT_TRUE(step(engine, seen, "position startpos moves d2d4\ngo ponder wtime 3000 btime 3000\n", "info depth 4 "));
-  ASSERT_TRUE(step(engine, seen, "stop\n", "bestmove "));
-  ASSERT_TRUE(step(engine, seen, "go infinite\n", "info depth 4 "));
-  const EngineRun rest = finishEngine(engine);  // the input ends
-  EXPECT_EQ(rest.exitCode, 0);
-  EXPECT_EQ(countOf(seen + rest.out, "bestmove"), 4u) << seen + rest.out;
-  EXPECT_TRUE(dir.has("zivorur12.dat"));
-}
-
-// "quit" in the middle of a long search ends it; SaveLearning false keeps
-// the learning file unwritten.
-TEST_F(Transcript, UciQuitStopsTheSearchAndLearningCanBeLeftUnwritten) {
-  EngineProcess engine = launchEngine(dir);
-  std::string seen;
-  ASSERT_TRUE(step(engine, seen, "uci\nsetoption name SaveLearning value false\nposition startpos\ngo movetime 60000\n", "info depth 5 "));
-  ASSERT_TRUE(sendInput(engine, "quit\n"));
-  const EngineRun rest = finishEngine(engine, 10000);
-  EXPECT_EQ(rest.exitCode, 0);
-  EXPECT_EQ(countOf(seen + rest.out, "bestmove"), 1u);
-  EXPECT_FALSE(dir.has("zivorur12.dat"));
-}
-
 // xboard reads its input while thinking only for the words that act there:
 // "?" plays the best move so far; in analysis mode "." is answered at once
 // and any other line ends the search and is handled in turn, so that the
@@ -378,7 +282,7 @@ TEST_F(Transcript, MoveNowAndAnalysis) {
       << piped.out;
   EXPECT_EQ(piped.err, "#error: .\n");
   // An analysis that ended on its own (a mate) is not run again by ".".
-  piped = run("setboard 6k1/5ppp/8/8/8/8/8/R5K1 w - -\nanalyze\n.\n.\nexit\n");
+  piped = run("setboard " + std::string(kMateInOne) + "\nanalyze\n.\n.\nexit\n");
   EXPECT_TRUE(std::regex_match(piped.out, std::regex(kGreeting + thinking + "(?:stat01: \\d+ \\d+ 2 0 17 a1a8\\n){2}")))
       << piped.out;
 
@@ -389,7 +293,7 @@ TEST_F(Transcript, MoveNowAndAnalysis) {
   ASSERT_TRUE(step(engine, seen, "force\nnew\nanalyze\n", "\n 5 "));
   ASSERT_TRUE(step(engine, seen, ".\n", "stat01: "));
   ASSERT_TRUE(step(engine, seen, "e2e4\n", "\n 3 "));
-  ASSERT_TRUE(step(engine, seen, "usermove e7e5\nundo\nsetboard 6k1/5ppp/8/8/8/8/8/R5K1 w - -\n", "a1a8 \n"));  // the mate, found again
+  ASSERT_TRUE(step(engine, seen, "usermove e7e5\nundo\nsetboard " + std::string(kMateInOne) + "\n", "a1a8 \n"));  // the mate, found again
   // The move searched and how many come after it: g2g3, the only one.
   ASSERT_TRUE(step(engine, seen, "setboard rnb1kbnr/pppp1ppp/8/4p3/7q/5P2/PPPPP1PP/RNBQKBNR w KQkq - 1 3\n", "\n 5 "));
   ASSERT_TRUE(step(engine, seen, ".\n", " 0 1 g2g3\n"));
@@ -446,6 +350,42 @@ TEST_F(Transcript, PondersOnlyWhenHardAndNeverPastTheInput) {
     const std::string after = result.out.substr(result.out.find('\n', move + 1) + 1);
     EXPECT_EQ(after.compare(0, 3, " 2 ") == 0, row.pondering) << row.words << after;
     EXPECT_EQ(after.empty(), !row.pondering) << row.words << after;
+  }
+}
+
+
+// "morvek bench [DEPTH]": the signature as its last line, in the form
+// OpenBench reads (a number before "nodes", a number before "nps").
+// The recorded node count at depth, from tools/bench_signature.txt.
+long long recordedSignature(int depth) {
+  std::ifstream file(MORVEK_SOURCE_DIR "/tools/bench_signature.txt");
+  for (std::string line; std::getline(file, line);)
+    if (line.rfind(std::to_string(depth) + " ", 0) == 0) return std::stoll(line.substr(line.find(' ') + 1));
+  return -2;
+}
+
+TEST(BenchCommand, PrintsTheSignatureLast) {
+  const struct {
+    std::string arguments;
+    int status;
+    long long nodes;
+  } rows[] = {{" bench", 0, recordedSignature(8)}, {" bench 5", 0, recordedSignature(5)}, {" bench 1", 2, -1}, {" bench x", 2, -1}};
+  for (const auto& row : rows) {
+#ifndef NDEBUG
+    if (row.arguments == " bench") continue;  // depth 8 is for optimised builds: the sanitizers' takes minutes
+#endif
+    FILE* pipe = popen((std::string(MORVEK_BINARY) + row.arguments + " 2>/dev/null").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    const int status = pclose(pipe);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, row.status) << row.arguments;
+    if (row.nodes < 0) continue;
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(out, match, std::regex("\\n([0-9]+) nodes ([0-9]+) nps\\n$"))) << out;
+    EXPECT_EQ(std::stoll(match[1]), row.nodes);
+    EXPECT_GT(std::stoll(match[2]), 0);
   }
 }
 

@@ -56,3 +56,18 @@ void readErrorSoFar(EngineProcess& engine, std::string& seen);
 EngineRun finishEngine(EngineProcess& engine, int timeoutMs = 30000, bool keepInput = false);
 EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutMs = 30000,
                     const std::vector<std::string>& args = {});
+
+// The lines the engine starts with, whatever the protocol.
+inline const std::string kGreeting = "Morvek chess v1.0\nfeature setboard=1\nfeature done=1\n";
+
+// Sends input, then waits for text in the output that follows.
+inline bool step(EngineProcess& engine, std::string& seen, const std::string& input, const std::string& text) {
+  const size_t mark = seen.empty() ? 0 : seen.size() - 1;
+  return sendInput(engine, input) && waitForText(engine, text, seen, mark);
+}
+
+inline size_t countOf(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}

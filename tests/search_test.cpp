@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "board/movegen.h"
+#include "platform/memory.h"
 #include "book/book_table.h"
 #include "engine/clock.h"
 #include "search/move_picker.h"
@@ -244,6 +245,33 @@ TEST(SearchTables, ThinkingLineAndRootRecords) {
   EXPECT_EQ(out.find('\n'), 24u + 14u * 5u);  // 14 moves shown at most
   EXPECT_EQ(out.substr(out.find('\n') + 1), " 8    4  250      20000 d2d4 e7e5 \n");
   EXPECT_DEATH(recordRootMove(line, e7e5, 0, 100, 2), "");  // no such root move
+}
+
+// Memory that cannot be had keeps the tables in place.
+TEST(HashTables, ASizeThatCannotBeHadKeepsThePreviousTables) {
+  initEngineOnce();
+  TableEntry* const before[2] = {transTable[0], transTable[1]};
+  const uint32_t mask = tableMask;
+  for (const long allowance : {0L, 1L}) {
+    tableAllocationAllowance = allowance;
+    EXPECT_EQ(resizeTranspositionTables(64), 0);
+    EXPECT_EQ(tableMask, mask);
+    EXPECT_EQ(transTable[0], before[0]);
+    EXPECT_EQ(transTable[1], before[1]);
+  }
+  tableAllocationAllowance = -1;
+  // More than the machine has: refused before anything is allocated, where
+  // the system would promise it and end the process once it is touched.
+  if (availableMemory() < (uint64_t(64) << 30)) {
+    EXPECT_EQ(resizeTranspositionTables(65536), 0);
+    EXPECT_EQ(tableMask, mask);
+    EXPECT_EQ(transTable[0], before[0]);
+  }
+  ASSERT_EQ(resizeTranspositionTables(3), 1);
+  EXPECT_EQ(tableMegabytes(), 2u);
+  EXPECT_EQ(tableMask, (1u << 16) - 1);
+  ASSERT_EQ(resizeTranspositionTables(16), 1);
+  EXPECT_EQ(tableMask, kTableMask);
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ std::string learningBytes() {
 TEST(StrengthLevels, LimitedThinksPlayLegalMovesAndLearnNothing) {
   struct Row { const char* fen; const char* fromOrMove; };
   std::vector<Row> rows = {
-      {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", "a1a8"},          // mate in one
+      {kMateInOne, "a1a8"},          // mate in one
       {"4k3/8/8/4p3/3Q4/8/8/4K3 w - - 0 1", "d4"},            // the queen must move
       {"7k/8/8/8/8/8/6q1/7K w - - 0 1", "h1g2"},              // one legal move: take the queen
       {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", ""},                 // stalemate: no move
@@ -136,7 +136,6 @@ TEST(StrengthLevels, LimitedThinksPlayLegalMovesAndLearnNothing) {
   strength = saved;
 }
 
-const std::string kGreeting = "Morvek chess v1.0\nfeature setboard=1\nfeature done=1\n";
 const std::string kIdentity =
     "id name Morvek 1.0\nid author the Morvek developers\n"
     "option name OwnBook type check default true\noption name Ponder type check default false\n"

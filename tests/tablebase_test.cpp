@@ -16,6 +16,7 @@
 #include "search/tablebase.h"
 #include "tests/engine_process.h"
 #include "tests/test_support.h"
+#include "tests/uci_output.h"
 
 namespace {
 
@@ -169,14 +170,6 @@ struct TablesTranscript : ::testing::Test {
 };
 
 // Lines of out that begin with prefix.
-std::vector<std::string> linesStarting(const std::string& out, const std::string& prefix) {
-  std::vector<std::string> found;
-  std::istringstream lines(out);
-  for (std::string line; std::getline(lines, line);)
-    if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
-  return found;
-}
-
 TEST_F(TablesTranscript, UciShowsTableScoresMatesAndWhatTheOptionFound) {
   if (!haveTables()) GTEST_SKIP() << "no Fathom or no tables at " MORVEK_SYZYGY_TEST_DIR;
   const std::string set = "uci\nsetoption name SyzygyPath value " MORVEK_SYZYGY_TEST_DIR "\n";

@@ -61,3 +61,10 @@ struct PositionImage {
         ply(searchPly) {}
   bool unchanged() const { return ply == searchPly && memcmp(bytes.data(), &pos, bytes.size()) == 0; }
 };
+
+// Positions several test files ask about.
+// White mates in one with a1a8 (a back-rank mate); the position after it.
+constexpr const char* kMateInOne = "6k1/5ppp/8/8/8/8/8/R5K1 w - -";
+constexpr const char* kMatedByRook = "R5k1/5ppp/8/8/8/8/8/6K1 b - -";
+// A king and rook against a king, castling king-side allowed.
+constexpr const char* kRookEnding = "4k3/8/8/8/8/8/8/4K2R w K - 0 1";

@@ -92,7 +92,7 @@ std::pair<std::string, int> thinkWithBudget(int64_t budget) {
 
 TEST(Think, MatesEndTheDeepeningWithTheirScores) {
   const struct { const char* fen; int plies; const char* move; } cases[] = {
-      {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 1, "a1a8"}, {"r5k1/8/8/8/8/8/5PPP/6K1 b - - 0 1", 1, "a8a1"},
+      {kMateInOne, 1, "a1a8"}, {"r5k1/8/8/8/8/8/5PPP/6K1 b - - 0 1", 1, "a8a1"},
       {"7k/8/5K2/8/8/8/8/R7 w - - 0 1", 3, nullptr},   {"7k/8/8/4K3/8/8/8/R7 w - - 0 1", 5, nullptr},
       {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", 0, ""},       {"R6k/8/6K1/8/8/8/8/8 b - - 0 1", 0, ""}};  // no move
   for (const auto& c : cases) {
@@ -157,7 +157,7 @@ TEST(Think, RootOrderByDepthThenScoreAndNoTreeStillPlaysTheBestRecord) {
   EXPECT_TRUE(rootMoves[2].score == -5 && rootMoves[3].score == 50 && rootMoves[4].score == 9);
 
   // No search-tree block, no root nodes: the move must come from the root records.
-  ASSERT_TRUE(setFen("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1"));
+  ASSERT_TRUE(setFen(kMateInOne));
   startClock();
   searchClock.budget = 100000;
   ASSERT_GT(prepareRoot(), 0);

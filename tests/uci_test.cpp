@@ -1,14 +1,24 @@
-// The UCI words by their values: the UCI loop runs in this process on
-// scripted input, with a clock that advances a second at every reading, so
-// that what each "go" leaves behind (its budget, the position, the score
-// and move it answers) is exact and needs no waiting.
+// UCI, as interfaces, match runners and bots speak it. First the loop in
+// this process on scripted input, with a clock that advances a second at
+// every reading, so that what each "go" leaves behind (its budget, the
+// position, the score and move it answers) is exact and needs no waiting;
+// then the built program as a GUI runs it: its answers in order, input read
+// while thinking, several lines, the table size, restricted and mate
+// searches and the info fields strict match runners check.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <regex>
+#include <set>
+#include <sstream>
 #include <string>
-#include <unistd.h>
+#include <vector>
 
 #include "book/book_table.h"
 #include "engine/clock.h"
@@ -16,10 +26,13 @@
 #include "engine/strength.h"
 #include "engine/uci.h"
 #include "engine/uci_options.h"
+#include "engine/wdl.h"
 #include "platform/input.h"
 #include "search/search_clock.h"
 #include "search/trans_table.h"
+#include "tests/engine_process.h"
 #include "tests/test_support.h"
+#include "tests/uci_output.h"
 
 namespace {
 
@@ -58,7 +71,7 @@ std::string uciRun(const std::string& commands, uint32_t (*ticks)() = secondPerR
 
 // No legal move for the side to move: "go" sets the budget and answers at once.
 const char* const kWhiteMated = "6k1/8/8/8/8/8/5PPP/r5K1 w - -";
-const char* const kBlackMated = "R5k1/5ppp/8/8/8/8/8/6K1 b - -";
+const char* const kBlackMated = kMatedByRook;
 constexpr int64_t kYear = 100LL * 3600 * 24 * 366;  // the longest clock, in centiseconds
 
 // Milliseconds, the side to move's own words, movestogo 1 as the last move of
@@ -222,29 +235,11 @@ std::string gameState() {
   return state.substr(0, pawnField) + " ply " + std::to_string(pos.gamePly);
 }
 
-// The score text and move of the last thinking line, and its depth.
-struct Answer {
-  std::string score, move, pvMove;
-  int depth = 0;
-};
-Answer answerOf(const std::string& output) {
-  Answer a;
-  const std::regex info("info depth (\\d+) .*score ((?:cp|mate) -?\\d+).* pv ([a-h1-8qrbn]+)");
-  const std::regex best("bestmove (\\S+)");
-  std::smatch m;
-  std::istringstream lines(output);
-  for (std::string line; std::getline(lines, line);) {
-    if (std::regex_search(line, m, info)) a.depth = std::max(a.depth, std::stoi(m[1])), a.score = m[2], a.pvMove = m[3];
-    if (std::regex_search(line, m, best)) a.move = m[1];
-  }
-  return a;
-}
-
 // Scores in centipawns and mates in moves, both signs; the depth kept to
 // (2 at least, 90 at most); the position as it was set after every "go".
 TEST(UciWords, ScoresMatesDepthsAndThePositionAfterGo) {
   const struct { const char* fen; const char* words; const char* move; const char* score; int depth; } rows[] = {
-      {"6k1/5ppp/8/8/8/8/8/R5K1 w - -", "depth 3", "a1a8", "mate 1", 2},  // a mate ends the deepening
+      {kMateInOne, "depth 3", "a1a8", "mate 1", 2},  // a mate ends the deepening
       {"k7/8/1K6/8/8/8/8/7R b - -", "depth 3", "a8b8", "mate -1", 3},     // being mated does not,
       {"k7/8/1K6/8/8/8/8/7R b - -", "depth 10", "a8b8", "mate -1", 7},    // before depth 7
       {"2k5/8/1K6/8/8/8/8/7R w - -", "depth 4", "h1d1", "mate 2", 3},
@@ -259,14 +254,14 @@ TEST(UciWords, ScoresMatesDepthsAndThePositionAfterGo) {
     ASSERT_TRUE(setFen(row.fen));
     const std::string set = gameState();
     // Twice: the second "go" must see the same position as the first.
-    const std::string output = uciRun(std::string("position fen ") + row.fen + "\ngo " + row.words + "\ngo " + row.words + "\n");
-    const size_t second = output.find('\n', output.find("bestmove"));
-    const Answer first = answerOf(output.substr(0, second)), again = answerOf(output.substr(second));
-    EXPECT_EQ(first.move, row.move) << row.fen;
-    EXPECT_EQ(first.pvMove, row.move) << row.fen;
-    EXPECT_EQ(first.score, row.score) << row.fen;
-    EXPECT_EQ(first.depth, row.depth) << row.fen << " " << row.words;
-    EXPECT_EQ(again.move, row.move) << row.fen;
+    const std::vector<UciGo> goes =
+        uciGoes(uciRun(std::string("position fen ") + row.fen + "\ngo " + row.words + "\ngo " + row.words + "\n"));
+    ASSERT_EQ(goes.size(), 2u) << row.fen;
+    EXPECT_EQ(goes[0].best, row.move) << row.fen;
+    EXPECT_EQ(goes[0].last().pv.at(0), row.move) << row.fen;
+    EXPECT_EQ(goes[0].last().scoreText(), row.score) << row.fen;
+    EXPECT_EQ(goes[0].depth(), row.depth) << row.fen << " " << row.words;
+    EXPECT_EQ(goes[1].best, row.move) << row.fen;
     EXPECT_EQ(gameState(), set);
   }
 }
@@ -275,7 +270,7 @@ TEST(UciWords, ScoresMatesDepthsAndThePositionAfterGo) {
 // the first look that reaches the limit.
 TEST(UciWords, NodesStopAtTheFirstLookThatReachesTheLimit) {
   for (const auto& [nodes, looks] : {std::pair<int, uint64_t>{1, 1}, {4096, 1}, {4097, 2}}) {
-    EXPECT_NE(answerOf(uciRun("position startpos\ngo nodes " + std::to_string(nodes) + "\n")).move, "");
+    EXPECT_EQ(uciGoes(uciRun("position startpos\ngo nodes " + std::to_string(nodes) + "\n")).size(), 1u);
     EXPECT_EQ(searchClock.pollCount / 4096, looks) << nodes;  // and a few calls on the way out
   }
 }
@@ -283,7 +278,7 @@ TEST(UciWords, NodesStopAtTheFirstLookThatReachesTheLimit) {
 // The state each word leaves: the position after "position" (all or
 // nothing), "ucinewgame" and a refused text; what was answered, in order.
 TEST(UciWords, EachWordLeavesItsState) {
-  const char* const kRook = "4k3/8/8/8/8/8/8/4K2R w K - 0 1";
+  const char* const kRook = kRookEnding;
   const struct { std::string input, fenAfter, output; } rows[] = {
       {"position startpos moves e2e4 e7e5\n", "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6", ""},
       {std::string("position fen ") + kRook + " moves e1g1 e8d7\n", "8/3k4/8/8/8/8/8/5RK1 w - -", ""},
@@ -300,9 +295,9 @@ TEST(UciWords, EachWordLeavesItsState) {
        "info string unknown option Own Book\ninfo string setoption needs a name\nreadyok\n"},
       // Searching: "isready" is answered at once, and nothing ends "go
       // infinite" but "stop" or the end of the input, even a mate found.
-      {"position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -\ngo infinite\nisready\nstop\nisready\n", "",
+      {std::string("position fen ") + kMateInOne + "\ngo infinite\nisready\nstop\nisready\n", "",
        "(?:info [^\\n]*\\n)+readyok\\n(?:info [^\\n]*\\n)*bestmove a1a8\\nreadyok\\n"},
-      {"position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -\ngo ponder wtime 1000 btime 1000\nisready\nstop\n", "",
+      {std::string("position fen ") + kMateInOne + "\ngo ponder wtime 1000 btime 1000\nisready\nstop\n", "",
        "(?:info [^\\n]*\\n)+readyok\\n(?:info [^\\n]*\\n)*bestmove a1a8\\n"},
       // Lines that came during a search wait, and keep their order behind it.
       {"position fen r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - -\ngo depth 5\nucinewgame\ngo depth 5\nisready\n",
@@ -333,7 +328,8 @@ TEST(UciWords, PonderhitCreditsTheTimePondered) {
   EXPECT_GE(credit, 100);
   EXPECT_EQ(credit % 100, 0);
   EXPECT_LE(credit, int64_t(fakeTicks / 10));
-  EXPECT_NE(answerOf(output).move, "");
+  ASSERT_EQ(uciGoes(output).size(), 1u);
+  EXPECT_NE(uciGoes(output)[0].best, "");
   // Two seconds on the clock give 6 cs, doubled: a search stops at its first
   // look at the clock (a second later), one pondered a second goes on.
   uciRun(start + "go wtime 2000 btime 2000\n");
@@ -461,18 +457,16 @@ TEST(UciLongInput, LongLinesDuringASearch) {
 TEST(UciLongInput, AnOverlongFenIsRefusedWhole) {
   std::string padding;
   for (int i = 0; i < 120; ++i) padding += " 0";
-  const std::string output = uciRun("position startpos moves e2e4\nposition fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1" + padding + "\n");
+  const std::string output = uciRun(std::string("position startpos moves e2e4\nposition fen ") + kRookEnding + padding + "\n");
   EXPECT_EQ(output, "info string error: position refused: \n");
   const std::string after = gameState();
   ASSERT_TRUE(setFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3"));
   EXPECT_EQ(after.substr(0, after.find(" ply ")), gameState().substr(0, gameState().find(" ply ")));
 
   bool deeper = false;
-  std::istringstream lines(uciRun("position startpos moves e2e4 e7e5 g1f3 b8c6\ngo depth 6\n"));
-  const std::regex depths("info depth (\\d+) seldepth (\\d+) ");
-  std::smatch m;
-  for (std::string line; std::getline(lines, line);)
-    if (std::regex_search(line, m, depths)) deeper = deeper || std::stoi(m[2]) > std::stoi(m[1]);
+  const std::vector<UciGo> goes = uciGoes(uciRun("position startpos moves e2e4 e7e5 g1f3 b8c6\ngo depth 6\n"));
+  ASSERT_EQ(goes.size(), 1u);
+  for (const UciInfo& info : goes[0].infos) deeper = deeper || info.seldepth > info.depth;
   EXPECT_TRUE(deeper);
 }
 
@@ -491,7 +485,7 @@ TEST(UciLongInput, GamesOfThousandsOfPliesAndLongValues) {
   EXPECT_EQ(after, stateOf("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -", 2001));
   std::string rook;
   for (int i = 0; i < 600; ++i) rook += " h1h2 e8d8 h2h1 d8e8";
-  uciRun("position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves" + rook + " e1f1\n");
+  uciRun(std::string("position fen ") + kRookEnding + " moves" + rook + " e1f1\n");
   after = gameState();
   EXPECT_EQ(after, stateOf("4k3/8/8/8/8/8/8/5K1R b - -", 2401));
 
@@ -499,6 +493,456 @@ TEST(UciLongInput, GamesOfThousandsOfPliesAndLongValues) {
   EXPECT_EQ(uciRun("setoption name BookFile value " + path + "\nsetoption name SyzygyPath value " + path + "\n"),
             "info string BookFile: a path of 5005 characters is too long, the book is unchanged\n"
             "info string SyzygyPath: a path of 5005 characters is too long, the tables are unchanged\n");
+}
+
+
+// The built program, as a GUI runs it.
+const std::string kUciGreeting =
+    kGreeting +
+    "id name Morvek " MORVEK_VERSION "\nid author the Morvek developers\n"
+    "option name OwnBook type check default true\noption name Ponder type check default false\n"
+    "option name SaveLearning type check default true\n"
+    "option name Hash type spin default 16 min 1 max 65536\noption name Clear Hash type button\n"
+    "option name MultiPV type spin default 1 min 1 max 256\n"
+    "option name UCI_LimitStrength type check default false\n"
+    "option name UCI_Elo type spin default 1900 min 1000 max 1900\n"
+    "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\n"
+    "option name Move Overhead type spin default 0 min 0 max 5000\noption name UCI_ShowWDL type check default false\nuciok\n";
+
+// The program in a directory of its own, with the shipped book beside it.
+struct UciProgram : ::testing::Test {
+  EngineDir dir;
+  UciProgram() { std::filesystem::copy_file(MORVEK_SOURCE_DIR "/data/Morvek.bk", dir.path + "/Morvek.bk"); }
+  EngineRun runWhole(const std::string& input) {
+    EngineRun result = runEngine(dir, input, 60000);
+    EXPECT_EQ(result.exitCode, 0) << input;  // also -1 on a timeout
+    return result;
+  }
+  // After "uci", the answers to input, one record per "go".
+  std::vector<UciGo> run(const std::string& input, std::string* err = nullptr) {
+    const EngineRun result = runWhole("uci\n" + input);
+    if (err) *err = result.err;
+    return uciGoes(result.out);
+  }
+};
+
+// Piped in one go, UCI answers each command in order; every "go" answers
+// one bestmove; a refused position or move leaves the previous position.
+TEST_F(UciProgram, AnswersInOrder) {
+  const std::string info = "(?:info depth \\d+ seldepth \\d+ score (?:cp -?\\d+|mate -?\\d+)(?: lowerbound)? time \\d+ nodes \\d+ nps \\d+ hashfull \\d+ pv(?: [a-h][1-8][a-h][1-8][qrbn]?)+\\n)+";
+  const struct { std::string input, out; } cases[] = {
+      {"uci\nisready\nquit\ngo depth 3\n", "readyok\n"},
+      {"\n  \nuci\r\nisready\r\ndebug on\r\nstop\r\nponderhit\r\nquit\r\n", "readyok\n"},
+      {"uci\nsetoption name NoSuch value 1\nsetoption name ownbook value false\nfoo\n",
+       "info string unknown option NoSuch\ninfo string unknown command foo\n"},
+      // One legal move (Kh8-g8 is the only one): the bad texts change nothing.
+      {"uci\nposition fen 7k/8/6K1/8/8/8/8/6R1 b - -\nposition fen 8/8/8/8 w\nposition fen 4k3/8/8/8/8/8/8/4K3 w - - 0 1 moves e1e2 e8e8\n"
+       "position startpos moves e2e4 e7e4\nposition\ngo depth 3\n",
+       "info string error: position refused: 8/8/8/8 w\n"
+       "info string error: illegal move e8e8, position unchanged\n"
+       "info string error: illegal move e7e4, position unchanged\n"
+       "info string error: position needs startpos or fen\n" + info + "bestmove h8g8(?: ponder [a-h1-8]{4})?\n"},
+      // Mate in one is found and said as a mate; a mated side has no move.
+      {"uci\nposition fen " + std::string(kMateInOne) + "\ngo depth 3\nposition fen " + kMateInOne + " moves a1a8\ngo wtime 1000 btime 1000\n",
+       info + "bestmove a1a8\ninfo depth 0 score mate 0\nbestmove 0000\n"},
+      // Mate scores count moves; castling is in coordinates; a depth is kept to.
+      {"uci\nposition fen 2k5/8/1K6/8/8/8/8/7R w - -\ngo depth 4\n", "(?=[\\s\\S]*score mate 2 )" + info + "bestmove h1d1 [^\\n]*\n"},
+      {"uci\nposition fen " + std::string(kRookEnding) + " moves e1g1 e8d7\ngo nodes 5000\n", info + "bestmove [^\\n]*\n"},
+      {"uci\nposition startpos moves e2e4\ngo depth 5\n", info + "info depth 5 [^\\n]*\nbestmove [^\\n]*\n"},
+      // Without its book (which holds e2e4 only) the engine searches the first move.
+      {"uci\nsetoption name OwnBook value false\nposition startpos\ngo movetime 100\n", info + "bestmove [^\\n]*\n"},
+      {"uci\nposition startpos\ngo depth 2\n", info + "bestmove [^\\n]*\n"},  // a depth: no book either
+  };
+  std::ofstream(dir.path + "/Morvek.bk") << "e2e4\n";
+  for (const auto& c : cases) {
+    const EngineRun result = runWhole(c.input);
+    ASSERT_EQ(result.out.compare(0, kUciGreeting.size(), kUciGreeting), 0) << result.out;
+    const std::string rest = result.out.substr(kUciGreeting.size());
+    EXPECT_TRUE(std::regex_match(rest, std::regex(c.out))) << "input:\n" << c.input << "output:\n" << rest;
+    EXPECT_EQ(result.err, "");
+  }
+}
+
+// Read while thinking: "isready" is answered at once, "stop" and
+// "ponderhit" end the search with one bestmove; the end of input ends an
+// infinite search and the learning file is still written.
+TEST_F(UciProgram, ReadsInputWhileThinking) {
+  std::filesystem::remove(dir.path + "/Morvek.bk");  // every move searched
+  EngineProcess engine = launchEngine(dir);
+  std::string seen;
+  ASSERT_TRUE(step(engine, seen, "uci\nposition startpos moves e2e4\ngo infinite\n", "info depth 5 "));
+  ASSERT_TRUE(step(engine, seen, "isready\n", "readyok\n"));
+  EXPECT_EQ(countOf(seen, "bestmove"), 0u);
+  ASSERT_TRUE(step(engine, seen, "stop\n", "bestmove "));
+  // Pondering: the ponder move played, then the clock runs; not played, stop.
+  ASSERT_TRUE(step(engine, seen, "position startpos moves e2e4 e7e5 g1f3\ngo ponder wtime 3000 btime 3000\n", "info depth 4 "));
+  EXPECT_EQ(countOf(seen, "bestmove"), 1u);
+  ASSERT_TRUE(step(engine, seen, "ponderhit\n", "bestmove "));
+  ASSERT_TRUE(step(engine, seen, "position startpos moves d2d4\ngo ponder wtime 3000 btime 3000\n", "info depth 4 "));
+  ASSERT_TRUE(step(engine, seen, "stop\n", "bestmove "));
+  ASSERT_TRUE(step(engine, seen, "go infinite\n", "info depth 4 "));
+  const EngineRun rest = finishEngine(engine);  // the input ends
+  EXPECT_EQ(rest.exitCode, 0);
+  EXPECT_EQ(countOf(seen + rest.out, "bestmove"), 4u) << seen + rest.out;
+  EXPECT_TRUE(dir.has("zivorur12.dat"));
+}
+
+// "quit" in the middle of a long search ends it; SaveLearning false keeps
+// the learning file unwritten.
+TEST_F(UciProgram, QuitStopsTheSearchAndLearningCanBeLeftUnwritten) {
+  std::filesystem::remove(dir.path + "/Morvek.bk");  // every move searched
+  EngineProcess engine = launchEngine(dir);
+  std::string seen;
+  ASSERT_TRUE(step(engine, seen, "uci\nsetoption name SaveLearning value false\nposition startpos\ngo movetime 60000\n", "info depth 5 "));
+  ASSERT_TRUE(sendInput(engine, "quit\n"));
+  const EngineRun rest = finishEngine(engine, 10000);
+  EXPECT_EQ(rest.exitCode, 0);
+  EXPECT_EQ(countOf(seen + rest.out, "bestmove"), 1u);
+  EXPECT_FALSE(dir.has("zivorur12.dat"));
+}
+
+
+// The lines of a MultiPV search, one block per depth: lines 1..k in order,
+// every depth complete before the next, distinct moves, and bestmove the
+// first line of the last block, which repeats the last depth at the end.
+std::vector<std::vector<UciInfo>> checkBlocks(const UciGo& go, size_t lines) {
+  std::vector<std::vector<UciInfo>> blocks;
+  for (const UciInfo& info : go.infos) {
+    if (info.multipv == 1) blocks.emplace_back();
+    EXPECT_FALSE(blocks.empty());
+    if (blocks.empty()) break;
+    EXPECT_EQ(info.multipv, int(blocks.back().size()) + 1);
+    if (!blocks.back().empty()) {
+      EXPECT_EQ(info.depth, blocks.back()[0].depth);
+    }
+    blocks.back().push_back(info);
+  }
+  for (size_t b = 0; b < blocks.size(); ++b) {
+    EXPECT_EQ(blocks[b].size(), lines) << "block " << b;
+    std::set<std::string> moves;
+    for (size_t i = 0; i < blocks[b].size(); ++i) {
+      EXPECT_TRUE(moves.insert(blocks[b][i].pv.at(0)).second) << "a move twice at depth " << blocks[b][i].depth;
+      if (b > 0 && i == 0 && b + 1 < blocks.size()) {
+        EXPECT_EQ(blocks[b][0].depth, blocks[b - 1][0].depth + 1);
+      }
+      if (b > 0 && b + 1 == blocks.size()) {
+        EXPECT_EQ(blocks[b][i].pv, blocks[b - 1][i].pv);
+        EXPECT_EQ(blocks[b][i].score, blocks[b - 1][i].score);
+      }
+    }
+  }
+  if (!blocks.empty()) {
+    EXPECT_EQ(go.best, blocks.back()[0].pv.at(0));
+  }
+  return blocks;
+}
+
+// A mate reads as greater than any centipawn score.
+long long order(const UciInfo& info) {
+  if (info.scoreKind == "mate") return info.score > 0 ? 1000000 - info.score : -1000000 - info.score;
+  return info.score;
+}
+
+TEST_F(UciProgram, MultiPvReportsTheBestLinesInOrder) {
+  const struct {
+    const char* fen;
+    size_t lines;
+    std::vector<std::set<std::string>> expected;  // the moves each leading line may start with
+    long long gap;                                // the least lead of line 1 over line 2, centipawns
+  } rows[] = {
+      // Rook takes queen, far ahead of the back-rank capture; Stockfish agrees.
+      {"6k1/5ppp/3n4/8/1q6/8/5PPP/1R2R1K1 w - - 0 1", 3, {{"b1b4"}, {"e1e8"}}, 300},
+      // Only the exchange saves the game; every other line loses the rook.
+      {"6k1/5ppp/8/8/1q6/8/1r3PPP/1R2R1K1 w - - 0 1", 3, {{"e1e8"}, {"b1c1", "b1a1", "b1d1"}}, 800},
+      // A mate in one comes first, as a mate.
+      {"r5k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1", 3, {{"a1a8"}}, 0},
+      // Two legal moves: two lines, whatever was asked.
+      {"k7/8/7p/8/8/8/1R6/K7 b - - 0 1", 2, {{"a8a7", "h6h5"}, {"a8a7", "h6h5"}}, -1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.fen);
+    const std::vector<UciGo> result = run(std::string("setoption name MultiPV value 3\nposition fen ") + row.fen + "\ngo depth 6\n");
+    ASSERT_EQ(result.size(), 1u);
+    const auto blocks = checkBlocks(result[0], row.lines);
+    ASSERT_FALSE(blocks.empty());
+    EXPECT_EQ(blocks.back()[0].depth, 6);
+    const std::vector<UciInfo>& last = blocks.back();
+    for (size_t i = 0; i < row.expected.size(); ++i)
+      EXPECT_EQ(row.expected[i].count(last[i].pv[0]), 1u) << "line " << i + 1 << " " << last[i].pv[0];
+    for (size_t i = 1; i < last.size(); ++i) EXPECT_GE(order(last[i - 1]), order(last[i]));
+    if (row.gap >= 0) {
+      EXPECT_GE(order(last[0]) - order(last[1]), row.gap);
+    }
+    if (std::string(row.fen).rfind("r5k1", 0) == 0) {
+      EXPECT_EQ(last[0].scoreKind + " " + std::to_string(last[0].score), "mate 1");
+      EXPECT_EQ(last[1].scoreKind, "cp");
+    }
+  }
+}
+
+// Stopped before its first iteration had all its lines, a several-line
+// search still ends with a scored line, the one of the move it plays.
+TEST_F(UciProgram, MultiPvStoppedEarlyStillSaysItsLine) {
+  const std::vector<UciGo> result = run(std::string("setoption name MultiPV value 3\nposition fen ") + kTestPositions[0] + "\ngo nodes 1\n");
+  ASSERT_EQ(result.size(), 1u);
+  ASSERT_EQ(result[0].infos.size(), 1u);
+  EXPECT_EQ(result[0].infos[0].depth, 2);
+  EXPECT_EQ(result[0].infos[0].multipv, 1);
+  EXPECT_EQ(result[0].infos[0].pv.at(0), result[0].best);
+}
+
+// The lines of today's engine (before MultiPV existed) for "go depth 7":
+// depth, score, nodes and line of each report. MultiPV 1, set back after
+// a MultiPV 3 search, must give exactly these.
+TEST_F(UciProgram, MultiPvOneKeepsTheSearchOfOneLine) {
+  const std::string fen = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP1BBPPP/R2QK2R w KQ - 0 9";
+  const std::vector<std::string> today = {
+#include "tests/data/multipv1_depth7.inc"
+  };
+  const std::vector<UciGo> result = run("setoption name MultiPV value 3\nposition fen " + fen +
+                                     "\ngo depth 4\nsetoption name MultiPV value 1\ngo depth 7\n");
+  ASSERT_EQ(result.size(), 2u);
+  std::vector<std::string> seen;
+  for (const UciInfo& info : result[1].infos) {
+    EXPECT_EQ(info.multipv, 0);
+    std::string text = std::to_string(info.depth) + " " + info.scoreKind + " " + std::to_string(info.score) + " " +
+                       std::to_string(info.nodes);
+    for (const std::string& move : info.pv) text += " " + move;
+    seen.push_back(text);
+  }
+  ASSERT_FALSE(seen.empty());
+  seen.pop_back();  // the last line before bestmove is new: the end of the search again
+  EXPECT_EQ(seen, today);
+}
+
+// Hash: a smaller table fills sooner and changes the search; the default
+// size searches as before; refused values leave the table as it was.
+TEST_F(UciProgram, HashSizesAndBadValues) {
+  const std::string search = "position fen " + std::string(kTestPositions[1]) + "\ngo depth 7\n";
+  std::string err;
+  const std::vector<UciGo> result =
+      run(search + "setoption name Hash value 1\n" + search + "setoption name Hash value 64\n" + search +
+              "setoption name Hash value 16\nsetoption name Clear Hash\n" + search +
+              "setoption name Hash value 0\nsetoption name Hash value -3\nsetoption name Hash value 12x\n"
+              "setoption name Hash value 65537\nsetoption name Hash\n" + search +
+              "setoption name Hash value 100\n" + search,
+          &err);
+  EXPECT_EQ(err, "");
+  ASSERT_EQ(result.size(), 6u);
+  const UciInfo byDefault = result[0].infos.back(), one = result[1].infos.back(), big = result[2].infos.back();
+  const UciInfo again = result[3].infos.back(), refused = result[4].infos.back(), hundred = result[5].infos.back();
+  EXPECT_NE(one.nodes, byDefault.nodes);
+  EXPECT_GT(one.hashfull, big.hashfull);
+  EXPECT_GT(byDefault.hashfull, big.hashfull);
+  EXPECT_EQ(again.nodes, byDefault.nodes);
+  EXPECT_EQ(refused.nodes, byDefault.nodes);
+  EXPECT_EQ(hundred.nodes, big.nodes);  // 100 MB rounds down to 64
+  const std::string bad = "info string Hash must be a whole number from 1 to 65536";
+  EXPECT_EQ(result[4].count(bad), 5u);
+  EXPECT_EQ(result[5].count("info string Hash 64 MB, rounded down to a power of two"), 1u);
+  for (const UciGo& go : result) EXPECT_EQ(go.count("info string unknown option"), 0u);
+}
+
+// searchmoves: only the moves given, illegal ones said and passed over.
+TEST_F(UciProgram, SearchMovesRestrictTheRoot) {
+  const std::string position = "position fen 6k1/5ppp/3n4/8/1q6/8/5PPP/1R2R1K1 w - - 0 1\n";
+  const struct {
+    std::string go;
+    std::set<std::string> allowed;
+    size_t lines, ignored;
+  } rows[] = {
+      {"go depth 5 searchmoves h2h3", {"h2h3"}, 1, 0},
+      {"go depth 5 searchmoves e1e8 g2g3", {"e1e8", "g2g3"}, 1, 0},
+      {"go searchmoves e1e8 e2e4 g2g3 depth 5", {"e1e8", "g2g3"}, 1, 1},
+      {"go depth 5 searchmoves e2e4", {"b1b4"}, 1, 1},  // nothing legal: every move
+      {"setoption name MultiPV value 3\ngo depth 5 searchmoves h2h3 g2g3", {"h2h3", "g2g3"}, 2, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.go);
+    const std::vector<UciGo> result = run(position + row.go + "\n");
+    ASSERT_EQ(result.size(), 1u);
+    const UciGo& go = result[0];
+    EXPECT_EQ(row.allowed.count(go.best), 1u) << go.best;
+    for (const UciInfo& info : go.infos) EXPECT_TRUE((row.ignored == 1 && row.allowed.size() == 1) || row.allowed.count(info.pv.at(0)) == 1) << info.pv[0];
+    if (row.lines > 1) checkBlocks(go, row.lines);
+    EXPECT_EQ(go.count("info string searchmoves: e2e4 is no legal move here, ignored"), row.ignored);
+    if (row.allowed.size() == 1 && *row.allowed.begin() == "b1b4") {
+      EXPECT_EQ(go.count("info string searchmoves: no legal move given, searching every move"), 1u);
+    }
+  }
+}
+
+// "go mate N" ends with the mate it was asked for, however long that takes
+// without a clock; a longer mate does not end it early.
+TEST_F(UciProgram, GoMateFindsTheMate) {
+  const struct {
+    const char* fen;
+    const char* go;
+    std::string score;
+    std::set<std::string> keys;  // the first moves of the shortest mates (Stockfish)
+  } rows[] = {
+      {"3k4/8/2K5/8/8/8/8/7R w - - 0 1", "go mate 2", "mate 2", {"h1e1"}},
+      {"k7/8/8/3K4/8/8/8/6Q1 w - - 0 1", "go mate 3", "mate 3", {"d5c6", "g1g7"}},
+      {"3k4/8/2K5/8/8/8/8/7R w - - 0 1", "go mate 5", "mate 2", {"h1e1"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.go);
+    const std::vector<UciGo> result = run(std::string("position fen ") + row.fen + "\n" + row.go + "\n");
+    ASSERT_EQ(result.size(), 1u);
+    const UciInfo& last = result[0].infos.back();
+    EXPECT_EQ(last.scoreKind + " " + std::to_string(last.score), row.score);
+    EXPECT_EQ(row.keys.count(result[0].best), 1u) << result[0].best;
+  }
+}
+
+// Every go says a score before its bestmove: a book move (with its own info
+// string), a search, a position without moves. The line right before
+// bestmove is the end of the search: its time and nodes are the latest, its
+// line starts with the move; time is in milliseconds, nps comes from it.
+TEST_F(UciProgram, EveryBestmoveFollowsAScoredInfoLine) {
+  std::string input = "position startpos\n";
+  for (int i = 0; i < 8; ++i) input += "go movetime 250\n";
+  input += "setoption name OwnBook value false\n";
+  for (int i = 0; i < 8; ++i) input += "go movetime " + std::to_string(60 + 7 * i) + "\n";
+  input += "position fen 7k/5Q2/6K1/8/8/8/8/8 b - -\ngo depth 3\nposition fen " + std::string(kMateInOne) + " moves a1a8\ngo\n";
+  const std::vector<UciGo> result = run(input);
+  ASSERT_EQ(result.size(), 18u);
+  int books = 0, notTens = 0;
+  for (size_t g = 0; g < 16; ++g) {
+    SCOPED_TRACE(g);
+    const UciGo& go = result[g];
+    ASSERT_GE(go.lines.size(), 2u);
+    const std::string& last = go.lines[go.lines.size() - 2];
+    ASSERT_EQ(last.rfind("info depth ", 0), 0u) << last;
+    const UciInfo end = parseInfo(last);
+    EXPECT_EQ(end.pv.at(0), go.best);
+    for (const UciInfo& info : go.infos) {
+      EXPECT_LE(info.time, end.time);
+      EXPECT_LE(info.nodes, end.nodes);
+      EXPECT_GE(info.seldepth, info.depth);
+      EXPECT_TRUE(info.hashfull >= 0 && info.hashfull <= 1000);
+      EXPECT_EQ(info.nps, info.nodes * 1000 / std::max(info.time, 1LL));
+    }
+    if (go.count("info string book move") == 1) {
+      ++books;
+      EXPECT_EQ(go.lines.size(), 3u);
+      EXPECT_EQ(go.lines[0], "info string book move");
+      EXPECT_EQ(end.depth, 0);
+      EXPECT_EQ(end.scoreKind, "cp");
+      EXPECT_EQ(end.pv.size(), 1u);
+    } else {
+      EXPECT_GE(end.depth, 2);
+      if (end.time % 10 != 0) ++notTens;
+    }
+  }
+  EXPECT_GE(books, 1);    // each think draws; one in twenty skips the book at the start
+  EXPECT_GE(notTens, 1);  // a real millisecond clock, not centiseconds times ten
+  EXPECT_EQ(result[16].lines, (std::vector<std::string>{"info depth 0 score cp 0", "bestmove 0000"}));
+  EXPECT_EQ(result[17].lines, (std::vector<std::string>{"info depth 0 score mate 0", "bestmove 0000"}));
+}
+
+// movetime T: the engine's own clock ends each think at T less a margin
+// (10 + T/40 ms) and no deepening rule ends it sooner. A loaded machine may hold a
+// process back past any deadline: the lower bound must hold for nearly
+// every think, the upper one for the median, and no think runs wild.
+TEST_F(UciProgram, MovetimeThinksItsTimeAndNoLonger) {
+  std::string input = "setoption name OwnBook value false\n";
+  const int moveTime = 250, count = 12;
+  // Pawn endings: iterations end often, so the deepening rules of a game
+  // clock would stop between 70 and 190 ms.
+  const char* const fens[2] = {"8/5pk1/6p1/8/8/6P1/5PK1/8 w - - 0 1", "8/2p2pk1/3p2p1/8/8/3P2P1/2P2PK1/8 w - - 0 1"};
+  for (int i = 0; i < count; ++i) input += "position fen " + std::string(fens[i % 2]) + "\ngo movetime 250\n";
+  const std::vector<UciGo> result = run(input);
+  ASSERT_EQ(result.size(), size_t(count));
+  std::vector<long long> times;
+  std::string text;
+  for (const UciGo& go : result) {
+    times.push_back(parseInfo(go.lines[go.lines.size() - 2]).time);
+    text += " " + std::to_string(times.back());
+  }
+  const long long earliest = moveTime - (10 + moveTime / 40) - 10;
+  EXPECT_GE(std::count_if(times.begin(), times.end(), [&](long long t) { return t >= earliest; }), count - 2) << text;
+  std::sort(times.begin(), times.end());
+  EXPECT_LE(times[count / 2], moveTime) << text;
+  EXPECT_LT(times.back(), 2 * moveTime) << text;
+}
+
+// currmove: never in the first second, at most once a second after it; a
+// short search has none.
+TEST_F(UciProgram, CurrentMoveOnlyAfterTheFirstSecond) {
+  EngineProcess engine = launchEngine(dir);
+  std::string seen;
+  ASSERT_TRUE(sendInput(engine, "uci\nposition startpos moves e2e4\ngo depth 5\ngo infinite\n"));
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(waitForText(engine, "info currmove ", seen, 0, 20000));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+  ASSERT_TRUE(waitForText(engine, "info currmove ", seen, seen.find("info currmove ") + 1, 20000));
+  ASSERT_TRUE(sendInput(engine, "stop\nquit\n"));
+  const EngineRun rest = finishEngine(engine);
+  const std::vector<UciGo> result = uciGoes(seen + rest.out);
+  ASSERT_EQ(result.size(), 2u);
+  EXPECT_EQ(result[0].count("info currmove"), 0u);
+  const long long ms = parseInfo(result[1].lines[result[1].lines.size() - 2]).time;
+  const size_t currmoves = result[1].count("info currmove");
+  EXPECT_GE(currmoves, 2u);
+  EXPECT_LE(currmoves, size_t(ms / 1000));
+  for (const std::string& line : result[1].lines)
+    if (line.rfind("info currmove", 0) == 0) {
+      EXPECT_TRUE(std::regex_match(line, std::regex("info currmove [a-h][1-8][a-h][1-8] currmovenumber [1-9][0-9]*"))) << line;
+    }
+}
+
+std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Analysis searches learn nothing: the learning file comes out as a run
+// without any search writes it; a game move still changes it.
+TEST_F(UciProgram, AnalysisWritesNoLearning) {
+  const std::string position = "position startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6 b5a4 g8f6 e1g1 f8e7 f1e1 b7b5 a4b3 d7d6 c2c3 e8g8\n";
+  const std::string learning = dir.path + "/zivorur12.dat";
+  run(position);
+  const std::string untouched = fileBytes(learning);
+  ASSERT_FALSE(untouched.empty());
+  std::remove(learning.c_str());
+  run("setoption name OwnBook value false\n" + position +
+      "setoption name MultiPV value 3\ngo movetime 200\nsetoption name MultiPV value 1\n"
+      "go movetime 200 searchmoves h2h3\ngo mate 1 movetime 200\ngo infinite\nstop\n");
+  EXPECT_EQ(fileBytes(learning), untouched);
+  std::remove(learning.c_str());
+  run("setoption name OwnBook value false\n" + position + "go movetime 200\n");
+  EXPECT_NE(fileBytes(learning), untouched);
+}
+
+
+// Through the engine: no "wdl" unless asked; then on every scored line,
+// certain for a mate, and from the model of the root's material otherwise.
+TEST(WinDrawLoss, InfoLinesCarryItWhenAsked) {
+  EngineDir dir;
+  const std::string mate = "position fen " + std::string(kMateInOne) + "\ngo depth 3\n";
+  const std::string queen = "position fen 4k3/8/8/8/8/8/8/4K2Q b - -\ngo depth 3\n";
+  EngineRun run = runEngine(dir, "uci\n" + mate);
+  EXPECT_EQ(run.out.find(" wdl "), std::string::npos);
+  run = runEngine(dir, "uci\nsetoption name UCI_ShowWDL value true\n" + mate + queen);
+  std::istringstream lines(run.out);
+  int scored = 0;
+  const WinDrawLoss down = winDrawLoss(-1019, 9);
+  const std::string queenDown = " wdl " + std::to_string(down.win) + " " + std::to_string(down.draw) + " " +
+                                std::to_string(down.loss) + " ";
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(" score ") == std::string::npos) continue;
+    ++scored;
+    if (line.find("score mate 1 ") != std::string::npos) {
+      EXPECT_NE(line.find("mate 1 wdl 1000 0 0 "), std::string::npos) << line;
+    }
+    if (line.find("score cp -1019 ") != std::string::npos) {
+      EXPECT_NE(line.find(queenDown), std::string::npos) << line;
+    }
+    EXPECT_TRUE(std::regex_search(line, std::regex(" score (cp|mate) -?\\d+ wdl \\d+ \\d+ \\d+ "))) << line;
+  }
+  EXPECT_GT(scored, 4);
+  EXPECT_NE(run.out.find("cp -1019 wdl"), std::string::npos);
 }
 
 }  // namespace

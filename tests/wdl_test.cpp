@@ -61,33 +61,4 @@ TEST(WinDrawLoss, MaterialCountsPiecesAsTheModelDoes) {
   }
 }
 
-// Through the engine: no "wdl" unless asked; then on every scored line,
-// certain for a mate, and from the model of the root's material otherwise.
-TEST(WinDrawLoss, InfoLinesCarryItWhenAsked) {
-  EngineDir dir;
-  const std::string mate = "position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - -\ngo depth 3\n";
-  const std::string queen = "position fen 4k3/8/8/8/8/8/8/4K2Q b - -\ngo depth 3\n";
-  EngineRun run = runEngine(dir, "uci\n" + mate);
-  EXPECT_EQ(run.out.find(" wdl "), std::string::npos);
-  run = runEngine(dir, "uci\nsetoption name UCI_ShowWDL value true\n" + mate + queen);
-  std::istringstream lines(run.out);
-  int scored = 0;
-  const WinDrawLoss down = winDrawLoss(-1019, 9);
-  const std::string queenDown = " wdl " + std::to_string(down.win) + " " + std::to_string(down.draw) + " " +
-                                std::to_string(down.loss) + " ";
-  for (std::string line; std::getline(lines, line);) {
-    if (line.find(" score ") == std::string::npos) continue;
-    ++scored;
-    if (line.find("score mate 1 ") != std::string::npos) {
-      EXPECT_NE(line.find("mate 1 wdl 1000 0 0 "), std::string::npos) << line;
-    }
-    if (line.find("score cp -1019 ") != std::string::npos) {
-      EXPECT_NE(line.find(queenDown), std::string::npos) << line;
-    }
-    EXPECT_TRUE(std::regex_search(line, std::regex(" score (cp|mate) -?\\d+ wdl \\d+ \\d+ \\d+ "))) << line;
-  }
-  EXPECT_GT(scored, 4);
-  EXPECT_NE(run.out.find("cp -1019 wdl"), std::string::npos);
-}
-
 }  // namespace
