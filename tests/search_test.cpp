@@ -10,6 +10,7 @@
 #include "board/movegen.h"
 #include "platform/memory.h"
 #include "book/book_table.h"
+#include "book/learning.h"
 #include "engine/clock.h"
 #include "search/move_picker.h"
 #include "search/quiesce.h"
@@ -125,6 +126,46 @@ const Move nxf5 = boardMove("g3", "f5", kKnight, kCapture), nxh5 = boardMove("g3
 const Move ra2 = boardMove("a1", "a2", kRook), rb1 = boardMove("a1", "b1", kRook), ra3 = boardMove("a1", "a3", kRook);
 const Move kd1 = boardMove("e1", "d1", kKing), kf1 = boardMove("e1", "f1", kKing);
 const Move e2e4 = boardMove("e2", "e4", kPawn), d2d4 = boardMove("d2", "d4", kPawn), e7e5 = boardMove("e7", "e5", kPawn);
+
+// Records "lost, whatever the depth" for every position plies further on.
+void plantLostRecords(int plies) {
+  if (plies == 0) {
+    recordSearchResult(-3000, 99);
+    return;
+  }
+  if (!generateLegalMoves()) return;
+  const std::vector<Move> moves(moveStack + listStart[searchPly], moveStack + listStart[searchPly + 1]);
+  for (const Move move : moves) {
+    makeMove(move);
+    plantLostRecords(plies - 1);
+    unmakeMove(move);
+  }
+}
+
+// What the search learned answers inside the search only beyond ply 4 (a
+// record nearer the root is a game's own position, known better by the
+// search itself): records planted on every position at ply 4 change
+// nothing, on every position at ply 5 they change the score.
+TEST(Search, LearnedResultsAnswerOnlyBeyondPly4) {
+  const char* const fen = "4k3/pp3ppp/8/8/8/8/PP3PPP/4K3 w - - 0 1";
+  Move first = 0;
+  const auto searchAfterFirst = [&] {  // from ply 1: the root's own list is the deepening's
+    EXPECT_TRUE(parseMove("e1d2", &first));
+    makeMove(first);
+    return principal(6);
+  };
+  prepareSearch(fen);
+  const int plain = searchAfterFirst();
+  for (const int ply : {4, 5}) {
+    prepareSearch(fen);
+    makeMove(first);
+    plantLostRecords(ply - 1);
+    unmakeMove(first);
+    EXPECT_GT(countBookNodes(), 1000);
+    const int planted = searchAfterFirst();
+    EXPECT_EQ(planted == plain, ply == 4) << "records at ply " << ply << ": " << planted << " against " << plain;
+  }
+}
 
 TEST(MovePicker, GoodMovesThenHistoryThenTheRestInExchangeOrder) {
   clearSearchTables();
