@@ -311,8 +311,9 @@ TEST_F(Transcript, MoveNowAndAnalysis) {
 TEST_F(Transcript, PonderHitAndMiss) {
   EngineProcess engine = launchEngine(dir);
   std::string seen;
-  auto played = [&](const std::string& input) {  // the move and the reply it expects
-    if (!step(engine, seen, input, "\nmove ") || !waitForText(engine, "\n", seen, seen.rfind("\nmove ") + 1)) return std::string();
+  auto played = [&](const std::string& input, EngineProcess* other = nullptr) {  // the move and the reply it expects
+    EngineProcess& e = other ? *other : engine;
+    if (!step(e, seen, input, "\nmove ") || !waitForText(e, "\n", seen, seen.rfind("\nmove ") + 1)) return std::string();
     const size_t move = seen.rfind("\nmove ");
     std::istringstream line(seen.substr(seen.rfind('\n', move - 1) + 1, move - seen.rfind('\n', move - 1) - 1));
     std::string word;
@@ -335,6 +336,17 @@ TEST_F(Transcript, PonderHitAndMiss) {
   EXPECT_EQ(rest.exitCode, 0);
   EXPECT_EQ(countOf(seen + rest.out, "\nmove "), 3u) << seen + rest.out;
   EXPECT_EQ(errors + rest.err, "#error: otim\n#error: a1a1\n");
+
+  // A hit is not carried into the next ponder: the input ending there
+  // plays nothing more.
+  EngineProcess again = launchEngine(dir);
+  seen.clear();
+  const std::string expected = played(std::string("hard\nsetboard ") + kTestPositions[1] + "\nst 1\ngo\n", &again);
+  ASSERT_FALSE(played(expected + "\n", &again).empty());
+  ASSERT_TRUE(waitForText(again, "\n 2 ", seen, seen.rfind("\nmove "))) << "pondering again";
+  const EngineRun ended = finishEngine(again);
+  EXPECT_EQ(ended.exitCode, 0);
+  EXPECT_EQ(countOf(seen + ended.out, "\nmove "), 2u) << seen + ended.out;
 }
 
 // After its move a "hard" engine searches on (its thinking lines follow the
