@@ -15,6 +15,7 @@
 #include "board/random.h"
 #include "book/book_choice.h"
 #include "book/polyglot.h"
+#include "book/polyglot_random.h"
 #include "tests/engine_process.h"
 #include "tests/test_support.h"
 
@@ -95,6 +96,13 @@ TEST(PolyglotKey, MatchesThePublishedTestKeys) {
     ASSERT_TRUE(setFen(kStartFen));
     ASSERT_TRUE(playMoves(row.moves, true)) << row.moves;
     EXPECT_EQ(polyglotKey(), row.key) << row.moves;
+  }
+  // Each right has its own number (white short, white long, black short,
+  // black long): the last position without one of black's rights.
+  const struct { const char* rights; int dropped; } rights[] = {{"Kk", 3}, {"Kq", 2}, {"kq", 0}};
+  for (const auto& r : rights) {
+    ASSERT_TRUE(setFen((std::string("rnbqkbnr/p1pppppp/8/8/P6P/R1p5/1P1PPPP1/1NBQKBNR b ") + r.rights + " - 0 4").c_str()));
+    EXPECT_EQ(polyglotKey(), 0x5c3f9b829b279560ull ^ kPolyglotRandom[kPolyglotCastleOffset + r.dropped]) << r.rights;
   }
 }
 

@@ -3,6 +3,8 @@
 // a limited engine seen from outside.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <cstdio>
 #include <set>
 #include <string>
@@ -43,6 +45,16 @@ TEST(StrengthLevels, LevelsClampAndWeakenStepByStep) {
                 here.lines >= above.lines && here.maxLoss >= above.maxLoss)
         << elo;
     above = here;
+  }
+  // The calibrated anchors and levels between them: nodes geometric, the
+  // loss linear in centipawns and kept in thousandths, the lower row's lines.
+  const struct { int elo; LevelLimits limits; } anchors[] = {
+      {1000, {35000, 6, 1800}}, {1300, {84852, 5, 1350}}, {1500, {244948, 4, 900}}, {1850, {2828427, 2, 100}}};
+  for (const auto& a : anchors) {
+    const LevelLimits l = levelLimits(a.elo);
+    EXPECT_EQ(std::make_tuple(l.nodeLimit, l.lines, l.maxLoss),
+              std::make_tuple(a.limits.nodeLimit, a.limits.lines, a.limits.maxLoss))
+        << a.elo;
   }
   // Near the top a level never gives away a minor piece by its choice.
   EXPECT_LT(levelLimits(1800).maxLoss, kPieceValue[kKnight] / 2);

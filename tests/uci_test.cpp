@@ -804,10 +804,11 @@ TEST_F(UciProgram, GoMateFindsTheMate) {
     const char* go;
     std::string score;
     std::set<std::string> keys;  // the first moves of the shortest mates (Stockfish)
+    int depth;                   // the last depth: the first that finds a mate short enough
   } rows[] = {
-      {"3k4/8/2K5/8/8/8/8/7R w - - 0 1", "go mate 2", "mate 2", {"h1e1"}},
-      {"k7/8/8/3K4/8/8/8/6Q1 w - - 0 1", "go mate 3", "mate 3", {"d5c6", "g1g7"}},
-      {"3k4/8/2K5/8/8/8/8/7R w - - 0 1", "go mate 5", "mate 2", {"h1e1"}},
+      {"3k4/8/2K5/8/8/8/8/7R w - - 0 1", "go mate 2", "mate 2", {"h1e1"}, 3},
+      {"k7/8/8/3K4/8/8/8/6Q1 w - - 0 1", "go mate 3", "mate 3", {"d5c6", "g1g7"}, 5},
+      {"3k4/8/2K5/8/8/8/8/7R w - - 0 1", "go mate 5", "mate 2", {"h1e1"}, 3},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.go);
@@ -816,6 +817,7 @@ TEST_F(UciProgram, GoMateFindsTheMate) {
     const UciInfo& last = result[0].infos.back();
     EXPECT_EQ(last.scoreKind + " " + std::to_string(last.score), row.score);
     EXPECT_EQ(row.keys.count(result[0].best), 1u) << result[0].best;
+    EXPECT_EQ(result[0].depth(), row.depth);
   }
 }
 
