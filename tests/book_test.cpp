@@ -437,7 +437,8 @@ TEST_F(Book, LearningBesideAnInstalledProgramIsCarriedOverOnce) {
 }
 
 // Each save writes a temporary file of its own: two writers at once never
-// tear the file, no existing name (a link, a stale file) is written through,
+// tear the file, no existing name (a link, a live writer's file) is written
+// through, a dead writer's file is removed,
 // and a failed save leaves the old file and no temporary one.
 TEST_F(Book, SavesNeverShareOrFollowATemporaryName) {
   const std::string path = file("zivorur12.dat"), victim = file("victim");
@@ -449,6 +450,13 @@ TEST_F(Book, SavesNeverShareOrFollowATemporaryName) {
   std::vector<std::string> after = listing(engine.path);
   after.push_back("zivorur12.dat");
   std::sort(after.begin(), after.end());
+  // A dead writer's file beside the learning file (not in the working
+  // directory) is cleared away.
+  const pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  ASSERT_EQ(waitpid(dead, nullptr, 0), dead);
+  ASSERT_NE(std::filesystem::current_path().string(), engine.path);
+  writeFile(path + ".tmp." + std::to_string(dead) + ".3", "a dead writer's");
   for (int i = 0; i < 300; ++i) linkedNode(uint32_t(i), 1, 0, "first writer's table");
   ASSERT_EQ(saveLearningFile(path.c_str()), 1);
   EXPECT_EQ(readFile(victim), "keep me");

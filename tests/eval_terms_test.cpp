@@ -104,6 +104,9 @@ TEST(EvalTerms, OnePieceAtATime) {
       {"8/p7/8/4P3/8/8/8/k6K w - -", kPawnEnding, "e5", 3 - 1 - 12 + 26 + 16 + 128},
       {"k7/8/P7/8/8/8/8/7K w - -", kPawnEnding, "a6", 3 - 1 - 12 + 26 + 32 - 2 - 4},
       {"k7/8/PK6/8/8/8/8/8 w - -", kPawnEnding, "a6", 3 - 1 - 12 + 26 + 32 - 2 + 2 - 4},
+      // The own king on the front is worth 8 more in the opponent's half only.
+      {"3k4/8/3K4/4P3/8/8/8/8 w - -", kPawnEnding, "e5", 3 - 1 - 12 + 26 + 16 - 2 + 2 + 8},
+      {"8/8/8/8/3k4/8/3KP3/8 w - -", kPawnEnding, "e2", 15},  // + 2 only
       // Knight outposts: none when defended in its own half, halved when a pawn can chase it.
       {"7k/8/8/3N4/4P3/8/8/K7 w - -", kKnightTerms, "d5", 1 + 1 + 2 + 50 - 8},
       {"7k/8/8/8/3N4/4P3/8/K7 w - -", kKnightTerms, "d4", 50 - 8},
