@@ -71,3 +71,18 @@ inline size_t countOf(const std::string& text, const std::string& what) {
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
   return n;
 }
+
+// The answer to "uci", from "id name" to "uciok", with the strength options
+// as given.
+inline std::string uciIdentity(bool limited = false, int elo = 1900) {
+  return "id name Morvek " MORVEK_VERSION "\nid author the Morvek developers\n"
+         "option name OwnBook type check default true\noption name Ponder type check default false\n"
+         "option name SaveLearning type check default true\n"
+         "option name Hash type spin default 16 min 1 max 65536\noption name Clear Hash type button\n"
+         "option name MultiPV type spin default 1 min 1 max 256\n"
+         "option name UCI_LimitStrength type check default " + std::string(limited ? "true" : "false") +
+         "\noption name UCI_Elo type spin default " + std::to_string(elo) + " min 1000 max 1900\n"
+         "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\n"
+         "option name Move Overhead type spin default 0 min 0 max 5000\noption name UCI_ShowWDL type check default false\n"
+         "uciok\n";
+}

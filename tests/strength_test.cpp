@@ -148,20 +148,6 @@ TEST(StrengthLevels, LimitedThinksPlayLegalMovesAndLearnNothing) {
   strength = saved;
 }
 
-const std::string kIdentity =
-    "id name Morvek 1.0\nid author the Morvek developers\n"
-    "option name OwnBook type check default true\noption name Ponder type check default false\n"
-    "option name SaveLearning type check default true\n"
-    "option name Hash type spin default 16 min 1 max 65536\noption name Clear Hash type button\n"
-    "option name MultiPV type spin default 1 min 1 max 256\n";
-
-std::string limitOptions(bool limited, int elo) {
-  return "option name UCI_LimitStrength type check default " + std::string(limited ? "true" : "false") +
-         "\noption name UCI_Elo type spin default " + std::to_string(elo) + " min 1000 max 1900\n"
-         "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\n"
-         "option name Move Overhead type spin default 0 min 0 max 5000\noption name UCI_ShowWDL type check default false\nuciok\n";
-}
-
 // The options are announced with the level the engine was started at, and
 // a value out of range or no number at all is said and clamped or refused.
 TEST(StrengthLevels, OptionsAndTheCommandLine) {
@@ -171,18 +157,18 @@ TEST(StrengthLevels, OptionsAndTheCommandLine) {
       "setoption name UCI_Elo value 1400\nsetoption name UCI_Elo value 12x\nsetoption name UCI_LimitStrength value true\n"
       "uci\n";
   const struct { std::vector<std::string> args; std::string input, out, err; int code; } rows[] = {
-      {{}, "uci\n", kGreeting + kIdentity + limitOptions(false, 1900), "", 0},
-      {{"--elo", "1234"}, "uci\n", kGreeting + kIdentity + limitOptions(true, 1234), "", 0},
-      {{"--elo", "5000"}, "uci\n", kGreeting + kIdentity + limitOptions(true, 1900),
+      {{}, "uci\n", kGreeting + uciIdentity(false, 1900), "", 0},
+      {{"--elo", "1234"}, "uci\n", kGreeting + uciIdentity(true, 1234), "", 0},
+      {{"--elo", "5000"}, "uci\n", kGreeting + uciIdentity(true, 1900),
        "morvek: --elo 5000 is out of range, playing at 1900\n", 0},
       {{"--elo", "-3"}, "", kGreeting, "morvek: --elo -3 is out of range, playing at 1000\n", 0},
       {{}, clamp,
-       kGreeting + kIdentity + limitOptions(false, 1900) +
+       kGreeting + uciIdentity(false, 1900) +
            "info string UCI_Elo 500 is out of range, set to 1000\n"
            "info string UCI_Elo 2500 is out of range, set to 1900\n"
            "info string UCI_Elo needs a number, not \"abc\"; kept at 1900\n"
            "info string UCI_Elo needs a number, not \"12x\"; kept at 1400\n" +
-           kIdentity + limitOptions(true, 1400),
+           uciIdentity(true, 1400),
        "", 0},
       {{"--elo"}, "uci\n", "", "morvek: --elo needs a number\n", 2},
       {{"--elo", "fast"}, "uci\n", "", "morvek: --elo needs a number\n", 2},

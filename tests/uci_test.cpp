@@ -521,17 +521,7 @@ TEST(UciLongInput, GamesOfThousandsOfPliesAndLongValues) {
 
 
 // The built program, as a GUI runs it.
-const std::string kUciGreeting =
-    kGreeting +
-    "id name Morvek " MORVEK_VERSION "\nid author the Morvek developers\n"
-    "option name OwnBook type check default true\noption name Ponder type check default false\n"
-    "option name SaveLearning type check default true\n"
-    "option name Hash type spin default 16 min 1 max 65536\noption name Clear Hash type button\n"
-    "option name MultiPV type spin default 1 min 1 max 256\n"
-    "option name UCI_LimitStrength type check default false\n"
-    "option name UCI_Elo type spin default 1900 min 1000 max 1900\n"
-    "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\n"
-    "option name Move Overhead type spin default 0 min 0 max 5000\noption name UCI_ShowWDL type check default false\nuciok\n";
+const std::string kUciGreeting = kGreeting + uciIdentity();
 
 // The program in a directory of its own, with the shipped book beside it.
 struct UciProgram : ::testing::Test {
