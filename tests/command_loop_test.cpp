@@ -402,3 +402,16 @@ TEST(BenchCommand, PrintsTheSignatureLast) {
 }
 
 }  // namespace
+// "time" while pondering belongs to the game as it stood before the expected
+// move: in the 40-move control the engine's clock is shared over the moves
+// that side has to go. White, at ply 3 pondering black's reply: 40 moves to
+// go, 2000 cs give 49 cs, whether the reply is the expected one (b8c6) or not.
+TEST(Pondering, TimeWhilePonderingIsPlannedForTheGameBeforeTheExpectedMove) {
+  for (const char* reply : {"b8c6", "d8e7"}) {
+    const std::string output = runLoopHere("new\nforce\ne2e4\ne7e5\nhard\ntime 600\ngo\n", millisecondPerReading,
+                                           std::string("time 2000\n") + reply + "\n");
+    EXPECT_EQ(countOf(output, "move "), 2u) << output;
+    EXPECT_EQ(output.find("move "), output.find("move g1f3\n")) << output;
+    EXPECT_EQ(searchClock.budget, 49) << reply;
+  }
+}

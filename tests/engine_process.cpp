@@ -14,6 +14,11 @@
 #include <sstream>
 #include <vector>
 
+#include "engine/command_loop.h"
+#include "platform/input.h"
+#include "search/search_clock.h"
+#include "tests/test_support.h"
+
 extern char** environ;
 
 namespace {
@@ -197,4 +202,66 @@ EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutM
   EngineProcess engine = launchEngine(dir, args);
   sendInput(engine, input);
   return finishEngine(engine, timeoutMs);
+}
+
+namespace {
+uint32_t fakeTicks = 0;
+
+// The lines held back for a ponder search, and the pipe they go into.
+uint32_t (*heldTicks)() = nullptr;
+std::string heldLines;
+int heldInput = -1;
+
+uint32_t ticksFeedingThePonder() {
+  constexpr int64_t kNoBudget = int64_t(1) << 40;  // the front ends' search until stopped
+  if (heldInput >= 0 && searchClock.budget >= kNoBudget) {
+    if (write(heldInput, heldLines.data(), heldLines.size()) != ssize_t(heldLines.size())) heldLines.clear();
+    close(heldInput);
+    heldInput = -1;
+  }
+  return heldTicks();
+}
+}  // namespace
+
+uint32_t secondPerReading() { return fakeTicks += 1000; }
+uint32_t millisecondPerReading() { return fakeTicks += 1; }
+
+std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const std::string& whilePondering) {
+  initEngineOnce();
+  char inputName[] = "/tmp/morvek-loop-in-XXXXXX", outputName[] = "/tmp/morvek-loop-out-XXXXXX";
+  int in = mkstemp(inputName);
+  const int out = mkstemp(outputName);
+  unlink(inputName);
+  unlink(outputName);
+  if (!whilePondering.empty()) {
+    // A pipe, so that the input ends only once the held lines were written.
+    int ends[2];
+    if (in >= 0) close(in);
+    in = pipe(ends) == 0 ? ends[0] : -1;
+    heldInput = in >= 0 ? ends[1] : -1;
+    heldLines = whilePondering;
+    heldTicks = ticks;
+    ticks = ticksFeedingThePonder;
+  }
+  const int commandsTo = heldInput >= 0 ? heldInput : in;
+  if (in < 0 || out < 0 || write(commandsTo, commands.data(), commands.size()) != ssize_t(commands.size())) return "";
+  if (heldInput < 0) lseek(in, 0, SEEK_SET);
+  fflush(stdout);
+  const int savedOut = dup(STDOUT_FILENO);
+  dup2(out, STDOUT_FILENO);
+  resetInput(in);
+  setTickSource(ticks);
+  CommandLoop loop{};
+  runCommandLoop(loop);
+  setTickSource(nullptr);
+  heldInput = -1;  // closed by then: without a ponder search the loop waits for the input's end
+  fflush(stdout);
+  dup2(savedOut, STDOUT_FILENO);
+  close(savedOut);
+  resetInput(STDIN_FILENO);
+  std::string text(size_t(lseek(out, 0, SEEK_END)), '\0');
+  const bool read = pread(out, &text[0], text.size(), 0) == ssize_t(text.size());
+  close(in);
+  close(out);
+  return read ? text : "";
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <signal.h>
+#include <stdint.h>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -56,6 +57,17 @@ void readErrorSoFar(EngineProcess& engine, std::string& seen);
 EngineRun finishEngine(EngineProcess& engine, int timeoutMs = 30000, bool keepInput = false);
 EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutMs = 30000,
                     const std::vector<std::string>& args = {});
+
+// The command loop run in this process on commands, as the program runs it,
+// with the clock read from ticks (milliseconds); all it writes to standard
+// output. Exact budgets and no waiting: the state it leaves can be checked.
+// whilePondering comes only once a search without a budget (xboard's ponder)
+// reads the clock, as an opponent's answer comes after the engine's move;
+// the input ends after it.
+std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const std::string& whilePondering = "");
+// Clocks for it: a second, or a millisecond, passes at every reading.
+uint32_t secondPerReading();
+uint32_t millisecondPerReading();
 
 // The lines the engine starts with, whatever the protocol.
 inline const std::string kGreeting = "Morvek chess v1.0\nfeature setboard=1\nfeature done=1\n";

@@ -36,37 +36,11 @@
 
 namespace {
 
-uint32_t fakeTicks = 0;
-uint32_t secondPerReading() { return fakeTicks += 1000; }
-uint32_t millisecondPerReading() { return fakeTicks += 1; }
-
 // Output of the loop after its identity lines.
 std::string uciRun(const std::string& commands, uint32_t (*ticks)() = secondPerReading) {
-  initEngineOnce();
-  char inputName[] = "/tmp/morvek-uci-in-XXXXXX", outputName[] = "/tmp/morvek-uci-out-XXXXXX";
-  const int in = mkstemp(inputName), out = mkstemp(outputName);
-  unlink(inputName);
-  unlink(outputName);
-  if (in < 0 || out < 0 || write(in, commands.data(), commands.size()) != ssize_t(commands.size())) return "";
-  lseek(in, 0, SEEK_SET);
-  fflush(stdout);
-  const int savedOut = dup(STDOUT_FILENO);
-  dup2(out, STDOUT_FILENO);
-  resetInput(in);
-  setTickSource(ticks);
-  CommandLoop loop{};
-  uciLoop(loop);
-  setTickSource(nullptr);
-  fflush(stdout);
-  dup2(savedOut, STDOUT_FILENO);
-  close(savedOut);
-  resetInput(STDIN_FILENO);
-  std::string text(size_t(lseek(out, 0, SEEK_END)), '\0');
-  const bool read = pread(out, &text[0], text.size(), 0) == ssize_t(text.size());
-  close(in);
-  close(out);
+  const std::string text = runLoopHere("uci\n" + commands, ticks);
   const size_t identity = text.find("uciok\n");
-  return read && identity != std::string::npos ? text.substr(identity + 6) : "";
+  return identity != std::string::npos ? text.substr(identity + 6) : "";
 }
 
 // No legal move for the side to move: "go" sets the budget and answers at once.
@@ -339,6 +313,9 @@ TEST(UciWords, TheSameGameSentAgainKeepsItsLearningMark) {
 
 // "ponderhit": the clock words of "go ponder" count from then on, with the
 // time pondered so far credited; a bare ponder search never ends on its own.
+uint32_t ponderedTicks = 0;
+uint32_t ponderedSecondPerReading() { return ponderedTicks += 1000; }
+
 TEST(UciWords, PonderhitCreditsTheTimePondered) {
   const std::string start = "position fen r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3\n";
   std::string output = uciRun(start + "go wtime 60000 btime 60000\n");
@@ -346,12 +323,11 @@ TEST(UciWords, PonderhitCreditsTheTimePondered) {
   // The search reads the clock for its reports before it first looks at the
   // input: the credit is whole seconds of this clock, at least one, and no
   // more than the run's clock went on (in centiseconds, not milliseconds).
-  fakeTicks = 0;
-  output = uciRun(start + "go ponder wtime 60000 btime 60000\nponderhit\n");
+  output = uciRun(start + "go ponder wtime 60000 btime 60000\nponderhit\n", ponderedSecondPerReading);
   const int64_t credit = searchClock.budget - 129;
   EXPECT_GE(credit, 100);
   EXPECT_EQ(credit % 100, 0);
-  EXPECT_LE(credit, int64_t(fakeTicks / 10));
+  EXPECT_LE(credit, int64_t(ponderedTicks / 10));
   ASSERT_EQ(uciGoes(output).size(), 1u);
   EXPECT_NE(uciGoes(output)[0].best, "");
   // Two seconds on the clock give 6 cs, doubled: a search stops at its first
