@@ -20,6 +20,8 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
+
+LearningMode learningMode = LearningMode::kOn;
 #endif
 
 namespace {

@@ -15,6 +15,12 @@
 
 constexpr int kLearningHeaderBytes = 40;  // record bytes before the text
 
+// What is done with learning: on (read, learn, write back), read-only (read
+// and play from it, frozen: nothing learned, the file never written), off
+// (the book text alone, nothing learned or written).
+enum class LearningMode { kOn, kReadOnly, kOff };
+extern LearningMode learningMode;
+
 enum LearningLoad {
   kLearningLoaded,      // every record read
   kLearningAbsent,      // no such file

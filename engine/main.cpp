@@ -16,12 +16,15 @@ void printUsage(const char* programPath) {
   locateDataFiles(files, programPath);
   printf(
       "Usage: morvek [--version | --help | bench [DEPTH]] [--elo N] [--book FILE.bin] [--syzygy DIR]\n"
+      "              [--learning on|read-only|off] [--learning-file FILE]\n"
       "A chess engine for graphical interfaces. It speaks the xboard (CECP) protocol,\n"
       "or UCI when the first command is \"uci\", on standard input and output;\n"
       "an interface starts it by name, for example: xboard -fcp morvek\n"
       "\n"
       "  --elo N  play at strength N on the UCI_Elo scale (%d to %d), in both\n"
       "           protocols, as UCI_LimitStrength and UCI_Elo do\n"
+      "  --learning MODE  on (learn and keep it), read-only (play from what was\n"
+      "           learned, never change it) or off (the book text alone)\n"
       "\n"
       "Files:\n"
       "  opening book   %s\n"
@@ -74,6 +77,19 @@ bool readEloArgument(const char* text) {
   return true;
 }
 
+// "--learning MODE": false, said on standard error, for another word.
+bool readLearningArgument(const char* text) {
+  const char* const names[] = {"on", "read-only", "off"};
+  for (int i = 0; i < 3; ++i) {
+    if (text != nullptr && strcmp(text, names[i]) == 0) {
+      learningMode = LearningMode(i);
+      return true;
+    }
+  }
+  fprintf(stderr, "morvek: --learning needs on, read-only or off\n");
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,10 +109,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc > 1 && strcmp(argv[1], "bench") == 0) return runBenchCommand(argc, argv);
-  // "--elo N", and "--book FILE" and "--syzygy DIR": what an xboard user
-  // cannot set by option.
+  // "--elo N", "--book FILE", "--syzygy DIR", "--learning MODE" and
+  // "--learning-file FILE": what an xboard user cannot set by option.
   const char* bookFile = nullptr;
   const char* syzygyPath = nullptr;
+  const char* learningFile = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "--elo") == 0) {
       if (!readEloArgument(i + 1 < argc ? argv[++i] : nullptr)) return 2;
@@ -104,10 +121,15 @@ int main(int argc, char** argv) {
       bookFile = argv[++i];
     } else if (strcmp(argv[i], "--syzygy") == 0 && i + 1 < argc) {
       syzygyPath = argv[++i];
+    } else if (strcmp(argv[i], "--learning") == 0) {
+      if (!readLearningArgument(i + 1 < argc ? argv[++i] : nullptr)) return 2;
+    } else if (strcmp(argv[i], "--learning-file") == 0 && i + 1 < argc) {
+      learningFile = argv[++i];
     }
   }
   CommandLoop loop;
   startEngine(loop, programPath);
+  if (learningFile && !setLearningFile(loop, learningFile)) return 2;
   if (bookFile) useBookFile(bookFile, stderr, "");
   if (syzygyPath) useTablebases(syzygyPath, stderr, "");
   runCommandLoop(loop);

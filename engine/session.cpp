@@ -1,9 +1,12 @@
 #include "engine/session.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "board/attacks.h"
 #include "board/fen.h"
+#include "book/book_parser.h"
+#include "book/book_table.h"
 #include "engine/clock.h"
 #include "engine/strength.h"
 #include "eval/eval_setup.h"
@@ -38,6 +41,17 @@ void printBanner() {
   printf("\n");
 }
 
+// The table as the mode wants it: the learning file (or the book text when
+// there is none), or the book text alone.
+void reloadTable(CommandLoop& loop) {
+  clearBookTable();
+  if (learningMode != LearningMode::kOff) {
+    loadBookTable(loop.files);
+    return;
+  }
+  if (loop.files.bookTextPath[0] != '\0') parseBookText(loop.files.bookTextPath);
+}
+
 }  // namespace
 
 void startEngine(CommandLoop& loop, const char* programPath) {
@@ -50,15 +64,40 @@ void startEngine(CommandLoop& loop, const char* programPath) {
   initKeysAndTables();
   prepareEvaluation();
   setupFromFen(kStartFen);
-  loadBookTable(loop.files);
+  reloadTable(loop);
   printf("feature setboard=1\n");
   printf("feature done=1\n");
 }
 
 int finishEngine(const CommandLoop& loop) {
   // Games played only at a limited strength taught nothing: the file stays as it was.
-  if (loop.secondInstance || learnedNothingAtLevel()) return 0;
+  if (loop.secondInstance || loop.learningKept || learningMode != LearningMode::kOn || learnedNothingAtLevel())
+    return 0;
   return saveBookTable(loop.files) ? 0 : 1;
+}
+
+void setLearningMode(CommandLoop& loop, LearningMode mode) {
+  if (mode == learningMode) return;
+  const bool reload = (mode == LearningMode::kOff) != (learningMode == LearningMode::kOff);
+  // Leaving "on": what was learned so far is kept, as at the end of a run.
+  if (learningMode == LearningMode::kOn && learnedThisRun()) finishEngine(loop);
+  learningMode = mode;
+  if (reload) reloadTable(loop);
+}
+
+bool setLearningFile(CommandLoop& loop, const char* path) {
+  if (path[0] == '\0' || strlen(path) >= sizeof loop.files.learningPath) {
+    fprintf(stderr, "#error: learning file name %s\n", path[0] == '\0' ? "empty" : "too long");
+    return false;
+  }
+  if (strcmp(path, loop.files.learningPath) == 0) return true;
+  if (learnedThisRun()) finishEngine(loop);
+  snprintf(loop.files.learningPath, sizeof loop.files.learningPath, "%s", path);
+  // Chosen by name: no installed copy to carry over.
+  loop.files.fallbackPath[0] = '\0';
+  loop.files.installed = false;
+  reloadTable(loop);
+  return true;
 }
 
 int setUpGame(const char* fen) {

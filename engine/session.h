@@ -7,14 +7,16 @@
 
 #include "board/position.h"
 #include "book/data_files.h"
+#include "book/learning.h"
 
 // The positions of "deb 1".."deb 10"; the benchmark tools use them too.
 extern const char* const kTestPositions[10];
 
 struct Session {
   DataFiles files;
-  bool secondInstance;  // never writes the learning file
-  bool forceMode;       // xboard: play received moves without answering them
+  bool secondInstance = false;  // never writes the learning file
+  bool learningKept = false;    // asked not to write the learning file (SaveLearning false)
+  bool forceMode = false;       // xboard: play received moves without answering them
 };
 // The name start-up, exit and the xboard loop were written against.
 using CommandLoop = Session;
@@ -22,9 +24,19 @@ using CommandLoop = Session;
 // Unbuffered console, banner, data paths, instance marker, tables, start
 // position, book or learning file, then the two feature lines.
 void startEngine(CommandLoop& loop, const char* programPath);
-// Writes the learning file unless this is the second instance; the exit
+// Writes the learning file unless this is the second instance or learning
+// is not on; the exit
 // status: 0, or 1 when the learning could not be saved.
 int finishEngine(const CommandLoop& loop);
+
+// Learning as the options and arguments set it: a mode other than on never
+// writes; off plays from the book text alone. A new learning file (a path)
+// is used from then on with the same safeguards as the default one; what
+// this run learned so far is first written to the file it came from. Both
+// reload the table when what it must hold changes.
+void setLearningMode(CommandLoop& loop, LearningMode mode);
+// False, with the reason on standard error, when the path is unusable.
+bool setLearningFile(CommandLoop& loop, const char* path);
 
 // A new game from a FEN text: 1 and the budget back to 7.5 s, or 0 with
 // the game left as it was.

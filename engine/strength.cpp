@@ -141,3 +141,5 @@ Move endLevelSearch(const LevelLimits& level, Move found) {
 void noteFullStrengthLearning() { learnedAtFullStrength = true; }
 
 bool learnedNothingAtLevel() { return playedAtLevel && !learnedAtFullStrength; }
+
+bool learnedThisRun() { return learnedAtFullStrength; }

@@ -50,6 +50,8 @@ void noteFullStrengthLearning();
 // True when this run chose moves at a limited level and never at full
 // strength: it learned nothing, so its learning file is left as it was.
 bool learnedNothingAtLevel();
+// True once a full-strength search was learned in this run.
+bool learnedThisRun();
 
 // The choice among scored lines: the index of the greatest score plus a
 // handicap drawn (nextRandom) from 0..maxLoss, so never one more than

@@ -60,7 +60,7 @@ int thinkWithLimits(RootMove& result, const SearchRequest& request) {
     result.move = deepen(request.lastDepth, request.searchMoves, request.searchMoveCount);
   }
 
-  if (request.learn && !limited) {
+  if (request.learn && !limited && learningMode == LearningMode::kOn) {
     recordSearchResult(rootMoves[0].score, rootMoves[0].depth);
     learnGameResult();
     noteFullStrengthLearning();

@@ -357,7 +357,7 @@ void uciLoop(CommandLoop& loop) {
     else if (strcmp(word, "uci") == 0)
       printIdentity();
     else if (strcmp(word, "setoption") == 0)
-      setUciOption(cursor);
+      setUciOption(loop, cursor);
     else if (strcmp(word, "ucinewgame") == 0) {
       gameKnown = false;
       setUpGame(kStartFen);
@@ -373,6 +373,4 @@ void uciLoop(CommandLoop& loop) {
   }
   newBestMoveListener = nullptr;
   rootLinesListener = nullptr;
-  // Asked not to write the learning file: left as a second instance leaves it.
-  if (!uciSettings.saveLearning) loop.secondInstance = true;
 }

@@ -8,6 +8,7 @@
 #include "engine/clock.h"
 #include "engine/player_files.h"
 #include "engine/protocol_words.h"
+#include "engine/session.h"
 #include "engine/strength.h"
 #include "search/root_lines.h"
 #include "search/trans_table.h"
@@ -20,7 +21,7 @@ constexpr int kMaxMoveOverheadMs = 5000;
 
 // The table memory is taken here, between searches; what cannot be had
 // leaves the tables as they were.
-void setHash(int megabytes, const char*) {
+void setHash(Session&, int megabytes, const char*) {
   const uint64_t before = tableMegabytes();
   if (!resizeTranspositionTables(uint64_t(megabytes))) {
     printf("info string Hash %d MB cannot be had, keeping %llu MB\n", megabytes, static_cast<unsigned long long>(before));
@@ -30,6 +31,9 @@ void setHash(int megabytes, const char*) {
     printf("info string Hash %llu MB, rounded down to a power of two\n", static_cast<unsigned long long>(tableMegabytes()));
 }
 
+// The choices of "Learning", in the order of LearningMode.
+const char* const kLearningModeNames[] = {"on", "read-only", "off", nullptr};
+
 int fixed0() { return 0; }
 int fixed1() { return 1; }
 
@@ -37,29 +41,35 @@ int fixed1() { return 1; }
 
 // Started with --elo, the engine announces that level as its defaults.
 const UciOption kUciOptions[] = {
-    {"OwnBook", OptionType::kCheck, 0, 1, false, fixed1, [](int on, const char*) { uciSettings.ownBook = on; }},
-    {"Ponder", OptionType::kCheck, 0, 1, false, fixed0, [](int on, const char*) { uciSettings.ponder = on; }},
+    {"OwnBook", OptionType::kCheck, 0, 1, false, fixed1, [](Session&, int on, const char*) { uciSettings.ownBook = on; }},
+    {"Ponder", OptionType::kCheck, 0, 1, false, fixed0, [](Session&, int on, const char*) { uciSettings.ponder = on; }},
     {"SaveLearning", OptionType::kCheck, 0, 1, false, fixed1,
-     [](int on, const char*) { uciSettings.saveLearning = on; }},
+     [](Session& session, int on, const char*) { session.learningKept = !on; }},
     {"Hash", OptionType::kSpin, 1, int(kMaxTableMegabytes), false, [] { return int(kDefaultTableMegabytes); },
      setHash},
-    {"Clear Hash", OptionType::kButton, 0, 0, false, nullptr, [](int, const char*) { clearTranspositionTables(); }},
+    {"Clear Hash", OptionType::kButton, 0, 0, false, nullptr, [](Session&, int, const char*) { clearTranspositionTables(); }},
     {"MultiPV", OptionType::kSpin, 1, kMaxRootLines, false, fixed1,
-     [](int lines, const char*) { uciSettings.multiPv = lines; }},
+     [](Session&, int lines, const char*) { uciSettings.multiPv = lines; }},
     {"UCI_LimitStrength", OptionType::kCheck, 0, 1, false, [] { return int(strength.limited); },
-     [](int on, const char*) { strength.limited = on; }},
+     [](Session&, int on, const char*) { strength.limited = on; }},
     {"UCI_Elo", OptionType::kSpin, kMinElo, kMaxElo, true, [] { return strength.elo; },
-     [](int elo, const char*) { strength.elo = elo; }},
+     [](Session&, int elo, const char*) { strength.elo = elo; }},
     {"BookFile", OptionType::kString, 0, 0, false, nullptr,
-     [](int, const char* path) { useBookFile(path, stdout, "info string "); }},
+     [](Session&, int, const char* path) { useBookFile(path, stdout, "info string "); }},
     {"SyzygyPath", OptionType::kString, 0, 0, false, nullptr,
-     [](int, const char* path) { useTablebases(path, stdout, "info string "); }},
+     [](Session&, int, const char* path) { useTablebases(path, stdout, "info string "); }},
     {"Move Overhead", OptionType::kSpin, 0, kMaxMoveOverheadMs, false, fixed0,
-     [](int ms, const char*) {
+     [](Session&, int ms, const char*) {
        uciSettings.moveOverheadMs = ms;
        moveOverheadCs = (ms + 9) / 10;
      }},
-    {"UCI_ShowWDL", OptionType::kCheck, 0, 1, false, fixed0, [](int on, const char*) { uciSettings.showWdl = on; }},
+    {"UCI_ShowWDL", OptionType::kCheck, 0, 1, false, fixed0, [](Session&, int on, const char*) { uciSettings.showWdl = on; }},
+    {"Learning", OptionType::kCombo, 0, 2, false, [] { return int(learningMode); },
+     [](Session& session, int mode, const char*) { setLearningMode(session, LearningMode(mode)); }, kLearningModeNames},
+    {"Learning File", OptionType::kString, 0, 0, false, nullptr,
+     [](Session& session, int, const char* path) {
+       if (!setLearningFile(session, path)) printf("info string Learning File not changed\n");
+     }},
 };
 const int kUciOptionCount = int(sizeof kUciOptions / sizeof kUciOptions[0]);
 
@@ -81,16 +91,16 @@ const char* trimmedValue(const char* value, char* buffer, size_t size) {
   return buffer;
 }
 
-void setCheck(const UciOption& option, const char* value) {
+void setCheck(Session& session, const UciOption& option, const char* value) {
   if (strcasecmp(value, "true") == 0)
-    option.set(1, value);
+    option.set(session, 1, value);
   else if (strcasecmp(value, "false") == 0)
-    option.set(0, value);
+    option.set(session, 0, value);
   else
     printf("info string %s must be true or false\n", option.name);
 }
 
-void setSpin(const UciOption& option, const char* value) {
+void setSpin(Session& session, const UciOption& option, const char* value) {
   char* end = nullptr;
   const long long number = strtoll(value, &end, 10);
   if (end == value || *end != '\0') {
@@ -101,14 +111,27 @@ void setSpin(const UciOption& option, const char* value) {
     return;
   }
   if (number >= option.least && number <= option.most) {
-    option.set(int(number), value);
+    option.set(session, int(number), value);
   } else if (option.clamps) {
     const int clamped = number < option.least ? option.least : option.most;
-    option.set(clamped, value);
+    option.set(session, clamped, value);
     printf("info string %s %lld is out of range, set to %d\n", option.name, number, clamped);
   } else {
     printf("info string %s must be a whole number from %d to %d\n", option.name, option.least, option.most);
   }
+}
+
+// A choice by its name, in any case.
+void setCombo(Session& session, const UciOption& option, const char* value) {
+  for (int i = 0; option.choices[i] != nullptr; ++i) {
+    if (strcasecmp(value, option.choices[i]) == 0) {
+      option.set(session, i, option.choices[i]);
+      return;
+    }
+  }
+  printf("info string %s must be one of", option.name);
+  for (int i = 0; option.choices[i] != nullptr; ++i) printf("%s %s", i > 0 ? "," : "", option.choices[i]);
+  printf("\n");
 }
 
 }  // namespace
@@ -129,11 +152,16 @@ void printUciOptions() {
       case OptionType::kString:
         printf("option name %s type string default <empty>\n", option.name);
         break;
+      case OptionType::kCombo:
+        printf("option name %s type combo default %s", option.name, option.choices[option.announced()]);
+        for (int i = 0; option.choices[i] != nullptr; ++i) printf(" var %s", option.choices[i]);
+        printf("\n");
+        break;
     }
   }
 }
 
-void setUciOption(char* cursor) {
+void setUciOption(Session& session, char* cursor) {
   char name[128] = "";
   char* word = nextWord(&cursor, kWordDelimiters);
   if (word == nullptr || strcmp(word, "name") != 0) {
@@ -157,9 +185,10 @@ void setUciOption(char* cursor) {
   }
   char buffer[64];
   switch (option->type) {
-    case OptionType::kCheck: setCheck(*option, trimmedValue(value, buffer, sizeof buffer)); break;
-    case OptionType::kSpin: setSpin(*option, trimmedValue(value, buffer, sizeof buffer)); break;
-    case OptionType::kButton: option->set(0, value); break;
-    case OptionType::kString: option->set(0, value); break;
+    case OptionType::kCheck: setCheck(session, *option, trimmedValue(value, buffer, sizeof buffer)); break;
+    case OptionType::kSpin: setSpin(session, *option, trimmedValue(value, buffer, sizeof buffer)); break;
+    case OptionType::kCombo: setCombo(session, *option, trimmedValue(value, buffer, sizeof buffer)); break;
+    case OptionType::kButton: option->set(session, 0, value); break;
+    case OptionType::kString: option->set(session, 0, value); break;
   }
 }

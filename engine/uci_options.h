@@ -11,7 +11,6 @@
 struct UciSettings {
   bool ownBook = true;
   bool ponder = false;
-  bool saveLearning = true;
   bool showWdl = false;
   int multiPv = 1;
   int moveOverheadMs = 0;
@@ -19,15 +18,20 @@ struct UciSettings {
 
 extern UciSettings uciSettings;
 
-enum class OptionType { kCheck, kSpin, kButton, kString };
+enum class OptionType { kCheck, kSpin, kButton, kString, kCombo };
+
+struct Session;
 
 struct UciOption {
   const char* name;
   OptionType type;
   int least, most;           // spin: the range
   bool clamps;               // spin: a number out of range is clamped (and said), not refused
-  int (*announced)();        // check (0 or 1) and spin: the default announced by "uci"
-  void (*set)(int number, const char* text);  // a checked value: check 0/1, spin in range, or the text
+  int (*announced)();        // check (0 or 1), spin, combo (the choice's index): the default announced by "uci"
+  // A checked value: check 0/1, spin in range, combo the choice's index and
+  // name, or the text; what the option sets may be the game session's.
+  void (*set)(Session& session, int number, const char* text);
+  const char* const* choices = nullptr;  // combo: the names, nullptr after the last
 };
 
 extern const UciOption kUciOptions[];
@@ -36,4 +40,4 @@ extern const int kUciOptionCount;
 // "option name ..." lines of every option, in table order.
 void printUciOptions();
 // The words after "setoption": "name NAME [value VALUE]", the name may hold blanks.
-void setUciOption(char* words);
+void setUciOption(Session& session, char* words);

@@ -18,6 +18,8 @@
 #include "book/book_parser.h"
 #include "book/data_files.h"
 #include "book/learning.h"
+#include "engine/session.h"
+#include "engine/think.h"
 #include "platform/instance_marker.h"
 #include "tests/engine_process.h"
 #include "tests/test_support.h"
@@ -637,6 +639,92 @@ TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {
   EngineRun failed = runEngine(engine, "force\na2a3\nquit\n");
   EXPECT_TRUE(failed.exitCode == 1 && failed.err.find("learning not saved") != std::string::npos) << failed.err;
   EXPECT_TRUE(std::filesystem::is_directory(file("zivorur12.dat")));
+}
+
+}  // namespace
+
+namespace {
+
+// Learning modes and a learning file of the user's choice. "read-only" and
+// "off" leave the file byte for byte, by option or argument, in either
+// protocol; "off" holds exactly the book text's positions and nothing
+// learned; a file of its own is read, learned into and written with the
+// default one untouched, and an unusable name changes nothing.
+TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
+  auto learnedAfter = [](const char* moves) {  // a searched position's record in the table
+    const BookNode* node = setFen(kStartFen) && playMoves(moves, true) ? findNode() : nullptr;
+    return node != nullptr && !node->isBook;
+  };
+  writeFile(file("Morvek.bk"), "a2a3 h7h6\n");
+  const std::string learned = file("zivorur12.dat"), own = file("own.dat");
+  ASSERT_EQ(runEngine(engine, "st 0.1\nforce\nb2b3\ngo\nquit\n").exitCode, 0);
+  const std::string before = readFile(learned);
+  struct stat written;
+  ASSERT_EQ(stat(learned.c_str(), &written), 0);
+  auto untouched = [&] {  // the same bytes, and the same file: not replaced by an equal one
+    struct stat now;
+    return stat(learned.c_str(), &now) == 0 && now.st_ino == written.st_ino && readFile(learned) == before;
+  };
+  ASSERT_TRUE(load(before) == 1 && countBookNodes() > 2);
+
+  const struct { const char* input; std::vector<std::string> args; } frozen[] = {
+      {"st 0.1\nforce\nc2c3\ngo\nquit\n", {"--learning", "read-only"}},
+      {"st 0.1\nforce\nc2c3\ngo\nquit\n", {"--learning", "off"}},
+      {"uci\nsetoption name Learning value Read-Only\nposition startpos moves c2c3\ngo movetime 100\nquit\n", {}},
+      {"uci\nsetoption name learning value off\nposition startpos moves c2c3\ngo movetime 100\nquit\n", {}},
+  };
+  for (const auto& run : frozen) {
+    const EngineRun result = runEngine(engine, run.input, 30000, run.args);
+    EXPECT_EQ(result.exitCode, 0) << run.input;
+    EXPECT_NE(result.out.find("move "), std::string::npos) << result.out;  // it played (bestmove or move)
+    EXPECT_TRUE(untouched()) << run.input;
+  }
+  EXPECT_EQ(runEngine(engine, "quit\n", 30000, {"--learning", "frozen"}).exitCode, 2);
+
+  // A file of its own, by option and by argument: the default one untouched.
+  const EngineRun byOption = runEngine(
+      engine, "uci\nsetoption name Learning File value " + own + "\nposition startpos moves d2d3\ngo movetime 100\nquit\n");
+  EXPECT_EQ(byOption.exitCode, 0) << byOption.err;
+  ASSERT_TRUE(load(readFile(own)) == 1) << byOption.err;
+  const int ownNodes = countBookNodes();
+  EXPECT_GT(ownNodes, 2);
+  EXPECT_TRUE(untouched());
+  EXPECT_EQ(runEngine(engine, "st 0.1\nforce\ne2e3\ngo\nquit\n", 30000, {"--learning-file", own}).exitCode, 0);
+  EXPECT_TRUE(load(readFile(own)) == 1 && countBookNodes() == ownNodes + 1);
+  EXPECT_TRUE(learnedAfter("d2d3") && learnedAfter("e2e3") && !learnedAfter("b2b3"));
+  EXPECT_TRUE(untouched());
+  const EngineRun empty = runEngine(engine, "uci\nsetoption name Learning File value \nquit\n");
+  EXPECT_NE(empty.out.find("info string Learning File not changed\n"), std::string::npos) << empty.out;
+  EXPECT_EQ(readFile(learned), before);  // written back at exit, as "on" always does
+  ASSERT_EQ(stat(learned.c_str(), &written), 0);
+
+  // In this process: "off" is the book text alone, back "on" the file again.
+  Session session{};
+  snprintf(session.files.bookTextPath, sizeof session.files.bookTextPath, "%s", file("Morvek.bk").c_str());
+  snprintf(session.files.learningPath, sizeof session.files.learningPath, "%s", learned.c_str());
+  session.secondInstance = true;  // whatever this process learned before stays out of the file
+  ASSERT_EQ(load(before), 1);
+  setLearningMode(session, LearningMode::kOff);
+  const std::string offTable = save();
+  clearBookTable();
+  parseBookText(file("Morvek.bk").c_str());
+  EXPECT_EQ(offTable, save());
+  setLearningMode(session, LearningMode::kReadOnly);
+  EXPECT_EQ(save(), before);
+  // Read-only is frozen: a game move's search learns nothing, not even in memory.
+  SearchRequest request = gameMoveRequest();
+  request.useBook = false;
+  request.lastDepth = 2;
+  RootMove result;
+  for (LearningMode mode : {LearningMode::kReadOnly, LearningMode::kOn}) {
+    setLearningMode(session, mode);
+    ASSERT_TRUE(setFen(kStartFen) && playMoves("g2g3", true));
+    const int nodes = countBookNodes();
+    ASSERT_EQ(think(result, request), 1);
+    EXPECT_EQ(countBookNodes(), nodes + (mode == LearningMode::kOn)) << int(mode);
+  }
+  learningMode = LearningMode::kOn;
+  EXPECT_TRUE(untouched());
 }
 
 }  // namespace

@@ -206,6 +206,7 @@ EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutM
 
 namespace {
 uint32_t fakeTicks = 0;
+Session hereSession;
 
 // The lines held back for a ponder search, and the pipe they go into.
 uint32_t (*heldTicks)() = nullptr;
@@ -225,6 +226,8 @@ uint32_t ticksFeedingThePonder() {
 
 uint32_t secondPerReading() { return fakeTicks += 1000; }
 uint32_t millisecondPerReading() { return fakeTicks += 1; }
+
+const Session& lastLoopSession() { return hereSession; }
 
 std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const std::string& whilePondering) {
   initEngineOnce();
@@ -251,8 +254,8 @@ std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const 
   dup2(out, STDOUT_FILENO);
   resetInput(in);
   setTickSource(ticks);
-  CommandLoop loop{};
-  runCommandLoop(loop);
+  hereSession = Session{};
+  runCommandLoop(hereSession);
   setTickSource(nullptr);
   heldInput = -1;  // closed by then: without a ponder search the loop waits for the input's end
   fflush(stdout);

@@ -15,6 +15,8 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "engine/session.h"
+
 struct EngineDir {
   std::string path;
   std::string binary;
@@ -65,6 +67,8 @@ EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutM
 // reads the clock, as an opponent's answer comes after the engine's move;
 // the input ends after it.
 std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const std::string& whilePondering = "");
+// The session of the last runLoopHere, as the run left it.
+const Session& lastLoopSession();
 // Clocks for it: a second, or a millisecond, passes at every reading.
 uint32_t secondPerReading();
 uint32_t millisecondPerReading();
@@ -96,5 +100,6 @@ inline std::string uciIdentity(bool limited = false, int elo = 1900) {
          "\noption name UCI_Elo type spin default " + std::to_string(elo) + " min 1000 max 1900\n"
          "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\n"
          "option name Move Overhead type spin default 0 min 0 max 5000\noption name UCI_ShowWDL type check default false\n"
-         "uciok\n";
+         "option name Learning type combo default on var on var read-only var off\n"
+         "option name Learning File type string default <empty>\nuciok\n";
 }

@@ -99,8 +99,12 @@ TEST(UciOptions, EachRowSetsItsValueOrSaysWhy) {
       {"setoption name OwnBook value yes", "info string OwnBook must be true or false\n", [] { return uciSettings.ownBook; }},
       {"setoption name UCI_ShowWDL value true  ", "", [] { return uciSettings.showWdl; }},
       {"setoption name uci_showwdl value false", "", [] { return !uciSettings.showWdl; }},
-      {"setoption name SaveLearning value false", "", [] { return !uciSettings.saveLearning; }},
-      {"setoption name SaveLearning value true", "", [] { return uciSettings.saveLearning; }},
+      {"setoption name SaveLearning value false", "", [] { return lastLoopSession().learningKept; }},
+      {"setoption name SaveLearning value true", "", [] { return !lastLoopSession().learningKept; }},
+      {"setoption name learning value READ-ONLY", "", [] { return learningMode == LearningMode::kReadOnly; }},
+      {"setoption name Learning value on ", "", [] { return learningMode == LearningMode::kOn; }},
+      {"setoption name Learning value of", "info string Learning must be one of on, read-only, off\n",
+       [] { return learningMode == LearningMode::kOn; }},
       {"setoption name Ponder value true", "", [] { return uciSettings.ponder; }},
       {"setoption name Ponder value false", "", [] { return !uciSettings.ponder; }},
       {"setoption name multipv value 256", "", [] { return uciSettings.multiPv == 256; }},
@@ -146,7 +150,7 @@ TEST(UciOptions, TheDocumentedListIsTheTable) {
     rows.push_back(cells);
   }
   ASSERT_EQ(int(rows.size()), kUciOptionCount);
-  const char* const kTypes[] = {"check", "spin", "button", "string"};
+  const char* const kTypes[] = {"check", "spin", "button", "string", "combo"};
   for (int i = 0; i < kUciOptionCount; ++i) {
     const UciOption& option = kUciOptions[i];
     const std::vector<std::string>& row = rows[size_t(i)];
@@ -157,6 +161,12 @@ TEST(UciOptions, TheDocumentedListIsTheTable) {
     if (option.type == OptionType::kCheck) announced = option.announced() ? "true" : "false";
     if (option.type == OptionType::kSpin) announced = std::to_string(option.announced());
     if (option.type == OptionType::kString) announced = "<empty>";
+    if (option.type == OptionType::kCombo) {
+      announced = option.choices[option.announced()];
+      std::string choices;
+      for (int c = 0; option.choices[c] != nullptr; ++c) choices += (c > 0 ? ", " : "") + std::string(option.choices[c]);
+      EXPECT_EQ(row[3], choices) << option.name;
+    }
     EXPECT_EQ(row[2], announced) << option.name;
     if (option.type == OptionType::kSpin) {
       EXPECT_EQ(row[3].substr(0, row[3].find(" (")), std::to_string(option.least) + " to " + std::to_string(option.most))

@@ -157,8 +157,7 @@ void initFuzzEngine() {
 }
 
 bool fuzzCommandStream(const uint8_t* data, size_t size) {
-  CommandLoop loop;
-  memset(&loop, 0, sizeof loop);
+  CommandLoop loop{};
   // Unused by single lines, but pointed away from anything real all the same.
   snprintf(loop.files.baseDirectory, sizeof loop.files.baseDirectory, "%s/", fuzzScratchDirectory());
   snprintf(loop.files.bookTextPath, sizeof loop.files.bookTextPath, "%s%s",
