@@ -166,16 +166,18 @@ function engineToMove() {
   engine.search(positionWords(), goWords(state.clock, side), {
     onInfo: (info) => thinking(info, fen, side),
     onBest: engineMoved,
-  }, levelLines());
+  }, settingLines());
 }
 
-// The level chosen for the engine's game moves, said before each of them
-// so that a change applies from the next move.
-function levelLines() {
-  if (!engine.options.has('UCI_LimitStrength')) return [];
+// The level and the learning chosen for the engine's game moves, said
+// before each of them so that a change applies from the next move.
+function settingLines() {
+  const lines = [];
+  if (engine.options.has('Learning')) lines.push(`setoption name Learning value ${$('learning').value}`);
+  if (!engine.options.has('UCI_LimitStrength')) return lines;
   const level = $('strength').value;
-  return level === 'full' ? ['setoption name UCI_LimitStrength value false']
-    : ['setoption name UCI_LimitStrength value true', `setoption name UCI_Elo value ${level}`];
+  return lines.concat(level === 'full' ? ['setoption name UCI_LimitStrength value false']
+    : ['setoption name UCI_LimitStrength value true', `setoption name UCI_Elo value ${level}`]);
 }
 
 function thinking(info, fen, side) {
@@ -212,7 +214,7 @@ function engineMoved(best, ponder) {
       onBest: () => {
         if (state.ponderSearch === search) state.ponderSearch = null;
       },
-    }, levelLines());
+    }, settingLines());
     state.ponderSearch = search;
   }
 }

@@ -213,6 +213,7 @@ await check('a whole game through the board with pondering, every engine move le
 
 await check('a level chosen on the page holds the engine to that level\'s work', async () => {
   await page.select('#strength', '1000');
+  await page.select('#learning', 'read-only');
   await page.select('#color', 'b');
   await page.$eval('#fixedSeconds', (e) => { e.value = '1'; });
   if (await page.$eval('#ponder', (e) => e.checked)) await page.click('#ponder');
@@ -236,14 +237,16 @@ await check('a level chosen on the page holds the engine to that level\'s work',
   // What was said from the last "go" on: that search's setup, lines and move.
   const talk = await waitFor(page, () => {
     const sent = window.talk.findLastIndex((l) => l.startsWith('> go '));
-    const since = window.talk.slice(sent - 4);
+    const since = window.talk.slice(sent - 5);
     return since.some((l) => l.startsWith('bestmove')) && since;
   }, 5000, 'the bestmove');
   assert.ok(talk.includes('> setoption name UCI_Elo value 1000'), talk.join(' | '));
+  assert.ok(talk.includes('> setoption name Learning value read-only'), talk.join(' | '));
   const last = talk.filter((l) => /^info depth .* nodes /.test(l)).at(-1);
   const nodes = Number(/ nodes (\d+)/.exec(last)[1]);
   assert.ok(nodes > 0 && nodes <= 50000, last);
   await page.select('#strength', 'full');
+  await page.select('#learning', 'on');
   return `${move} after ${nodes} nodes`;
 });
 
