@@ -728,3 +728,42 @@ TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
 }
 
 }  // namespace
+
+namespace {
+
+// tools/learned: the weights games moved against the book text, the search
+// results deepest first, and every position as EPD with its numbers.
+TEST_F(Book, LearnedToolReportsWhatTheGamesChanged) {
+  const std::string tool = std::filesystem::path(MORVEK_BINARY).parent_path() / "learned";
+  if (!std::filesystem::exists(tool)) GTEST_SKIP() << "tools not built";
+  writeFile(file("Morvek.bk"), "a2a3 h7h6\n");
+  parseBookText(file("Morvek.bk").c_str());
+  ASSERT_TRUE(inBook("a2a3"));
+  findNode()->weight = 40;  // raised by the games
+  ASSERT_TRUE(setFen(kStartFen) && playMoves("e2e4 e7e5", true));
+  recordSearchResult(-35, 9);
+  ASSERT_TRUE(setFen(kStartFen) && playMoves("d2d4", true));
+  recordSearchResult(12, 4);
+  writeFile(file("learned.dat"), save());
+  auto output = [&](const std::string& args, const char* name = "learned.dat") {
+    FILE* pipe = popen((tool + " " + file(name) + " " + args + " 2>&1").c_str(), "r");
+    std::string text;
+    for (int c; pipe && (c = fgetc(pipe)) != EOF;) text += char(c);
+    return pipe && pclose(pipe) == 0 ? text : "failed: " + text;
+  };
+  EXPECT_EQ(output("--book " + file("Morvek.bk")),
+            "4 positions: 2 from the book, 2 with a search result, 1 book weights changed by games\n\n"
+            "Book weights the games changed most (book text -> now):\n"
+            "    16 ->   40  rnbqkbnr/pppppppp/8/8/8/P7/1PPPPPPP/RNBQKBNR b KQkq -\n\n"
+            "Search results, deepest first (score for the side to move):\n"
+            "  depth   9  score    -35  rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq -\n"
+            "  depth   4  score     12  rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b KQkq -\n");
+  const std::string epd = output("--epd");
+  EXPECT_NE(epd.find("rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - acd 9; ce -35; c0 \"searched weight 0\";\n"),
+            std::string::npos) << epd;
+  EXPECT_EQ(countOf(epd, "\n"), 4u);
+  EXPECT_EQ(countOf(output("--pgn"), "[SetUp \"1\"]"), 4u);
+  EXPECT_EQ(output("--epd", "missing.dat"), "failed: learned: " + file("missing.dat") + ": no such file\n");
+}
+
+}  // namespace
