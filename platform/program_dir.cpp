@@ -43,9 +43,9 @@ bool isProgramFile(const char* path) {
   return stat(path, &status) == 0 && S_ISREG(status.st_mode) && access(path, X_OK) == 0;
 }
 
-// The first PATH entry holding an executable name, as execvp finds it; an
-// empty entry is the working directory.
-bool searchPath(const char* name, char* found) {
+}  // namespace
+
+bool findInPath(const char* name, char* found) {
   const char* list = getenv("PATH");
   if (list == nullptr) return false;
   size_t nameLength = strlen(name);
@@ -65,8 +65,6 @@ bool searchPath(const char* name, char* found) {
   }
 }
 
-}  // namespace
-
 bool findProgramFile(const char* programPath, char* path) {
   ssize_t n = readlink("/proc/self/exe", path, kPathSize);
   if (n > 0 && size_t(n) < kPathSize) {
@@ -78,7 +76,7 @@ bool findProgramFile(const char* programPath, char* path) {
   if (strchr(programPath, '/')) {
     if (strlen(programPath) >= kPathSize) return false;
     strcpy(candidate, programPath);
-  } else if (!searchPath(programPath, candidate)) {
+  } else if (!findInPath(programPath, candidate)) {
     return false;
   }
   char* resolved = realpath(candidate, nullptr);

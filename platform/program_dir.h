@@ -22,3 +22,9 @@ bool programDirectory(const char* programPath, char* directory);
 //   looked up in PATH when it is a bare name as a shell would, and resolved.
 // False when it cannot be found or does not fit.
 bool findProgramFile(const char* programPath, char* path);
+
+#ifndef _WIN32
+// The first PATH entry holding an executable of that name, as execvp finds
+// it (an empty entry is the working directory), joined to the name.
+bool findInPath(const char* name, char* found);
+#endif

@@ -634,6 +634,25 @@ TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {
     EXPECT_TRUE(listing(work.path).empty()) << c.what << ": " << listing(work.path)[0];
   }
 
+  // Where /proc/self/exe is missing a bare name is looked up as execvp does.
+  const std::string cwd = std::filesystem::current_path();
+  ASSERT_EQ(chdir(engine.path.c_str()), 0);
+  const struct { std::string path; const char* found; } lookups[] = {
+      {"/nonexistent:" + engine.path + "/bin", "/bin/linked"},
+      {"/nonexistent::/bin", "./linked"},  // the empty entry: the working directory
+      {"/nonexistent:", "./linked"},
+      {"/nonexistent", nullptr},
+  };
+  symlink((engine.path + "/bin/linked").c_str(), (engine.path + "/linked").c_str());
+  for (const auto& lookup : lookups) {
+    ScopedVariable path("PATH", lookup.path.c_str());
+    char found[kPathSize] = "";
+    const bool ok = findInPath("linked", found);
+    EXPECT_EQ(ok ? std::string(found) : "-",
+              lookup.found == nullptr ? "-" : (lookup.found[0] == '.' ? "" : engine.path) + lookup.found) << lookup.path;
+  }
+  ASSERT_EQ(chdir(cwd.c_str()), 0);
+
   remove(file("zivorur12.dat").c_str());
   mkdir(file("zivorur12.dat").c_str(), 0755);
   EngineRun failed = runEngine(engine, "force\na2a3\nquit\n");
