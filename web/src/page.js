@@ -173,7 +173,7 @@ function engineToMove() {
 // before each of them so that a change applies from the next move.
 function settingLines() {
   const lines = [];
-  if (engine.options.has('Learning')) lines.push(`setoption name Learning value ${$('learning').value}`);
+  if (engine.options.has('Learning')) lines.push(`setoption name Learning value ${$('learningMode').value}`);
   if (!engine.options.has('UCI_LimitStrength')) return lines;
   const level = $('strength').value;
   return lines.concat(level === 'full' ? ['setoption name UCI_LimitStrength value false']

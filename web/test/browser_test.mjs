@@ -213,7 +213,7 @@ await check('a whole game through the board with pondering, every engine move le
 
 await check('a level chosen on the page holds the engine to that level\'s work', async () => {
   await page.select('#strength', '1000');
-  await page.select('#learning', 'read-only');
+  await page.select('#learningMode', 'read-only');
   await page.select('#color', 'b');
   await page.$eval('#fixedSeconds', (e) => { e.value = '1'; });
   if (await page.$eval('#ponder', (e) => e.checked)) await page.click('#ponder');
@@ -246,7 +246,7 @@ await check('a level chosen on the page holds the engine to that level\'s work',
   const nodes = Number(/ nodes (\d+)/.exec(last)[1]);
   assert.ok(nodes > 0 && nodes <= 50000, last);
   await page.select('#strength', 'full');
-  await page.select('#learning', 'on');
+  await page.select('#learningMode', 'on');
   return `${move} after ${nodes} nodes`;
 });
 
