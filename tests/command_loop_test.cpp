@@ -406,12 +406,24 @@ TEST(BenchCommand, PrintsTheSignatureLast) {
 // move: in the 40-move control the engine's clock is shared over the moves
 // that side has to go. White, at ply 3 pondering black's reply: 40 moves to
 // go, 2000 cs give 49 cs, whether the reply is the expected one (b8c6) or not.
+// A hit after 80 cs of pondering credits them: the search goes on past them.
 TEST(Pondering, TimeWhilePonderingIsPlannedForTheGameBeforeTheExpectedMove) {
-  for (const char* reply : {"b8c6", "d8e7"}) {
+  const struct { const char* reply; int pondered; } rows[] = {{"b8c6", 1}, {"d8e7", 1}, {"b8c6", 800}};
+  for (const auto& row : rows) {
     const std::string output = runLoopHere("new\nforce\ne2e4\ne7e5\nhard\ntime 600\ngo\n", millisecondPerReading,
-                                           std::string("time 2000\n") + reply + "\n");
+                                           std::string("time 2000\n") + row.reply + "\n", row.pondered);
     EXPECT_EQ(countOf(output, "move "), 2u) << output;
     EXPECT_EQ(output.find("move "), output.find("move g1f3\n")) << output;
-    EXPECT_EQ(searchClock.budget, 49) << reply;
+    if (row.pondered == 1) {
+      EXPECT_EQ(searchClock.budget, 49) << row.reply;
+      continue;
+    }
+    // The thinking line before the second move: "depth score time nodes pv".
+    const size_t second = output.rfind("\nmove ");
+    std::istringstream last(output.substr(output.rfind('\n', second - 1) + 1));
+    int depth = 0, score = 0, centiseconds = 0;
+    last >> depth >> score >> centiseconds;
+    EXPECT_GT(centiseconds, 80) << output;
   }
 }
+

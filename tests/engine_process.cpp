@@ -212,10 +212,11 @@ Session hereSession;
 uint32_t (*heldTicks)() = nullptr;
 std::string heldLines;
 int heldInput = -1;
+int heldReadings = 0;  // clock readings of the ponder search before the lines come
 
 uint32_t ticksFeedingThePonder() {
   constexpr int64_t kNoBudget = int64_t(1) << 40;  // the front ends' search until stopped
-  if (heldInput >= 0 && searchClock.budget >= kNoBudget) {
+  if (heldInput >= 0 && searchClock.budget >= kNoBudget && --heldReadings <= 0) {
     if (write(heldInput, heldLines.data(), heldLines.size()) != ssize_t(heldLines.size())) heldLines.clear();
     close(heldInput);
     heldInput = -1;
@@ -229,7 +230,8 @@ uint32_t millisecondPerReading() { return fakeTicks += 1; }
 
 const Session& lastLoopSession() { return hereSession; }
 
-std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const std::string& whilePondering) {
+std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const std::string& whilePondering,
+                        int pondered) {
   initEngineOnce();
   char inputName[] = "/tmp/morvek-loop-in-XXXXXX", outputName[] = "/tmp/morvek-loop-out-XXXXXX";
   int in = mkstemp(inputName);
@@ -243,6 +245,7 @@ std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const 
     in = pipe(ends) == 0 ? ends[0] : -1;
     heldInput = in >= 0 ? ends[1] : -1;
     heldLines = whilePondering;
+    heldReadings = pondered;
     heldTicks = ticks;
     ticks = ticksFeedingThePonder;
   }

@@ -64,9 +64,10 @@ EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutM
 // with the clock read from ticks (milliseconds); all it writes to standard
 // output. Exact budgets and no waiting: the state it leaves can be checked.
 // whilePondering comes only once a search without a budget (xboard's ponder)
-// reads the clock, as an opponent's answer comes after the engine's move;
-// the input ends after it.
-std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const std::string& whilePondering = "");
+// has read the clock pondered times, as an opponent's answer comes after the
+// engine's move; the input ends after it.
+std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const std::string& whilePondering = "",
+                        int pondered = 1);
 // The session of the last runLoopHere, as the run left it.
 const Session& lastLoopSession();
 // Clocks for it: a second, or a millisecond, passes at every reading.
