@@ -59,6 +59,7 @@ void startEngine(CommandLoop& loop, const char* programPath) {
   prepareConsole();
   printBanner();
   locateDataFiles(loop.files, programPath);
+  loop.defaultFiles = loop.files;
   loop.secondInstance = createInstanceMarker();
   initAttackTables();
   initKeysAndTables();
@@ -86,16 +87,22 @@ void setLearningMode(CommandLoop& loop, LearningMode mode) {
 }
 
 bool setLearningFile(CommandLoop& loop, const char* path) {
-  if (path[0] == '\0' || strlen(path) >= sizeof loop.files.learningPath) {
-    fprintf(stderr, "#error: learning file name %s\n", path[0] == '\0' ? "empty" : "too long");
+  const bool backToDefault = path[0] == '\0' || strcmp(path, "<empty>") == 0;
+  if (!backToDefault && strlen(path) >= sizeof loop.files.learningPath) {
+    fprintf(stderr, "#error: learning file name too long\n");
     return false;
   }
-  if (strcmp(path, loop.files.learningPath) == 0) return true;
+  const char* wanted = backToDefault ? loop.defaultFiles.learningPath : path;
+  if (strcmp(wanted, loop.files.learningPath) == 0) return true;
   if (learnedThisRun()) finishEngine(loop);
-  snprintf(loop.files.learningPath, sizeof loop.files.learningPath, "%s", path);
-  // Chosen by name: no installed copy to carry over.
-  loop.files.fallbackPath[0] = '\0';
-  loop.files.installed = false;
+  if (backToDefault) {
+    loop.files = loop.defaultFiles;
+  } else {
+    snprintf(loop.files.learningPath, sizeof loop.files.learningPath, "%s", path);
+    // Chosen by name: no installed copy to carry over.
+    loop.files.fallbackPath[0] = '\0';
+    loop.files.installed = false;
+  }
   reloadTable(loop);
   return true;
 }

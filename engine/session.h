@@ -14,6 +14,7 @@ extern const char* const kTestPositions[10];
 
 struct Session {
   DataFiles files;
+  DataFiles defaultFiles;  // as found at start-up, for "Learning File" set back to the default
   bool secondInstance = false;  // never writes the learning file
   bool learningKept = false;    // asked not to write the learning file (SaveLearning false)
   bool forceMode = false;       // xboard: play received moves without answering them
@@ -35,7 +36,8 @@ int finishEngine(const CommandLoop& loop);
 // this run learned so far is first written to the file it came from. Both
 // reload the table when what it must hold changes.
 void setLearningMode(CommandLoop& loop, LearningMode mode);
-// False, with the reason on standard error, when the path is unusable.
+// An empty path, or "<empty>" as UCI interfaces send it, goes back to the
+// default file. False, with the reason on standard error, for a path too long.
 bool setLearningFile(CommandLoop& loop, const char* path);
 
 // A new game from a FEN text: 1 and the budget back to 7.5 s, or 0 with

@@ -712,9 +712,18 @@ TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
   EXPECT_TRUE(load(readFile(own)) == 1 && countBookNodes() == ownNodes + 1);
   EXPECT_TRUE(learnedAfter("d2d3") && learnedAfter("e2e3") && !learnedAfter("b2b3"));
   EXPECT_TRUE(untouched());
-  const EngineRun empty = runEngine(engine, "uci\nsetoption name Learning File value \nquit\n");
-  EXPECT_NE(empty.out.find("info string Learning File not changed\n"), std::string::npos) << empty.out;
-  EXPECT_EQ(readFile(learned), before);  // written back at exit, as "on" always does
+  // "<empty>", as interfaces send an empty string, is the default file again;
+  // a name too long for a path is refused.
+  const std::string ownBefore = readFile(own);
+  const EngineRun back = runEngine(engine, "uci\nsetoption name Learning File value " + own +
+                                               "\nsetoption name Learning File value <empty>\nposition startpos moves f2f3\n"
+                                               "go movetime 100\nsetoption name Learning File value " +
+                                               std::string(5000, 'x') + "\nquit\n");
+  EXPECT_NE(back.out.find("info string Learning File not changed\n"), std::string::npos) << back.out;
+  EXPECT_EQ(readFile(own), ownBefore);
+  ASSERT_EQ(load(readFile(learned)), 1);
+  EXPECT_TRUE(learnedAfter("f2f3") && learnedAfter("b2b3") && !learnedAfter("d2d3"));
+  const std::string learnedBefore = readFile(learned);
   ASSERT_EQ(stat(learned.c_str(), &written), 0);
 
   // In this process: "off" is the book text alone, back "on" the file again.
@@ -722,14 +731,14 @@ TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
   snprintf(session.files.bookTextPath, sizeof session.files.bookTextPath, "%s", file("Morvek.bk").c_str());
   snprintf(session.files.learningPath, sizeof session.files.learningPath, "%s", learned.c_str());
   session.secondInstance = true;  // whatever this process learned before stays out of the file
-  ASSERT_EQ(load(before), 1);
+  ASSERT_EQ(load(learnedBefore), 1);
   setLearningMode(session, LearningMode::kOff);
   const std::string offTable = save();
   clearBookTable();
   parseBookText(file("Morvek.bk").c_str());
   EXPECT_EQ(offTable, save());
   setLearningMode(session, LearningMode::kReadOnly);
-  EXPECT_EQ(save(), before);
+  EXPECT_EQ(save(), learnedBefore);
   // Read-only is frozen: a game move's search learns nothing, not even in memory.
   SearchRequest request = gameMoveRequest();
   request.useBook = false;
@@ -743,7 +752,7 @@ TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
     EXPECT_EQ(countBookNodes(), nodes + (mode == LearningMode::kOn)) << int(mode);
   }
   learningMode = LearningMode::kOn;
-  EXPECT_TRUE(untouched());
+  EXPECT_EQ(readFile(learned), learnedBefore);
 }
 
 }  // namespace
