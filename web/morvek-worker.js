@@ -261,6 +261,9 @@ function receive(data) {
     }
   } else if (data && data.save) {
     starting.then(save);
+  } else if (data && data.learned) {
+    // The learning file as last kept, for the page's list of what was learned.
+    learningStore.load().catch(() => null).then((bytes) => post({ learnedFile: bytes }));
   }
 }
 

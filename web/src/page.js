@@ -8,6 +8,7 @@ import { PromotionDialog } from 'cm-chessboard/src/extensions/promotion-dialog/P
 import { newClock, recordMove, forgetMove, goWords, timeLeft, formatTime } from './clock.js';
 import { Engine, scoreText, whiteScore } from './uci.js';
 import { drawGraph } from './graph.js';
+import { learnedRecords, learnedSummary } from './learned.js';
 
 const $ = (id) => document.getElementById(id);
 
@@ -423,12 +424,16 @@ async function copyPgn() {
   }
 }
 
-function downloadPgn() {
+function download(name, text, type = 'text/plain') {
   const link = document.createElement('a');
-  link.href = URL.createObjectURL(new Blob([pgnText()], { type: 'application/x-chess-pgn' }));
-  link.download = 'morvek.pgn';
+  link.href = URL.createObjectURL(new Blob([text], { type }));
+  link.download = name;
   link.click();
   setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+}
+
+function downloadPgn() {
+  download('morvek.pgn', pgnText(), 'application/x-chess-pgn');
 }
 
 function setFen() {
@@ -473,7 +478,32 @@ function wire() {
   document.addEventListener('visibilitychange', () => {
     if (document.visibilityState === 'hidden') saveLearning();
   });
+  // What was learned: asked of the worker when the panel opens.
+  let learnedEpd = '';
+  $('learnedPanel').ontoggle = () => {
+    if ($('learnedPanel').open) engine.worker.postMessage({ learned: true });
+  };
+  $('learnedEpd').onclick = () => download('morvek-learned.epd', learnedEpd);
   engine.controls.push((message) => {
+    if (message.learnedFile !== undefined) {
+      const records = message.learnedFile ? learnedRecords(message.learnedFile) : [];
+      if (records === null) {
+        $('learnedSummary').textContent = 'The learning file kept here cannot be read.';
+        return;
+      }
+      const summary = learnedSummary(records);
+      learnedEpd = summary.epd;
+      window.morvek.learned = summary;
+      $('learnedSummary').textContent = records.length
+        ? `${summary.positions} positions: ${summary.book} from the book, ${summary.searched.length} with a search result (deepest first, score for the side to move):`
+        : 'Nothing learned in this browser yet.';
+      $('learnedList').replaceChildren(...summary.searched.slice(0, 20).map((r) => {
+        const item = document.createElement('li');
+        item.textContent = `depth ${r.depth}, ${r.score} cp: ${r.text}`;
+        return item;
+      }));
+      return;
+    }
     if (message.saved) $('learning').textContent = `Learning saved in this browser (${message.bytes} bytes).`;
     if (message.learning) $('learning').textContent = message.learning.bytes
       ? `Learning read from this browser (${message.learning.bytes} bytes).`

@@ -250,6 +250,17 @@ await check('a level chosen on the page holds the engine to that level\'s work',
   return `${move} after ${nodes} nodes`;
 });
 
+await check('the list of what was learned, from the file kept in this browser', async () => {
+  await page.click('#learnedPanel summary');
+  const learned = await waitFor(page, () => window.morvek.learned, 10000, 'the learned list');
+  assert.ok(learned.positions > 1000 && learned.searched.length > 0, JSON.stringify(learned.searched.slice(0, 2)));
+  const shown = await page.$$eval('#learnedList li', (items) => items.map((i) => i.textContent));
+  assert.equal(shown.length, Math.min(20, learned.searched.length));
+  assert.match(shown[0], new RegExp(`^depth ${learned.searched[0].depth}, `));
+  await page.click('#learnedPanel summary');
+  return `${learned.positions} positions, ${learned.searched.length} with a search result`;
+});
+
 await check('analysis of a set-up position with several lines, and stop', async () => {
   await page.click('#modeAnalyse');
   const fen = 'r1bqkbnr/pppp1ppp/2n5/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 3 3';

@@ -23,6 +23,7 @@ export function startWorker(site) {
     lines, errors, controls,
     send(line) { worker.postMessage(line); },
     save() { worker.postMessage({ save: true }); },
+    askLearned() { worker.postMessage({ learned: true }); },
     // The next output line (after those already taken) matching test.
     async expect(test, timeoutMs = 20000) {
       const deadline = performance.now() + timeoutMs;

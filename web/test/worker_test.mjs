@@ -9,6 +9,7 @@ import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { Chess } from 'chess.js';
 import { startWorker } from './uci_worker.mjs';
+import { epdOf, learnedRecords, learnedSummary } from '../src/learned.js';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const site = resolve(process.argv[2] ?? join(here, '../../build-web/site'));
@@ -136,6 +137,16 @@ await check('a save keeps the learning file and the engine goes on as before', a
   await engine.expect(is('bestmove'));
   const saved = await engine.control((m) => m.saved);
   assert.ok(saved.bytes > 100000, `learning file of ${saved.bytes} bytes`);
+  // The page's list of what was learned reads the file kept: the searched
+  // position is there with its depth, every record whole.
+  engine.askLearned();
+  const kept = await engine.control((m) => m.learnedFile !== undefined);
+  const records = learnedRecords(kept.learnedFile);
+  assert.ok(records && records.length > 1000, 'every record read');
+  const searched = learnedSummary(records).searched;
+  assert.ok(searched.some((r) => epdOf(r.text) === 'rnbqkbnr/ppp1pppp/8/3p4/2PP4/8/PP2PPPP/RNBQKBNR b KQkq -' && r.depth > 0),
+    JSON.stringify(searched.slice(0, 3)));
+  assert.equal(learnedRecords(kept.learnedFile.slice(0, kept.learnedFile.length - 3)), null, 'a cut file is refused');
   // Restarted unseen: still in UCI mode, the option still off.
   engine.send('isready');
   await engine.expect(is('readyok'));
