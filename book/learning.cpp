@@ -20,9 +20,9 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
+#endif
 
 LearningMode learningMode = LearningMode::kOn;
-#endif
 
 namespace {
 
