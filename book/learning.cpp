@@ -23,6 +23,7 @@
 #endif
 
 LearningMode learningMode = LearningMode::kOn;
+const char* const kLearningModeNames[] = {"on", "read-only", "off", nullptr};
 
 namespace {
 

@@ -20,6 +20,8 @@ constexpr int kLearningHeaderBytes = 40;  // record bytes before the text
 // (the book text alone, nothing learned or written).
 enum class LearningMode { kOn, kReadOnly, kOff };
 extern LearningMode learningMode;
+// The modes' names, in the order of LearningMode, nullptr after the last.
+extern const char* const kLearningModeNames[];
 
 enum LearningLoad {
   kLearningLoaded,      // every record read

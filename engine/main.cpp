@@ -79,9 +79,8 @@ bool readEloArgument(const char* text) {
 
 // "--learning MODE": false, said on standard error, for another word.
 bool readLearningArgument(const char* text) {
-  const char* const names[] = {"on", "read-only", "off"};
-  for (int i = 0; i < 3; ++i) {
-    if (text != nullptr && strcmp(text, names[i]) == 0) {
+  for (int i = 0; kLearningModeNames[i] != nullptr; ++i) {
+    if (text != nullptr && strcmp(text, kLearningModeNames[i]) == 0) {
       learningMode = LearningMode(i);
       return true;
     }

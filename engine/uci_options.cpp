@@ -31,9 +31,6 @@ void setHash(Session&, int megabytes, const char*) {
     printf("info string Hash %llu MB, rounded down to a power of two\n", static_cast<unsigned long long>(tableMegabytes()));
 }
 
-// The choices of "Learning", in the order of LearningMode.
-const char* const kLearningModeNames[] = {"on", "read-only", "off", nullptr};
-
 int fixed0() { return 0; }
 int fixed1() { return 1; }
 

@@ -495,7 +495,8 @@ function wire() {
       learnedEpd = summary.epd;
       window.morvek.learned = summary;
       $('learnedSummary').textContent = records.length
-        ? `${summary.positions} positions: ${summary.book} from the book, ${summary.searched.length} with a search result (deepest first, score for the side to move):`
+        ? `${summary.positions} positions: ${summary.book} from the book, ${summary.searched.length} with a search result`
+          + (summary.searched.length ? ' (deepest first, score for the side to move):' : '.')
         : 'Nothing learned in this browser yet.';
       $('learnedList').replaceChildren(...summary.searched.slice(0, 20).map((r) => {
         const item = document.createElement('li');
