@@ -1,12 +1,13 @@
 #include "board/position.h"
 
+#include "board/per_thread.h"
 #include "board/random.h"
 
-Position pos;
-int searchPly;
-int listStart[kMaxPlies + 1];
-Move moveStack[kMoveStackSize];
-int moveScore[kMoveStackSize];
+PER_THREAD Position pos;
+PER_THREAD int searchPly;
+PER_THREAD int listStart[kMaxPlies + 1];
+PER_THREAD Move moveStack[kMoveStackSize];
+PER_THREAD int moveScore[kMoveStackSize];
 uint64_t pieceKey[2][8][64];
 
 const char* const kSquareName[64] = {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board/per_thread.h"
+
 using Square = int;  // 0..63, a8 = 0, h8 = 7, a1 = 56, h1 = 63
 using Side = int;    // 0 white, 1 black; 2 marks an empty square
 using Move = uint32_t;
@@ -108,13 +110,13 @@ struct Position {
   Move redoMoves[kMaxGameMoves + 1];
 };
 
-extern Position pos;
+extern PER_THREAD Position pos;
 
 // The move stack shared by all plies; moveScore is the ordering score beside it.
-extern int searchPly;
-extern int listStart[kMaxPlies + 1];
-extern Move moveStack[kMoveStackSize];
-extern int moveScore[kMoveStackSize];
+extern PER_THREAD int searchPly;
+extern PER_THREAD int listStart[kMaxPlies + 1];
+extern PER_THREAD Move moveStack[kMoveStackSize];
+extern PER_THREAD int moveScore[kMoveStackSize];
 
 // Zobrist keys [side][type][square]; types 0 and 7 stay zero.
 extern uint64_t pieceKey[2][8][64];

@@ -9,10 +9,12 @@
 #include "board/movegen.h"
 #include "board/position.h"
 #include "engine/clock.h"
+#include "engine/search_threads.h"
 #include "eval/eval_setup.h"
 #include "eval/evaluate.h"
 #include "search/root_lines.h"
 #include "search/search.h"
+#include "search/search_clock.h"
 #include "search/search_tables.h"
 #include "search/search_tree.h"
 #include "search/tablebase.h"
@@ -175,6 +177,7 @@ void selectBestRoot(int first, int last) {
 }
 
 int prepareRoot() {
+  helperNodes.store(0, std::memory_order_relaxed);
   prepareEvaluation();
   clearSearchTables();
 
@@ -188,20 +191,8 @@ int prepareRoot() {
 
   // Order the root records and seed the tree with them; every
   // node goes in at the front, so the root list runs worst first.
-  allocateSearchTree();
-  clearSearchTree();
-  for (int i = 0; i < count; ++i) {
-    const int side = pos.sideToMove;
-    const uint32_t keyLow = pos.keyLow;
-    const uint32_t keyHigh = pos.keyHigh;
-    selectBestRoot(i, count - 1);
-    const Move m = moveStack[listStart[0] + i];
-    makeMove(m);
-    const int givesCheck = sideAttacks(pos.opponent, pos.kingSquare[pos.sideToMove]);
-    TreeNode* node = newTreeNode(0, side, 0, givesCheck, m, keyLow, keyHigh);
-    if (node) pushFront(&searchTree->rootList, node);
-    unmakeMove(m);
-  }
+  for (int i = 0; i < count; ++i) selectBestRoot(i, count - 1);
+  if (allocateSearchTree()) seedSearchTree();
   return count;
 }
 
@@ -210,13 +201,14 @@ void budgetSearchProper() {
   if (pos.gamePly < kDoublingPlies) doubleBudget();
 }
 
-Move deepen(int lastDepth, const Move* searchMoves, int searchMoveCount) {
+Move deepen(int lastDepth, const Move* searchMoves, int searchMoveCount, int threads) {
   // Null moves only while both sides keep enough material; a fresh root line.
   nullMoveAllowed = pos.material[kWhite] - kPieceValue[kKing] > kNullMoveMaterial &&
                     pos.material[kBlack] - kPieceValue[kKing] > kNullMoveMaterial;
   std::memset(rootLine, 0, sizeof rootLine);
   budgetSearchProper();
   const int wanted = restrictRootMoves(searchMoves, searchMoveCount);
+  startHelpers(threads);
 
   // Iterative deepening.
   int lastScore = 0;
@@ -237,6 +229,7 @@ Move deepen(int lastDepth, const Move* searchMoves, int searchMoveCount) {
     lastScore = score;
     if (depth > lastDepth) break;
   }
+  stopHelpers();
   searchClock.budget = searchClock.savedBudget;
 
   // The move to play. Without a tree block the best root record stands in.

@@ -27,8 +27,9 @@ void budgetSearchProper();
 // Runs the iterations up to lastDepth (root list ready) and returns the move
 // to play. With searchMoveCount > 0 only those of searchMoves that are root
 // moves are searched (all of them when none is). Reads the lines wanted and
-// the mate asked for from searchLimits.
-Move deepen(int lastDepth, const Move* searchMoves = nullptr, int searchMoveCount = 0);
+// the mate asked for from searchLimits. With threads above 1 the helpers
+// (engine/search_threads.h) search beside it until it ends.
+Move deepen(int lastDepth, const Move* searchMoves = nullptr, int searchMoveCount = 0, int threads = 1);
 
 // After the move played is on the board: the reply the last deepening's
 // principal line expects, when that is legal here; 0 otherwise.

@@ -6,6 +6,7 @@
 #include "engine/bench.h"
 #include "engine/command_loop.h"
 #include "engine/player_files.h"
+#include "engine/search_threads.h"
 #include "engine/strength.h"
 #include "engine/version.h"
 
@@ -16,7 +17,7 @@ void printUsage(const char* programPath) {
   locateDataFiles(files, programPath);
   printf(
       "Usage: morvek [--version | --help | bench [DEPTH]] [--elo N] [--book FILE.bin] [--syzygy DIR]\n"
-      "              [--learning on|read-only|off] [--learning-file FILE]\n"
+      "              [--learning on|read-only|off] [--learning-file FILE] [--threads N]\n"
       "A chess engine for graphical interfaces. It speaks the xboard (CECP) protocol,\n"
       "or UCI when the first command is \"uci\", on standard input and output;\n"
       "an interface starts it by name, for example: xboard -fcp morvek\n"
@@ -25,6 +26,7 @@ void printUsage(const char* programPath) {
       "           protocols, as UCI_LimitStrength and UCI_Elo do\n"
       "  --learning MODE  on (learn and keep it), read-only (play from what was\n"
       "           learned, never change it) or off (the book text alone)\n"
+      "  --threads N  search with N threads (1 to %d), as the option Threads does\n"
       "\n"
       "Files:\n"
       "  opening book   %s\n"
@@ -36,7 +38,7 @@ void printUsage(const char* programPath) {
       "\n"
       "bench [DEPTH] searches the built-in test positions to DEPTH (default 8)\n"
       "without book or learning and ends with the line \"NODES nodes NPS nps\".\n",
-      kMinElo, kMaxElo,
+      kMinElo, kMaxElo, kMaxSearchThreads,
       files.bookTextPath[0] ? files.bookTextPath : "(none)",
       files.learningPath[0] ? files.learningPath : "(none)");
 }
@@ -77,6 +79,21 @@ bool readEloArgument(const char* text) {
   return true;
 }
 
+// "--threads N": the search's threads, clamped (said on standard error);
+// false for no number.
+bool readThreadsArgument(const char* text) {
+  char* end = nullptr;
+  const long long count = text ? strtoll(text, &end, 10) : 0;
+  if (text == nullptr || end == text || *end != '\0') {
+    fprintf(stderr, "morvek: --threads needs a number\n");
+    return false;
+  }
+  const int clamped = count < 1 ? 1 : count > kMaxSearchThreads ? kMaxSearchThreads : int(count);
+  if (clamped != count) fprintf(stderr, "morvek: --threads %lld is out of range, using %d\n", count, clamped);
+  setSearchThreads(clamped);
+  return true;
+}
+
 // "--learning MODE": false, said on standard error, for another word.
 bool readLearningArgument(const char* text) {
   for (int i = 0; kLearningModeNames[i] != nullptr; ++i) {
@@ -109,7 +126,7 @@ int main(int argc, char** argv) {
   }
   if (argc > 1 && strcmp(argv[1], "bench") == 0) return runBenchCommand(argc, argv);
   // "--elo N", "--book FILE", "--syzygy DIR", "--learning MODE" and
-  // "--learning-file FILE": what an xboard user cannot set by option.
+  // "--learning-file FILE", "--threads N": what an xboard user cannot set by option.
   const char* bookFile = nullptr;
   const char* syzygyPath = nullptr;
   const char* learningFile = nullptr;
@@ -124,6 +141,8 @@ int main(int argc, char** argv) {
       if (!readLearningArgument(i + 1 < argc ? argv[++i] : nullptr)) return 2;
     } else if (strcmp(argv[i], "--learning-file") == 0 && i + 1 < argc) {
       learningFile = argv[++i];
+    } else if (strcmp(argv[i], "--threads") == 0) {
+      if (!readThreadsArgument(i + 1 < argc ? argv[++i] : nullptr)) return 2;
     }
   }
   CommandLoop loop;

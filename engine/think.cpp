@@ -11,6 +11,7 @@
 #include "book/learning.h"
 #include "book/polyglot.h"
 #include "engine/clock.h"
+#include "engine/search_threads.h"
 #include "engine/strength.h"
 #include "search/trans_table.h"
 #include "search/search_clock.h"
@@ -57,7 +58,7 @@ int thinkWithLimits(RootMove& result, const SearchRequest& request) {
     beginLevelSearch(level);
     result.move = endLevelSearch(level, deepen(request.lastDepth, request.searchMoves, request.searchMoveCount));
   } else {
-    result.move = deepen(request.lastDepth, request.searchMoves, request.searchMoveCount);
+    result.move = deepen(request.lastDepth, request.searchMoves, request.searchMoveCount, searchThreadCount());
   }
 
   if (request.learn && !limited && learningMode == LearningMode::kOn) {

@@ -220,7 +220,7 @@ void printLine(const RootMove& record, int number, int64_t ms) {
   }
   char numberText[24] = "";
   if (number > 0) snprintf(numberText, sizeof numberText, " multipv %d", number);
-  const uint64_t nodes = searchClock.pollCount;
+  const uint64_t nodes = searchNodes();
   const uint64_t nps = nodes * 1000 / uint64_t(ms > 0 ? ms : 1);
   char line[kMaxLine * 6 + 256];
   int length = snprintf(line, sizeof line, "info depth %d seldepth %d%s score %s%s time %lld nodes %llu nps %llu hashfull %d pv",

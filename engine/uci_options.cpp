@@ -8,6 +8,7 @@
 #include "engine/clock.h"
 #include "engine/player_files.h"
 #include "engine/protocol_words.h"
+#include "engine/search_threads.h"
 #include "engine/session.h"
 #include "engine/strength.h"
 #include "search/root_lines.h"
@@ -44,6 +45,8 @@ const UciOption kUciOptions[] = {
      [](Session& session, int on, const char*) { session.learningKept = !on; }},
     {"Hash", OptionType::kSpin, 1, int(kMaxTableMegabytes), false, [] { return int(kDefaultTableMegabytes); },
      setHash},
+    {"Threads", OptionType::kSpin, 1, kMaxSearchThreads, false, searchThreadCount,
+     [](Session&, int threads, const char*) { setSearchThreads(threads); }},
     {"Clear Hash", OptionType::kButton, 0, 0, false, nullptr, [](Session&, int, const char*) { clearTranspositionTables(); }},
     {"MultiPV", OptionType::kSpin, 1, kMaxRootLines, false, fixed1,
      [](Session&, int lines, const char*) { uciSettings.multiPv = lines; }},

@@ -10,6 +10,7 @@
 #include "board/move_text.h"
 #include "engine/clock.h"
 #include "engine/protocol_words.h"
+#include "engine/search_threads.h"
 #include "engine/think.h"
 #include "eval/eval_setup.h"
 #include "eval/evaluate.h"
@@ -185,7 +186,7 @@ void printStatus(bool searching) {
   Move move = analysis.best;
   if (searching) {
     elapsed = elapsedTime();
-    nodes = searchClock.pollCount;
+    nodes = searchNodes();
     depth = iterationDepth;
     total = listStart[1] - listStart[0];
     move = searchPly > 0 ? pos.moveHistory[pos.gamePly + 1] : rootMoves[0].move;
@@ -245,7 +246,7 @@ void analyse() {
   budgetPlan = plan;
   analysis.over = true;
   analysis.elapsed = elapsedTime();
-  analysis.nodes = searchClock.pollCount;
+  analysis.nodes = searchNodes();
   analysis.depth = iterationDepth;
   analysis.moveCount = found ? listStart[1] - listStart[0] : 0;
   analysis.best = found ? result.move : 0;
@@ -391,6 +392,16 @@ bool handleLine(CommandLoop& loop, char* line) {
     if (strcmp(word, "usermove") == 0) {
       char* move = nextWord(&cursor, kWordDelimiters);
       if (move != nullptr) word = move;
+    }
+  }
+  // Threads for the thinks to come (xboard sends it to engines that play
+  // with several; polyglot and users may too). A bad count is an unknown word.
+  if (strcmp(word, "cores") == 0) {
+    char* value = nextWord(&cursor, kWordDelimiters);
+    const long long count = value ? parseDecimal(value) : 0;
+    if (count >= 1) {
+      setSearchThreads(count > kMaxSearchThreads ? kMaxSearchThreads : int(count));
+      return true;
     }
   }
   if (strcmp(word, "setboard") == 0) {

@@ -3,9 +3,10 @@
 #include <cstring>
 
 #include "board/attacks.h"
+#include "board/per_thread.h"
 #include "board/position.h"
 
-int attackMap[2][64];
+PER_THREAD int attackMap[2][64];
 
 namespace {
 

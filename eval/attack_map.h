@@ -2,6 +2,8 @@
 // evaluation and read by all positional terms.
 #pragma once
 
+#include "board/per_thread.h"
+
 // Word layout: low four bits count the attacks (x-rays included); one bit per
 // attacking type, higher for cheaper attackers. X-rays set no type bit.
 constexpr int kAttackCount = 0xF;
@@ -15,7 +17,7 @@ constexpr int kPawnBit = 0x8000;
 // Own type bit of each piece type.
 constexpr int kTypeBit[8] = {0, kPawnBit, kKnightBit, kBishopBit, kRookBit, kQueenBit, kKingBit, 0};
 
-extern int attackMap[2][64];
+extern PER_THREAD int attackMap[2][64];
 
 void buildAttackMaps();
 

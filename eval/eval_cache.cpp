@@ -1,15 +1,41 @@
 #include "eval/eval_cache.h"
 
+#include <cstdint>
+#include <cstdlib>
+
+#include "board/per_thread.h"
 #include "board/position.h"
 #include "eval/eval_setup.h"
 #include "eval/evaluate.h"
 
-EvalEntry evalCache[kEvalCacheEntries];
+namespace {
+EvalEntry firstThreadCache[kEvalCacheEntries];
+PER_THREAD void* ownCacheBlock;  // what a helper's cache was carved from
+}  // namespace
+
+PER_THREAD EvalEntry* evalCache = firstThreadCache;
+
+bool useEvalCacheOfThisThread() {
+  // calloc hands fresh zeroed pages over as they are first touched, not all
+  // at once; the cache starts at the block's first cache line.
+  void* block = calloc(kEvalCacheEntries + 1, sizeof(EvalEntry));
+  if (!block) return false;
+  const uintptr_t start = (reinterpret_cast<uintptr_t>(block) + 63) & ~uintptr_t(63);
+  evalCache = reinterpret_cast<EvalEntry*>(start);
+  ownCacheBlock = block;
+  return true;
+}
+
+void releaseEvalCacheOfThisThread() {
+  free(ownCacheBlock);
+  ownCacheBlock = nullptr;
+  evalCache = nullptr;
+}
 
 namespace {
 
-uint32_t cacheGeneration = 1;
-uint32_t tablesSeen = 0;  // the piece-square tables the entries were computed with
+PER_THREAD uint32_t cacheGeneration = 1;
+PER_THREAD uint32_t tablesSeen = 0;  // the piece-square tables the entries were computed with
 
 inline BoardImage imageOfBoard() {
   const uint64_t(&w)[8] = pos.piecesOf[kWhite];
@@ -59,7 +85,7 @@ void invalidateEvalCache() {
   cacheGeneration += 1;
   // After four billion changes the numbers would come round again.
   if (cacheGeneration == 0) {
-    for (EvalEntry& e : evalCache) e.generation = 0;
+    for (uint32_t i = 0; i < kEvalCacheEntries; ++i) evalCache[i].generation = 0;
     cacheGeneration = 1;
   }
 }

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "board/per_thread.h"
+
 constexpr int kEvalCacheBits = 16;
 constexpr uint32_t kEvalCacheEntries = 1u << kEvalCacheBits;
 
@@ -25,7 +27,13 @@ struct alignas(64) EvalEntry {
 };
 static_assert(sizeof(EvalEntry) == 64, "one cache line per entry");
 
-extern EvalEntry evalCache[kEvalCacheEntries];
+// The cache of this thread: the process's first thread has one from the
+// start, a search helper takes its own (useEvalCacheOfThisThread).
+extern PER_THREAD EvalEntry* evalCache;
+// A zeroed cache for the calling helper; false when the memory cannot be had.
+bool useEvalCacheOfThisThread();
+// Gives a helper's cache back as the helper ends.
+void releaseEvalCacheOfThisThread();
 
 // Starts loading the entry of the current position ahead of cachedEvaluate.
 inline void prefetchEvalEntry(uint32_t keyLow) { __builtin_prefetch(&evalCache[keyLow & (kEvalCacheEntries - 1)]); }

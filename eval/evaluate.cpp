@@ -1,14 +1,15 @@
 #include "eval/evaluate.h"
 
+#include "board/per_thread.h"
 #include "board/position.h"
 #include "eval/attack_map.h"
 #include "eval/eval_setup.h"
 #include "eval/king_safety.h"
-#include "eval/phase.h"
 #include "eval/pawns.h"
+#include "eval/phase.h"
 #include "eval/pieces.h"
 
-EvalBreakdown lastEvalBreakdown;
+PER_THREAD EvalBreakdown lastEvalBreakdown;
 
 namespace {
 

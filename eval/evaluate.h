@@ -1,6 +1,8 @@
 // Static evaluation with a lazy window, from the side to move's view.
 #pragma once
 
+#include "board/per_thread.h"
+
 int evaluate(int alpha, int beta);
 // Whether evaluate(alpha, beta) ends before the attack maps: a dead draw by
 // material or the lazy exit on material alone.
@@ -21,4 +23,4 @@ struct EvalBreakdown {
   int hanging[2];      // hanging pieces found
   int positional[2];   // the side's score minus its material
 };
-extern EvalBreakdown lastEvalBreakdown;
+extern PER_THREAD EvalBreakdown lastEvalBreakdown;

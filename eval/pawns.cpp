@@ -1,6 +1,7 @@
 #include "eval/pawns.h"
 
 #include "board/attacks.h"
+#include "board/per_thread.h"
 #include "board/position.h"
 #include "eval/attack_map.h"
 
@@ -36,7 +37,7 @@ struct PawnEntry {
   uint16_t record[64];  // by square, for the squares holding one of those pawns
 };
 
-PawnEntry pawnTable[kPawnTableEntries];
+PER_THREAD PawnEntry pawnTable[kPawnTableEntries];
 
 }  // namespace
 

@@ -1,8 +1,9 @@
+#include "board/per_thread.h"
 #include "search/root_lines.h"
 
-Move skippedRootMoves[kMaxRootMoves];
-int skippedRootCount = 0;
+PER_THREAD Move skippedRootMoves[kMaxRootMoves];
+PER_THREAD int skippedRootCount = 0;
 RootMove rootLines[kMaxRootLines];
 int rootLineCount = 0;
 void (*rootLinesListener)() = nullptr;
-void (*currentMoveListener)(Move move, int number) = nullptr;
+PER_THREAD void (*currentMoveListener)(Move move, int number) = nullptr;

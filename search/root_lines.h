@@ -3,6 +3,7 @@
 // left out, the search runs exactly as it always did.
 #pragma once
 
+#include "board/per_thread.h"
 #include "board/position.h"
 #include "search/root_move.h"
 #include "search/search_tables.h"
@@ -12,8 +13,8 @@ constexpr int kMaxRootLines = 256;
 // Root moves the current iteration passes over: those outside the moves the
 // search was restricted to and, in the later passes of a several-line
 // iteration, the moves of the lines already found.
-extern Move skippedRootMoves[kMaxRootMoves];
-extern int skippedRootCount;
+extern PER_THREAD Move skippedRootMoves[kMaxRootMoves];
+extern PER_THREAD int skippedRootCount;
 
 inline bool rootMoveSkipped(Move move) {
   for (int i = 0; i < skippedRootCount; ++i)
@@ -33,4 +34,4 @@ extern void (*rootLinesListener)();
 
 // Called at the root before each move it searches (1 for the first), when
 // set: the interface may say which move is being searched.
-extern void (*currentMoveListener)(Move move, int number);
+extern PER_THREAD void (*currentMoveListener)(Move move, int number);

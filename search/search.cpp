@@ -5,21 +5,22 @@
 #include "board/attacks.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
+#include "board/per_thread.h"
 #include "book/book_table.h"
 #include "eval/eval_cache.h"
-#include "search/search_clock.h"
 #include "search/move_picker.h"
 #include "search/quiesce.h"
 #include "search/root_lines.h"
+#include "search/search_clock.h"
 #include "search/search_tables.h"
 #include "search/search_tree.h"
 #include "search/tablebase.h"
 #include "search/trans_table.h"
 
-Move rootLine[kMaxLine];
-int iterationDepth;
-int rootSide;
-int nullMoveAllowed;
+PER_THREAD Move rootLine[kMaxLine];
+PER_THREAD int iterationDepth;
+PER_THREAD int rootSide;
+PER_THREAD int nullMoveAllowed;
 
 namespace {
 

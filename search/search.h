@@ -1,6 +1,7 @@
 // Principal and inner alpha-beta search over the one position.
 #pragma once
 
+#include "board/per_thread.h"
 #include "board/position.h"
 #include "board/score.h"
 #include "search/root_move.h"
@@ -24,10 +25,10 @@ struct SearchArgs {
   int followTree;  // this node lies on a stored principal line
 };
 
-extern Move rootLine[kMaxLine];
-extern int iterationDepth;
-extern int rootSide;
-extern int nullMoveAllowed;
+extern PER_THREAD Move rootLine[kMaxLine];
+extern PER_THREAD int iterationDepth;
+extern PER_THREAD int rootSide;
+extern PER_THREAD int nullMoveAllowed;
 
 int principalSearch(SearchArgs args);
 int innerSearch(SearchArgs args);

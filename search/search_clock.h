@@ -3,7 +3,10 @@
 // reached? termination asked for? a line waiting for whoever watches input?).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+
+#include "board/per_thread.h"
 
 struct Clock {
   int64_t budget;       // time allowed for the current move
@@ -14,7 +17,7 @@ struct Clock {
   bool stopFlag;        // budget used up; stays set until the next think
 };
 
-extern Clock searchClock;
+extern PER_THREAD Clock searchClock;
 
 // What a think may be told besides its budget. Both stay as set until
 // changed; the protocols set them around the thinks that need them.
@@ -28,7 +31,20 @@ struct SearchLimits {
   int64_t moveTimeMs;  // milliseconds from the start of the think at which it stops; 0: none
 };
 
-extern SearchLimits searchLimits;
+extern PER_THREAD SearchLimits searchLimits;
+
+// A parallel think: its helper threads read neither clock nor input. They
+// stop when the think's own thread says so and add their nodes to its count.
+extern PER_THREAD bool helperThread;
+extern std::atomic<bool> helpersStop;
+extern std::atomic<uint64_t> helperNodes;
+
+// Nodes of the think under way, all its threads' together.
+inline uint64_t searchNodes() { return searchClock.pollCount + helperNodes.load(std::memory_order_relaxed); }
+
+// A helper's clock at the start of its search, and its last nodes counted.
+void startHelperClock();
+void publishHelperNodes();
 
 // Centiseconds from the tick counter. Tests may replace the tick source.
 uint64_t currentCentiseconds();

@@ -5,17 +5,18 @@
 #include <cstring>
 
 #include "board/move_text.h"
+#include "board/per_thread.h"
 #include "search/search_clock.h"
 #include "search/tablebase.h"
 #include "search/trans_table.h"
 
-int historyScore[2][8][64];
-int inNullMove;
-int selDepth;
-Move bestAtPly[kMaxSearchPly];
-Move pvAtPly[kMaxSearchPly];
-RootMove rootMoves[kMaxRootMoves];
-void (*newBestMoveListener)(const RootMove& record, int elapsed, uint64_t nodes) = nullptr;
+PER_THREAD int historyScore[2][8][64];
+PER_THREAD int inNullMove;
+PER_THREAD int selDepth;
+PER_THREAD Move bestAtPly[kMaxSearchPly];
+PER_THREAD Move pvAtPly[kMaxSearchPly];
+PER_THREAD RootMove rootMoves[kMaxRootMoves];
+PER_THREAD void (*newBestMoveListener)(const RootMove& record, int elapsed, uint64_t nodes) = nullptr;
 
 void updateHistory(Move move, int score, int beta) {
   int side = pos.sideToMove;
@@ -52,7 +53,7 @@ void recordRootMove(const Move* childLine, Move move, int score, int beta, int d
   // A root in the endgame tables shows their result (unless a mate was
   // found); the record keeps the search's own score.
   const RootMove* shown = record;
-  static RootMove tableShown;
+  static PER_THREAD RootMove tableShown;
   if (rootInTables) {
     tableShown = *record;
     tableShown.score = shownRootScore(score);
@@ -60,11 +61,11 @@ void recordRootMove(const Move* childLine, Move move, int score, int beta, int d
   }
   int elapsed = int32_t(elapsedTime());
   if (newBestMoveListener) {
-    newBestMoveListener(*shown, elapsed, searchClock.pollCount);
+    newBestMoveListener(*shown, elapsed, searchNodes());
     return;
   }
   uint64_t divisor = uint64_t(elapsed > 1 ? elapsed : 1);
-  uint64_t rate = searchClock.pollCount * 1000u / divisor;
+  uint64_t rate = searchNodes() * 1000u / divisor;
   printThinking(shown->score, record->depth, elapsed, rate, record->line);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "board/per_thread.h"
 #include "board/position.h"
 #include "search/root_move.h"
 
@@ -17,16 +18,16 @@ constexpr int kThinkingBufferSize = 192;
 constexpr int kDeepestSearchPly = 96;
 
 // Set while the search is inside a null move's subtree.
-extern int inNullMove;
+extern PER_THREAD int inNullMove;
 // The deepest ply the current think has reached (quiescence included).
-extern int selDepth;
+extern PER_THREAD int selDepth;
 
 // [side that moved][piece field, the promoted piece for promotions][target]
-extern int historyScore[2][8][64];
-extern Move bestAtPly[kMaxSearchPly];
-extern Move pvAtPly[kMaxSearchPly];
+extern PER_THREAD int historyScore[2][8][64];
+extern PER_THREAD Move bestAtPly[kMaxSearchPly];
+extern PER_THREAD Move pvAtPly[kMaxSearchPly];
 // Record i belongs to the root move moveStack[listStart[0] + i].
-extern RootMove rootMoves[kMaxRootMoves];
+extern PER_THREAD RootMove rootMoves[kMaxRootMoves];
 
 // Credits a move that raised alpha at the node of sideToMove (move unmade).
 void updateHistory(Move move, int score, int beta);
@@ -37,7 +38,7 @@ void recordRootMove(const Move* childLine, Move move, int score, int beta, int d
 
 // Hears of each new best root move: its record, the centiseconds of the
 // think and the node count. nullptr (the default) prints the thinking line.
-extern void (*newBestMoveListener)(const RootMove& record, int elapsed, uint64_t nodes);
+extern PER_THREAD void (*newBestMoveListener)(const RootMove& record, int elapsed, uint64_t nodes);
 
 // Writes the thinking line (with its newline) into a buffer of
 // kThinkingBufferSize chars; returns its length.

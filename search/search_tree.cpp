@@ -5,8 +5,9 @@
 
 #include "board/attacks.h"
 #include "board/make_move.h"
+#include "board/per_thread.h"
 
-SearchTree* searchTree = nullptr;
+PER_THREAD SearchTree* searchTree = nullptr;
 
 int allocateSearchTree() {
   if (!searchTree) searchTree = static_cast<SearchTree*>(calloc(1, sizeof(SearchTree)));
@@ -15,6 +16,21 @@ int allocateSearchTree() {
 
 void clearSearchTree() {
   if (searchTree) memset(searchTree, 0, sizeof(SearchTree));
+}
+
+void seedSearchTree() {
+  clearSearchTree();
+  for (int i = listStart[0]; i < listStart[1]; ++i) {
+    const int side = pos.sideToMove;
+    const uint32_t keyLow = pos.keyLow;
+    const uint32_t keyHigh = pos.keyHigh;
+    const Move m = moveStack[i];
+    makeMove(m);
+    const int givesCheck = sideAttacks(pos.opponent, pos.kingSquare[pos.sideToMove]);
+    TreeNode* node = newTreeNode(0, side, 0, givesCheck, m, keyLow, keyHigh);
+    if (node) pushFront(&searchTree->rootList, node);
+    unmakeMove(m);
+  }
 }
 
 TreeNode** findLink(TreeNode** slot, Move move) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "board/per_thread.h"
 #include "board/position.h"
 
 constexpr int kTreeNodes = 10000;
@@ -33,12 +34,17 @@ struct SearchTree {
 };
 
 // Null until the first move choice allocates it; kept to the end.
-extern SearchTree* searchTree;
+extern PER_THREAD SearchTree* searchTree;
 
 // Allocates the block once; 1 when it exists afterwards.
 int allocateSearchTree();
 // Empties the block (no nodes, no buckets, empty root list), if allocated.
 void clearSearchTree();
+
+// Empties the block and puts the root moves in, in the order of the root
+// list (moveStack from listStart[0]); every node goes in at the front, so the
+// tree's root list runs worst first.
+void seedSearchTree();
 
 // A slot is the place that holds a link: rootList, or a node's firstChild or next.
 TreeNode** findLink(TreeNode** slot, Move move);

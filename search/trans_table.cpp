@@ -13,6 +13,29 @@ namespace {
 
 TableEntry& entryOfPosition() { return transTable[pos.sideToMove][pos.keyLow & tableMask]; }
 
+// Search threads read and write the same entries without a lock. Each half
+// of an entry moves whole; a read that mixes halves of two writes matches the
+// position only if both writes were of it, since each half holds key bits.
+using EntryWord = uint64_t __attribute__((may_alias));
+static_assert(sizeof(TableEntry) == 2 * sizeof(EntryWord), "an entry is two words");
+
+TableEntry loadEntry(const TableEntry& slot) {
+  const EntryWord* words = reinterpret_cast<const EntryWord*>(&slot);
+  const uint64_t halves[2] = {__atomic_load_n(&words[0], __ATOMIC_RELAXED),
+                              __atomic_load_n(&words[1], __ATOMIC_RELAXED)};
+  TableEntry e;
+  memcpy(&e, halves, sizeof e);
+  return e;
+}
+
+void saveEntry(TableEntry& slot, const TableEntry& e) {
+  uint64_t halves[2];
+  memcpy(halves, &e, sizeof halves);
+  EntryWord* words = reinterpret_cast<EntryWord*>(&slot);
+  __atomic_store_n(&words[0], halves[0], __ATOMIC_RELAXED);
+  __atomic_store_n(&words[1], halves[1], __ATOMIC_RELAXED);
+}
+
 TableEntry* allocateTable(uint64_t entries) {
   if (tableAllocationAllowance == 0) return nullptr;
   if (tableAllocationAllowance > 0) --tableAllocationAllowance;
@@ -22,7 +45,7 @@ TableEntry* allocateTable(uint64_t entries) {
 }  // namespace
 
 int probeTable(int alpha, int beta, int depth, int* value, Move* hashMove) {
-  const TableEntry& e = entryOfPosition();
+  const TableEntry e = loadEntry(entryOfPosition());
   if (e.keyTop != (pos.keyLow >> kTableBits) || e.keyHigh != pos.keyHigh) return 0;
   *hashMove = e.move;
   if (e.depth < depth) return 0;
@@ -43,7 +66,8 @@ int probeTable(int alpha, int beta, int depth, int* value, Move* hashMove) {
 }
 
 void storeTable(int score, Move bestMove, int depth, int beta) {
-  TableEntry& e = entryOfPosition();
+  TableEntry& slot = entryOfPosition();
+  TableEntry e = loadEntry(slot);
   int bound = bestMove == 0 ? kBoundUpper : (score < beta ? kBoundExact : kBoundLower);
   // Priority depth + 2 * bound: an exact entry is worth two plies more than an
   // upper bound. Equal priority replaces, whatever position holds the slot.
@@ -54,6 +78,7 @@ void storeTable(int score, Move bestMove, int depth, int beta) {
   e.bound = uint32_t(bound);
   e.depth = depth;
   e.move = bestMove;
+  saveEntry(slot, e);
 }
 
 void clearTranspositionTables() {
@@ -93,7 +118,7 @@ int tableFullness() {
   constexpr uint32_t kSample = 500;
   int used = 0;
   for (const TableEntry* table : transTable)
-    for (uint32_t i = 0; table && i < kSample; ++i) used += table[i].bound != kBoundNone;
+    for (uint32_t i = 0; table && i < kSample; ++i) used += loadEntry(table[i]).bound != kBoundNone;
   return used;
 }
 
