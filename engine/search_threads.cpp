@@ -134,7 +134,8 @@ struct PoolEnd {
 int setSearchThreads(int count) {
   if (count < 1) count = 1;
   if (count > kMaxSearchThreads) count = kMaxSearchThreads;
-  if (count == searchThreadCount()) return count;
+  // Never inside a search (the protocols keep such lines until it ends).
+  if (count == searchThreadCount() || helpersActive) return searchThreadCount();
   endHelpers();
   helpers.reserve(size_t(count - 1));
   for (int index = 1; index < count; ++index) helpers.emplace_back(helperLoop, index, generation);
