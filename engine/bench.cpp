@@ -24,7 +24,7 @@ void prepareBench() {
   prepareEvaluation();
 }
 
-BenchResult runBench(int depth, void (*onPosition)(int index, uint64_t nodes, Move best)) {
+BenchResult runBench(int depth, void (*onPosition)(int index, uint64_t nodes, Move best), int threads) {
   BenchResult result = {0, 0, 0, false};
   void (*const listener)(const RootMove&, int, uint64_t) = newBestMoveListener;
   newBestMoveListener = hearNothing;
@@ -40,10 +40,11 @@ BenchResult runBench(int depth, void (*onPosition)(int index, uint64_t nodes, Mo
     searchClock.budget = int64_t(1) << 40;  // the clock never ends an iteration
     const auto start = std::chrono::steady_clock::now();
     Move best = 0;
-    if (prepareRoot() > 0) best = deepen(depth);
+    if (prepareRoot() > 0) best = deepen(depth, nullptr, 0, threads);
     result.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    result.nodes += searchClock.pollCount;
-    if (onPosition) onPosition(n, searchClock.pollCount, best);
+    const uint64_t nodes = searchNodes();
+    result.nodes += nodes;
+    if (onPosition) onPosition(n, nodes, best);
   }
   result.cpuSeconds = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
   newBestMoveListener = listener;

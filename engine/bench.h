@@ -20,5 +20,6 @@ struct BenchResult {
 void prepareBench();
 // Searches each position to depth (2..90); onPosition, when set, hears of
 // each (0-based index, its nodes, the move found). The search prints no
-// thinking lines meanwhile.
-BenchResult runBench(int depth, void (*onPosition)(int index, uint64_t nodes, Move best));
+// thinking lines meanwhile. With threads above 1 (helpers started by
+// setSearchThreads) the nodes are all threads' and vary from run to run.
+BenchResult runBench(int depth, void (*onPosition)(int index, uint64_t nodes, Move best), int threads = 1);

@@ -3,12 +3,14 @@
 // (pollTime calls) and the speed. The node count changes only when the
 // search's behaviour changes, never with the machine or the build type.
 //
-//   bench [depth] [--expect N | --expect-file FILE] [--watch-input] [--syzygy DIR]
+//   bench [depth] [--expect N | --expect-file FILE] [--watch-input] [--syzygy DIR] [--threads N]
 //
 // --watch-input makes the search look at standard input as the protocols do
 // while they think (a line waiting is left there): the node count must stay,
 // the speed shows what the look costs. --syzygy loads endgame tables: the
 // node count must stay too (no bench position comes near them).
+// --threads N searches with N threads: the time is the time to depth, the
+// nodes all threads' (no signature then: they vary from run to run).
 // With --expect the exit code is 1 when the node count differs from N;
 // FILE holds lines "depth nodes" (the recorded signatures, # for comments).
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include <cstring>
 
 #include "engine/bench.h"
+#include "engine/search_threads.h"
 #include "search/search_clock.h"
 #include "search/tablebase.h"
 
@@ -43,6 +46,7 @@ int main(int argc, char** argv) {
   long long expected = -1;
   const char* signatureFile = nullptr;
   const char* syzygyPath = nullptr;  // tables loaded: the same nodes, probes never reached
+  int threads = 1;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--expect") == 0 && i + 1 < argc)
       expected = std::atoll(argv[++i]);
@@ -50,6 +54,8 @@ int main(int argc, char** argv) {
       signatureFile = argv[++i];
     else if (std::strcmp(argv[i], "--syzygy") == 0 && i + 1 < argc)
       syzygyPath = argv[++i];
+    else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc)
+      threads = setSearchThreads(std::atoi(argv[++i]));
     else if (std::strcmp(argv[i], "--watch-input") == 0)
       searchLimits.onInputWaiting = [] { return false; };
     else
@@ -74,9 +80,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", message);
     if (tablebasePieces == 0) return 2;
   }
-  const BenchResult result = runBench(depth, [](int index, uint64_t nodes, Move best) {
-    std::printf("position %2d: %12llu nodes  best %08x\n", index + 1, static_cast<unsigned long long>(nodes), best);
-  });
+  const BenchResult result = runBench(
+      depth,
+      [](int index, uint64_t nodes, Move best) {
+        std::printf("position %2d: %12llu nodes  best %08x\n", index + 1, static_cast<unsigned long long>(nodes), best);
+      },
+      threads);
   if (result.refused) {
     std::fprintf(stderr, "bench: a position was refused\n");
     return 2;
