@@ -6,9 +6,6 @@
 #include "search/root_move.h"
 #include "search/search_tables.h"
 
-constexpr int kFirstIteration = 2;
-constexpr int kLastIteration = 90;
-
 // Fills rootMoves and the ply-0 list of moveStack with the legal root moves,
 // each record scored by the static value after the move.
 void buildRootList();

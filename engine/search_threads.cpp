@@ -9,7 +9,6 @@
 
 #include "board/attacks.h"
 #include "board/position.h"
-#include "engine/deepen.h"
 #include "eval/eval_cache.h"
 #include "search/root_lines.h"
 #include "search/search.h"

@@ -14,6 +14,10 @@ constexpr int kHistoryLimit = 16383;  // an entry above this halves its side
 constexpr int kThinkingMoves = 14;    // moves shown per thinking line
 constexpr int kThinkingBufferSize = 192;
 
+// Depths of the first and the last iteration of a deepening.
+constexpr int kFirstIteration = 2;
+constexpr int kLastIteration = 90;
+
 // Deepest ply at which a node still searches; deeper nodes only evaluate.
 constexpr int kDeepestSearchPly = 96;
 

@@ -22,6 +22,7 @@
 
 #include "book/book_table.h"
 #include "engine/clock.h"
+#include "engine/search_threads.h"
 #include "engine/session.h"
 #include "engine/strength.h"
 #include "engine/uci.h"
@@ -128,7 +129,11 @@ TEST(UciOptions, EachRowSetsItsValueOrSaysWhy) {
        [] { return strength.elo == 1900; }},
       {"setoption name UCI_LimitStrength value true", "", [] { return strength.limited; }},
       {"setoption name UCI_LimitStrength value false", "", [] { return !strength.limited; }},
-      {"setoption name Threads value 4", "info string unknown option Threads\n", [] { return true; }},
+      {"setoption name threads value 3", "", [] { return searchThreadCount() == 3; }},
+      {"setoption name Threads value 257", "info string Threads must be a whole number from 1 to 256\n",
+       [] { return searchThreadCount() == 3; }},
+      {"setoption name Threads value 1", "", [] { return searchThreadCount() == 1; }},
+      {"setoption name Contempt value 4", "info string unknown option Contempt\n", [] { return true; }},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(uciRun(std::string(row.line) + "\n"), row.said) << row.line;
