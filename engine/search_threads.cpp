@@ -110,6 +110,7 @@ void helperLoop(int index, int seen) {
     if (--helpersRunning == 0) helpersIdle.notify_all();
   }
   releaseEvalCacheOfThisThread();
+  releaseSearchTree();
 }
 
 void endHelpers() {

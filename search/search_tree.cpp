@@ -14,6 +14,11 @@ int allocateSearchTree() {
   return searchTree != nullptr;
 }
 
+void releaseSearchTree() {
+  free(searchTree);
+  searchTree = nullptr;
+}
+
 void clearSearchTree() {
   if (searchTree) memset(searchTree, 0, sizeof(SearchTree));
 }

@@ -33,11 +33,14 @@ struct SearchTree {
   TreeNode* rootList;
 };
 
-// Null until the first move choice allocates it; kept to the end.
+// Null until the first move choice allocates it; kept to the end (of the
+// thread, for a search thread that ends before the program).
 extern PER_THREAD SearchTree* searchTree;
 
 // Allocates the block once; 1 when it exists afterwards.
 int allocateSearchTree();
+// Frees the block of the calling thread.
+void releaseSearchTree();
 // Empties the block (no nodes, no buckets, empty root list), if allocated.
 void clearSearchTree();
 
