@@ -1,6 +1,5 @@
 // Book table, book text, book move choice and learning, in process and as a program.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,16 +8,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <vector>
 
-#include "board/make_move.h"
-#include "board/move_text.h"
 #include "board/random.h"
 #include "book/book_choice.h"
 #include "book/book_parser.h"
 #include "book/data_files.h"
 #include "book/learning.h"
-#include "engine/session.h"
 #include "engine/think.h"
 #include "platform/instance_marker.h"
 #include "tests/engine_process.h"
