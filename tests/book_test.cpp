@@ -60,9 +60,8 @@ std::vector<std::string> listing(const std::string& directory) {
   return names;
 }
 
-// Whether composeDataFiles, in a child process as an unprivileged user (nobody
-// when the tests run as root, else with the program's directory made
-// read-only) or as the tester, gives expected as "book|learning|fallback".
+// Whether composeDataFiles in a child (unprivileged: as nobody when root, else
+// with the directory read-only) gives expected as "book|learning|fallback".
 bool composes(const std::string& directory, bool unprivileged, const char* program, const std::string& expected) {
   const bool root = getuid() == 0;
   if (unprivileged && !root) chmod(directory.c_str(), 0555);
@@ -134,8 +133,7 @@ std::string stderrOf(F f) {
   return testing::internal::GetCapturedStderr();
 }
 
-// The text that tells positions of one key apart: the castling letters in
-// the order Q K q k, each only with king, rook and right in place; after a
+// Castling letters Q K q k only with king, rook and right in place; after a
 // pawn move the square next to its origin, towards the side that moved it.
 TEST_F(Book, PositionTextCarriesCastlingLettersAndThePawnSquare) {
   const struct { const char* fen; const char* moves; const char* text; } rows[] = {
@@ -188,8 +186,7 @@ TEST_F(Book, TextLinesErrorsAndTheBorrowedPosition) {
   EXPECT_TRUE(countBookNodes() > 5000 && inBook("d2d4") && inBook("e2e4 e7e5 g1f3 b8c6"));
 }
 
-// The book's quicker move reading agrees with parseMove on every origin and
-// target of the side to move, over positions of random play.
+// The book's quicker move reading agrees with parseMove, over random play.
 TEST_F(Book, BookMovesAreReadAsParseMoveReadsThem) {
   srand(7);
   int positions = 0;
@@ -335,16 +332,14 @@ TEST_F(Book, BadLearningFilesAreRefusedKeepingTheRecordsBeforeTheFault) {
   }
 }
 
-// What start-up reads and exit writes for each state of the learning file:
-// nothing that could not be read is lost.
+// Whatever state the learning file is in, nothing that could not be read is lost.
 TEST_F(Book, LearningFileThatCannotBeUsedIsKeptAndTheFailureSaid) {
   linkedNode(0x10u, 1, 0, "learned");
   const std::string learned = save(), path = file("zivorur12.dat");
   const std::string damaged = learned + learned.substr(0, 30);
   DataFiles files = dataFiles(path);
   writeFile(file("Morvek.bk"), "e2e4 e7e5\n");
-  // content "-": none; earlierAside: zivorur12.dat.damaged exists, so the
-  // torn file goes to .damaged.2; allowance: nodes the table may make.
+  // content "-": none; earlierAside: a .damaged exists already; allowance: nodes the table may make.
   struct { const char* what; std::string content; bool folder, earlierAside; int allowance, nodes; bool saved; const char* err; } cases[] = {
       {"absent", "-", false, false, -1, 2, true, ""},
       {"learned", learned, false, false, -1, 1, true, ""},
@@ -374,8 +369,7 @@ TEST_F(Book, LearningFileThatCannotBeUsedIsKeptAndTheFailureSaid) {
     const std::string aside = path + (c.earlierAside ? ".damaged.2" : ".damaged");
     EXPECT_TRUE(strstr(c.what, "torn") ? readFile(aside) == damaged : access(aside.c_str(), F_OK) != 0) << c.what;
   }
-  // The other messages: no path at all, a file that could not be read or
-  // kept aside, a fallback file that cannot be used.
+  // No path, a file unread or not kept aside, an unusable fallback.
   std::filesystem::remove_all(path);
   DataFiles none{}, unreadable = files, vanished = files, fallback = dataFiles(path, file("in.dat"));
   unreadable.learningState = kLearningUnreadable;
@@ -394,16 +388,13 @@ TEST_F(Book, LearningFileThatCannotBeUsedIsKeptAndTheFailureSaid) {
   }
 }
 
-// A learning file beside an installed program (left there by an older
-// version, root's as a rule) is carried over to the user's file once: read
-// while the user has none, removed only once the user's file is saved.
+// An older version's learning file beside an installed program is carried
+// over to the user's once: removed only once the user's file is saved.
 TEST_F(Book, LearningBesideAnInstalledProgramIsCarriedOverOnce) {
   linkedNode(0x10u, 1, 0, "learned");
   const std::string learned = save(), beside = file("zivorur12.dat"), user = file("user/zivorur12.dat");
   writeFile(file("Morvek.bk"), "e2e4 e7e5\n");
-  // user: the user's file before ("-" none, "/" its directory a file);
-  // nodes: the table read; carried: the user's file holds the old table and
-  // the old one is gone.
+  // user: the user's file before ("-" none, "/" its directory a file); nodes: the table read.
   struct { const char* what; bool installed; std::string old, user; int nodes; bool carried; } cases[] = {
       {"installed", true, learned, "-", 1, true},
       {"installed, the user's file empty", true, learned, "", 1, true},
@@ -484,10 +475,8 @@ TEST_F(Book, SavesNeverShareOrFollowATemporaryName) {
   EXPECT_EQ(listing(engine.path), after);
 }
 
-// The program's directory as the path gives it (a backslash separates only
-// on Windows; a path is never cut), and where each data file is found: an
-// installed copy keeps the learning file in the user's data directory even
-// where it could write beside itself.
+// A backslash separates only on Windows and a path is never cut; an installed
+// copy learns into the user's data directory even where it could write beside itself.
 TEST_F(Book, DataFilesBesideTheProgramElseInTheUserDirectoryNeverCut) {
   const std::string deep = "/" + std::string(1500, 'd') + "/";
   const struct { std::string program, directory; bool fits; } paths[] = {
@@ -523,8 +512,7 @@ TEST_F(Book, DataFilesBesideTheProgramElseInTheUserDirectoryNeverCut) {
   }
 }
 
-// With no lock variable set the lock is one per user, never in the working
-// directory; a lock that cannot be made is no other instance.
+// Without a lock variable the lock is one per user; one that cannot be made is no other instance.
 TEST_F(Book, DefaultInstanceLockIsOnePerUser) {
   char path[4096];
   const struct { const char* lock; const char* runtime; std::string expected; } cases[] = {
@@ -547,9 +535,8 @@ TEST_F(Book, DefaultInstanceLockIsOnePerUser) {
 TEST_F(Book, GameTrendMovesTheEngineTurnsOncePerGame) {
   static const char* const kLine =
       "e2e4 c7c5 g1f3 d7d6 d2d4 c5d4 f3d4 g8f6 b1c3 a7a6 c1g5 e7e6 f2f4 d8b6 d1d2 b6b2 a1b1 b2a3";
-  // rising > 0: the side to move gains; < 0: its opponent does. Every third
-  // of the mover's positions falls by 83 less 60, a fall of 23 allowed between
-  // its consecutive positions; one more and nothing is learned.
+  // rising > 0: the side to move gains. Every third of the mover's positions falls by
+  // `fall` less 60: 83 leaves the allowed drop of 23 between them, 84 learns nothing.
   struct { int rising, engineDelta, marked, fall; } cases[] = {{1, 1, 1, 0}, {-1, -1, 1, 0}, {0, 0, 0, 0},
                                                              {1, 1, 1, 83}, {1, 0, 0, 84}};
   for (const auto& c : cases) {
@@ -570,8 +557,7 @@ TEST_F(Book, GameTrendMovesTheEngineTurnsOncePerGame) {
   }
 }
 
-// An instance started while any other runs is a second one and never
-// writes, even when the first has ended meanwhile.
+// A later instance is a second one while any other runs, even when the first has ended.
 TEST_F(Book, EveryRunningInstanceMakesALaterOneSecond) {
   auto start = [&](EngineProcess& process) {
     std::string seen;
@@ -587,9 +573,8 @@ TEST_F(Book, EveryRunningInstanceMakesALaterOneSecond) {
   EXPECT_TRUE(runEngine(engine, "quit\n").exitCode == 0 && engine.has("zivorur12.dat"));  // alone again
 }
 
-// Started by a bare name through PATH or through a link, or from a long path,
-// the engine reads and writes beside its real program file and nowhere else;
-// a save that fails is said and ends with status 1.
+// By a bare name, a link or a long path, the engine keeps its files beside
+// its real program file; a save that fails is said and ends with status 1.
 TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {
   if (!engineLauncher().empty()) GTEST_SKIP() << "POSIX program paths only";
   const std::string kBook = "a2a3 h7h6\n";  // the saved table holds its two positions
@@ -690,8 +675,7 @@ TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
   EXPECT_TRUE(load(readFile(own)) == 1 && countBookNodes() == ownNodes + 1);
   EXPECT_TRUE(learnedAfter("d2d3") && learnedAfter("e2e3") && !learnedAfter("b2b3"));
   EXPECT_TRUE(untouched());
-  // "<empty>", as interfaces send an empty string, is the default file again;
-  // a name too long for a path is refused.
+  // "<empty>" (an interface's empty string) is the default file again; too long a name is refused.
   const std::string ownBefore = readFile(own);
   const EngineRun back = runEngine(engine, "uci\nsetoption name Learning File value " + own +
                                                "\nsetoption name Learning File value <empty>\nposition startpos moves f2f3\n"
@@ -731,8 +715,7 @@ TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
   EXPECT_EQ(readFile(learned), learnedBefore);
 }
 
-// tools/learned: the weights games moved against the book text, the search
-// results deepest first, and every position as EPD with its numbers.
+// tools/learned: weights the games moved, search results, every position as EPD.
 TEST_F(Book, LearnedToolReportsWhatTheGamesChanged) {
   const std::string tool = std::filesystem::path(MORVEK_BINARY).parent_path() / "learned";
   if (!std::filesystem::exists(tool)) GTEST_SKIP() << "tools not built";

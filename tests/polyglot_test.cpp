@@ -1,5 +1,4 @@
-// Polyglot ".bin" books: the published key, entries written and read back,
-// Debian's gnuchess book, the weighted draw and every kind of bad file.
+// Polyglot ".bin" books: the key, entries, Debian's gnuchess book, the draw and bad files.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -48,8 +47,7 @@ std::string moveText(Move m) {
   return moveToText(m, text);
 }
 
-// An entry's move, and the book's pick, among the root moves of the current
-// position as think lists them.
+// An entry's move, and the book's pick, among the root moves as think lists them.
 Move decodeAtRoot(uint16_t raw) {
   searchPly = 0;
   generateLegalMoves();
@@ -72,8 +70,7 @@ struct BookFixture : ::testing::Test {
 };
 
 TEST(PolyglotKey, MatchesThePublishedTestKeys) {
-  // Set up by FEN, and reached by moves (the en passant file then comes from
-  // the last move, not from a FEN field).
+  // Set up by FEN, and by moves (the en passant file then comes from the last move).
   const struct { const char* fen; const char* moves; uint64_t key; } rows[] = {
       {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", "", 0x463b96181691fc9cull},
       {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", "e2e4", 0x823c9b50fd114196ull},
@@ -94,8 +91,7 @@ TEST(PolyglotKey, MatchesThePublishedTestKeys) {
     ASSERT_TRUE(setFen(kStartFen) && playMoves(row.moves, true)) << row.moves;
     EXPECT_EQ(polyglotKey(), row.key) << row.moves;
   }
-  // Each right has its own number (white short, white long, black short,
-  // black long): the last position without one of black's rights.
+  // Each right has its own number (K Q k q): the last position short of one of black's.
   const struct { const char* rights; int dropped; } rights[] = {{"Kk", 3}, {"Kq", 2}, {"kq", 0}};
   for (const auto& r : rights) {
     ASSERT_TRUE(setFen((std::string("rnbqkbnr/p1pppppp/8/8/P6P/R1p5/1P1PPPP1/1NBQKBNR b ") + r.rights + " - 0 4").c_str()));
@@ -131,9 +127,8 @@ TEST_F(BookFixture, EntriesWrittenAreReadBackAndTheirMovesDecoded) {
   }
   EXPECT_EQ(polyglotEntries(castles, found, 2), 2);  // never beyond the room given
 
-  // King takes rook is castling; a move not legal here decodes to nothing;
-  // every promotion piece, the rook and bishop too (the generator lists
-  // only queen and knight), and a promotion needs its piece.
+  // King takes rook is castling; every promotion piece, the rook and bishop
+  // too (the generator lists only queen and knight); an illegal move is none.
   const struct { const char* fen; const char* raw; int promotion; const char* text; Move mask, flags; } moves[] = {
       {castling, "e1h1", 0, "e1g1", kCastleMask, kCastleKingSide},
       {castling, "e1a1", 0, "e1c1", kCastleMask, kCastleQueenSide},
@@ -261,8 +256,7 @@ TEST_F(BookFixture, ALargeBookIsProbedWithoutBeingReadIntoMemory) {
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 8 * 1024) << "kilobytes";
 }
 
-// A game move comes from the book without a search, at any move of the game
-// the book knows; an analysis searches; <empty> gives back the own book.
+// A game move comes from the book at once, an analysis searches; <empty> is the own book again.
 TEST(PolyglotTranscript, UciPlaysTheBookAtOnceAndSaysWhatTheFileHolds) {
   if (getenv("MORVEK_ENGINE_BINARY") != nullptr) GTEST_SKIP() << "the engine built here only";
   if (access(MORVEK_GNUCHESS_BOOK, R_OK) != 0) GTEST_SKIP() << "no gnuchess-book";
