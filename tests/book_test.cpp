@@ -1,6 +1,5 @@
 // Book table, book text, book move choice and learning, in process and as a program.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,16 +8,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <vector>
 
-#include "board/make_move.h"
-#include "board/move_text.h"
 #include "board/random.h"
 #include "book/book_choice.h"
 #include "book/book_parser.h"
 #include "book/data_files.h"
 #include "book/learning.h"
-#include "engine/session.h"
 #include "engine/think.h"
 #include "platform/instance_marker.h"
 #include "tests/engine_process.h"
@@ -65,9 +60,8 @@ std::vector<std::string> listing(const std::string& directory) {
   return names;
 }
 
-// Whether composeDataFiles, in a child process as an unprivileged user (nobody
-// when the tests run as root, else with the program's directory made
-// read-only) or as the tester, gives expected as "book|learning|fallback".
+// Whether composeDataFiles in a child (unprivileged: as nobody when root, else
+// with the directory read-only) gives expected as "book|learning|fallback".
 bool composes(const std::string& directory, bool unprivileged, const char* program, const std::string& expected) {
   const bool root = getuid() == 0;
   if (unprivileged && !root) chmod(directory.c_str(), 0555);
@@ -84,7 +78,6 @@ bool composes(const std::string& directory, bool unprivileged, const char* progr
   return status == 0;
 }
 
-// Sets an environment variable for the scope, empty for unset.
 // Sets a variable for a scope, to an empty text too; nullptr unsets it.
 struct ScopedVariable {
   std::string name, saved;
@@ -122,10 +115,25 @@ struct Book : ::testing::Test {
     writeFile(file("in.dat"), bytes);
     return loadLearning(fopen(file("in.dat").c_str(), "rb"));
   }
+  // The files of a program with this test's book text.
+  DataFiles dataFiles(const std::string& learning, const std::string& fallback = "") const {
+    DataFiles files{};
+    snprintf(files.bookTextPath, kPathSize, "%s", file("Morvek.bk").c_str());
+    snprintf(files.learningPath, kPathSize, "%s", learning.c_str());
+    snprintf(files.fallbackPath, kPathSize, "%s", fallback.c_str());
+    return files;
+  }
 };
 
-// The text that tells positions of one key apart: the castling letters in
-// the order Q K q k, each only with king, rook and right in place; after a
+// What f writes to standard error.
+template <typename F>
+std::string stderrOf(F f) {
+  testing::internal::CaptureStderr();
+  f();
+  return testing::internal::GetCapturedStderr();
+}
+
+// Castling letters Q K q k only with king, rook and right in place; after a
 // pawn move the square next to its origin, towards the side that moved it.
 TEST_F(Book, PositionTextCarriesCastlingLettersAndThePawnSquare) {
   const struct { const char* fen; const char* moves; const char* text; } rows[] = {
@@ -148,7 +156,6 @@ TEST_F(Book, TextLinesErrorsAndTheBorrowedPosition) {
   std::string full = "e2e4", shuffle;
   full.resize(65533, ' ');  // fills one read: the rest is a line of its own
   for (int i = 0; i < kMaxGameMoves / 4; ++i) shuffle += "g1f3 g8f6 f3g1 f6g8 ";  // a full game record
-  // reached: a line whose last position must be in the book.
   struct { std::string text, out; int nodes; const char* reached; } cases[] = {
       {"e2e4 e7e5 g1f3\ne2e4#e7e5,f1c4!!\nd2d4?;", "", 5, "e2e4 e7e5 f1c4"},
       {"1. e2e4 e7e5\n", "#error: line 1, lexem 1.\n", 0, ""},
@@ -162,28 +169,24 @@ TEST_F(Book, TextLinesErrorsAndTheBorrowedPosition) {
   for (const auto& c : cases) {
     clearBookTable();
     EXPECT_EQ(parse(c.text), c.out) << c.text.substr(0, 40);
-    EXPECT_EQ(countBookNodes(), c.nodes) << c.text.substr(0, 40);
-    EXPECT_TRUE(!*c.reached || inBook(c.reached)) << c.reached;
+    EXPECT_TRUE(countBookNodes() == c.nodes && (!*c.reached || inBook(c.reached))) << c.text.substr(0, 40);
   }
   ASSERT_TRUE(setFen(kStartFen));
   EXPECT_EQ(findNode(), nullptr);  // the start position never enters
   ASSERT_TRUE(playMoves("g1f3 d7d5 g2g3", true));
   pos.learnedThisGame = 1;
-  const PositionImage before;
+  const PositionImage before;  // the game's position is borrowed and given back
   EXPECT_EQ(parse("e2e4 e7e5\nc2c4 zz\n"), "#error: line 2, lexem zz\n");
   EXPECT_TRUE(before.unchanged());
-  clearBookTable();
-  bookNodeAllowance = 2;
+  clearBookTable(), bookNodeAllowance = 2;
   EXPECT_EQ(parse("e2e4 e7e5 g1f3 b8c6\nd2d4\n"), "");
   EXPECT_EQ(countBookNodes(), 2);
-  clearBookTable();
-  bookNodeAllowance = -1;
+  clearBookTable(), bookNodeAllowance = -1;
   EXPECT_EQ(parse(readFile(MORVEK_SOURCE_DIR "/data/Morvek.bk")), "");  // the shipped book
   EXPECT_TRUE(countBookNodes() > 5000 && inBook("d2d4") && inBook("e2e4 e7e5 g1f3 b8c6"));
 }
 
-// The book's quicker move reading agrees with parseMove on every origin and
-// target of the side to move, over positions of random play.
+// The book's quicker move reading agrees with parseMove, over random play.
 TEST_F(Book, BookMovesAreReadAsParseMoveReadsThem) {
   srand(7);
   int positions = 0;
@@ -210,8 +213,7 @@ TEST_F(Book, BookMovesAreReadAsParseMoveReadsThem) {
 TEST_F(Book, ProbeTrustsDepthOrTheLevelBandOfTheSamePositionText) {
   ASSERT_TRUE(playMoves("e2e4", true));
   BookNode* node = linkedNode(pos.keyLow, pos.keyHigh, pos.sideToMove, currentText());
-  node->score = 321;
-  node->depth = 5;
+  node->score = 321, node->depth = 5;
   int v = 0;
   EXPECT_TRUE(probeBook(-50, 5, 50, &v) && v == 321 && !probeBook(-50, 6, 50, &v));
   EXPECT_TRUE(probeBook(16, 6, 99, &v) && v == 16 && !probeBook(15, 6, 99, &v));
@@ -236,8 +238,7 @@ TEST_F(Book, ChoiceNeedsAStrictlyHigherDrawToReplace) {
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(setFen(kStartFen) && parseMove(moves[i], &words[i]) && commitGameMove(words[i]));
     BookNode* node = linkedNode(pos.keyLow, pos.keyHigh, pos.sideToMove, currentText());
-    node->weight = weights[i];
-    node->isBook = i > 0;
+    node->weight = weights[i], node->isBook = i > 0;
   }
   ASSERT_TRUE(setFen(kStartFen));
   const int first = listStart[0];  // the root list: just these moves
@@ -255,9 +256,7 @@ TEST_F(Book, ChoiceNeedsAStrictlyHigherDrawToReplace) {
 
 TEST_F(Book, LearningRecordsRoundTripByteForByteAndTwoLoadsRestoreEachChain) {
   BookNode* node = linkedNode(0x01020304u, 0xA0B0C0D0u, 1, std::string(60, 'x'));
-  node->score = -2;
-  node->weight = 17;
-  node->depth = 9;
+  node->score = -2, node->weight = 17, node->depth = 9;
   for (uint32_t key : {0x00011234u, 0x00021234u, 0x00031234u}) linkedNode(key, 1, 0, "one bucket");
   const unsigned char header[40] = {
       0xFE, 0xFF, 0xFF, 0xFF, 17, 0, 0, 0, 1, 0, 0, 0, 9, 0, 0, 0, 108, 0, 0, 0,
@@ -274,8 +273,7 @@ TEST_F(Book, LearningRecordsRoundTripByteForByteAndTwoLoadsRestoreEachChain) {
 }
 
 // A table grown far beyond 65536 buckets still lists each 16-bit bucket
-// newest first, as the file has always been written, and finds the newest
-// of equal keys first.
+// newest first, as the file has always been written.
 TEST_F(Book, GrownTableKeepsTheFileOrderAndTheNewestFirst) {
   std::vector<std::vector<uint32_t>> model(kBookBuckets);
   uint32_t x = 1;
@@ -309,8 +307,7 @@ TEST_F(Book, BadLearningFilesAreRefusedKeepingTheRecordsBeforeTheFault) {
       {"negative size", good + withSize(good, 0x80000000u), kLearningDamaged},
       {"size past the end of the file", good + withSize(good, 53), kLearningDamaged},
       {"text without its zero", good + withSize(zeros + "abcdefghij", 50), kLearningDamaged},
-      // A size beyond the text would swallow the records after it as padding.
-      {"size larger than the text", good + withSize(good, 60) + good + good, kLearningDamaged},
+      {"size larger than the text", good + withSize(good, 60) + good + good, kLearningDamaged},  // padding swallowing records
       {"size smaller than the text", good + withSize(zeros + "abcdefgh" + '\0', 49), kLearningDamaged},
       {"text of 256", good + withSize(zeros + std::string(256, 'a') + std::string(8, '\0'), 304), kLearningDamaged},
       {"side 2", good + withField(good, 8, 2), kLearningDamaged},
@@ -319,8 +316,7 @@ TEST_F(Book, BadLearningFilesAreRefusedKeepingTheRecordsBeforeTheFault) {
   for (const auto& c : cases) {
     clearBookTable();
     writeFile(file("in.dat"), c.bytes);
-    EXPECT_EQ(loadLearningFile(file("in.dat").c_str()), c.result) << c.what;
-    EXPECT_EQ(countBookNodes(), 1) << c.what;
+    EXPECT_TRUE(loadLearningFile(file("in.dat").c_str()) == c.result && countBookNodes() == 1) << c.what;
   }
   EXPECT_EQ(loadLearningFile(file("missing.dat").c_str()), kLearningAbsent);
   mkdir(file("folder.dat").c_str(), 0755);  // opens, but cannot be read
@@ -336,18 +332,14 @@ TEST_F(Book, BadLearningFilesAreRefusedKeepingTheRecordsBeforeTheFault) {
   }
 }
 
-// What start-up reads and exit writes for each state of the learning file:
-// nothing that could not be read is lost.
+// Whatever state the learning file is in, nothing that could not be read is lost.
 TEST_F(Book, LearningFileThatCannotBeUsedIsKeptAndTheFailureSaid) {
   linkedNode(0x10u, 1, 0, "learned");
   const std::string learned = save(), path = file("zivorur12.dat");
   const std::string damaged = learned + learned.substr(0, 30);
-  DataFiles files{};
-  snprintf(files.bookTextPath, kPathSize, "%s", file("Morvek.bk").c_str());
-  snprintf(files.learningPath, kPathSize, "%s", path.c_str());
+  DataFiles files = dataFiles(path);
   writeFile(file("Morvek.bk"), "e2e4 e7e5\n");
-  // content "-": none; earlierAside: zivorur12.dat.damaged exists, so the
-  // torn file goes to .damaged.2; allowance: nodes the table may make.
+  // content "-": none; earlierAside: a .damaged exists already; allowance: nodes the table may make.
   struct { const char* what; std::string content; bool folder, earlierAside; int allowance, nodes; bool saved; const char* err; } cases[] = {
       {"absent", "-", false, false, -1, 2, true, ""},
       {"learned", learned, false, false, -1, 1, true, ""},
@@ -365,11 +357,11 @@ TEST_F(Book, LearningFileThatCannotBeUsedIsKeptAndTheFailureSaid) {
     if (c.earlierAside) writeFile(path + ".damaged", "earlier");
     clearBookTable();
     bookNodeAllowance = c.allowance;
-    testing::internal::CaptureStderr();
-    loadBookTable(files);
-    EXPECT_TRUE(c.nodes < 0 || countBookNodes() == c.nodes) << c.what;
-    EXPECT_EQ(saveBookTable(files), c.saved ? 1 : 0) << c.what;
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = stderrOf([&] {
+      loadBookTable(files);
+      EXPECT_TRUE(c.nodes < 0 || countBookNodes() == c.nodes) << c.what;
+      EXPECT_EQ(saveBookTable(files), c.saved ? 1 : 0) << c.what;
+    });
     bookNodeAllowance = -1;
     EXPECT_TRUE(err.find(c.err) != std::string::npos && (*c.err == '\0') == err.empty()) << c.what << ": " << err;
     const bool kept = c.folder ? std::filesystem::is_directory(path) : readFile(path) == c.content;
@@ -377,13 +369,11 @@ TEST_F(Book, LearningFileThatCannotBeUsedIsKeptAndTheFailureSaid) {
     const std::string aside = path + (c.earlierAside ? ".damaged.2" : ".damaged");
     EXPECT_TRUE(strstr(c.what, "torn") ? readFile(aside) == damaged : access(aside.c_str(), F_OK) != 0) << c.what;
   }
-  // The other messages, each provoked: no path at all, a file that could
-  // not be read or kept aside, a fallback file that cannot be used.
+  // No path, a file unread or not kept aside, an unusable fallback.
   std::filesystem::remove_all(path);
-  DataFiles none{}, unreadable = files, vanished = files, fallback = files;
+  DataFiles none{}, unreadable = files, vanished = files, fallback = dataFiles(path, file("in.dat"));
   unreadable.learningState = kLearningUnreadable;
   vanished.learningState = kLearningDamaged;
-  snprintf(fallback.fallbackPath, kPathSize, "%s", file("in.dat").c_str());
   writeFile(file("in.dat"), damaged);
   const struct { DataFiles* files; bool load; std::string err; } messages[] = {
       {&none, false, "#error: learning not saved: there is no place to keep it\n"},
@@ -392,23 +382,19 @@ TEST_F(Book, LearningFileThatCannotBeUsedIsKeptAndTheFailureSaid) {
       {&fallback, true, "#warning: the learning file " + file("in.dat") + " cannot be used\n"},
   };
   for (const auto& m : messages) {
-    testing::internal::CaptureStderr();
-    if (m.load) loadBookTable(*m.files);
-    else EXPECT_EQ(saveBookTable(*m.files), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), m.err);
+    int saved = 0;
+    EXPECT_EQ(stderrOf([&] { m.load ? loadBookTable(*m.files) : void(saved = saveBookTable(*m.files)); }), m.err);
+    EXPECT_EQ(saved, 0);
   }
 }
 
-// A learning file beside an installed program (left there by an older
-// version, root's as a rule) is carried over to the user's file once: read
-// while the user has none, removed only once the user's file is saved.
+// An older version's learning file beside an installed program is carried
+// over to the user's once: removed only once the user's file is saved.
 TEST_F(Book, LearningBesideAnInstalledProgramIsCarriedOverOnce) {
   linkedNode(0x10u, 1, 0, "learned");
   const std::string learned = save(), beside = file("zivorur12.dat"), user = file("user/zivorur12.dat");
   writeFile(file("Morvek.bk"), "e2e4 e7e5\n");
-  // user: the user's file before ("-" none, "/" its directory a file);
-  // nodes: the table read; carried: the user's file holds the old table and
-  // the old one is gone.
+  // user: the user's file before ("-" none, "/" its directory a file); nodes: the table read.
   struct { const char* what; bool installed; std::string old, user; int nodes; bool carried; } cases[] = {
       {"installed", true, learned, "-", 1, true},
       {"installed, the user's file empty", true, learned, "", 1, true},
@@ -423,25 +409,20 @@ TEST_F(Book, LearningBesideAnInstalledProgramIsCarriedOverOnce) {
     else std::filesystem::create_directories(file("user"));
     if (c.user != "-" && c.user != "/") writeFile(user, c.user);
     writeFile(beside, c.old);
-    DataFiles files{};
-    snprintf(files.bookTextPath, kPathSize, "%s", file("Morvek.bk").c_str());
-    snprintf(files.learningPath, kPathSize, "%s", user.c_str());
-    snprintf(files.fallbackPath, kPathSize, "%s", beside.c_str());
+    DataFiles files = dataFiles(user, beside);
     files.installed = c.installed;
-    testing::internal::CaptureStderr();
-    loadBookTable(files);
-    EXPECT_TRUE(c.nodes < 0 || countBookNodes() == c.nodes) << c.what;
-    saveBookTable(files);
-    testing::internal::GetCapturedStderr();
+    stderrOf([&] {
+      loadBookTable(files);
+      EXPECT_TRUE(c.nodes < 0 || countBookNodes() == c.nodes) << c.what;
+      saveBookTable(files);
+    });
     EXPECT_EQ(access(beside.c_str(), F_OK) != 0, c.carried) << c.what;
     EXPECT_EQ(c.carried ? readFile(user) : readFile(beside), c.carried ? learned : c.old) << c.what;
   }
 }
 
-// Each save writes a temporary file of its own: two writers at once never
-// tear the file, no existing name (a link, a live writer's file) is written
-// through, a dead writer's file is removed,
-// and a failed save leaves the old file and no temporary one.
+// Each save writes a temporary file of its own, never an existing name (a
+// link, a live writer's file); a dead writer's file beside it is removed.
 TEST_F(Book, SavesNeverShareOrFollowATemporaryName) {
   const std::string path = file("zivorur12.dat"), victim = file("victim");
   writeFile(victim, "keep me");
@@ -452,8 +433,6 @@ TEST_F(Book, SavesNeverShareOrFollowATemporaryName) {
   std::vector<std::string> after = listing(engine.path);
   after.push_back("zivorur12.dat");
   std::sort(after.begin(), after.end());
-  // A dead writer's file beside the learning file (not in the working
-  // directory) is cleared away.
   const pid_t dead = fork();
   if (dead == 0) _exit(0);
   ASSERT_EQ(waitpid(dead, nullptr, 0), dead);
@@ -464,6 +443,7 @@ TEST_F(Book, SavesNeverShareOrFollowATemporaryName) {
   EXPECT_EQ(readFile(victim), "keep me");
   EXPECT_EQ(listing(engine.path), after) << "temporary files left behind";
 
+  // Two writers at once never tear the file.
   std::string tables[2];
   pid_t writers[2];
   for (int w = 0; w < 2; ++w) {
@@ -477,10 +457,8 @@ TEST_F(Book, SavesNeverShareOrFollowATemporaryName) {
       _exit(failed ? 1 : 0);
     }
   }
-  for (pid_t writer : writers) {
-    int status = -1;
-    EXPECT_TRUE(waitpid(writer, &status, 0) == writer && status == 0);
-  }
+  int status = -1;
+  for (pid_t writer : writers) EXPECT_TRUE(waitpid(writer, &status, 0) == writer && status == 0);
   const std::string last = readFile(path);
   EXPECT_TRUE(last == tables[0] || last == tables[1]) << "a torn file of " << last.size() << " bytes";
   EXPECT_EQ(listing(engine.path), after);
@@ -492,16 +470,13 @@ TEST_F(Book, SavesNeverShareOrFollowATemporaryName) {
     setrlimit(RLIMIT_FSIZE, &limit);
     _exit(saveLearningFile(path.c_str()) == 0 ? 0 : 1);
   }
-  int status = 1;
   EXPECT_TRUE(waitpid(writers[0], &status, 0) == writers[0] && status == 0) << "the failure must be reported";
   EXPECT_EQ(readFile(path), last);
   EXPECT_EQ(listing(engine.path), after);
 }
 
-// The program's directory as the path gives it (a backslash separates only
-// on Windows; a path is never cut), and where each data file is found: an
-// installed copy keeps the learning file in the user's data directory even
-// where it could write beside itself.
+// A backslash separates only on Windows and a path is never cut; an installed
+// copy learns into the user's data directory even where it could write beside itself.
 TEST_F(Book, DataFilesBesideTheProgramElseInTheUserDirectoryNeverCut) {
   const std::string deep = "/" + std::string(1500, 'd') + "/";
   const struct { std::string program, directory; bool fits; } paths[] = {
@@ -537,8 +512,7 @@ TEST_F(Book, DataFilesBesideTheProgramElseInTheUserDirectoryNeverCut) {
   }
 }
 
-// With no lock variable set the lock is one per user, never in the working
-// directory; a lock that cannot be made is no other instance.
+// Without a lock variable the lock is one per user; one that cannot be made is no other instance.
 TEST_F(Book, DefaultInstanceLockIsOnePerUser) {
   char path[4096];
   const struct { const char* lock; const char* runtime; std::string expected; } cases[] = {
@@ -561,9 +535,8 @@ TEST_F(Book, DefaultInstanceLockIsOnePerUser) {
 TEST_F(Book, GameTrendMovesTheEngineTurnsOncePerGame) {
   static const char* const kLine =
       "e2e4 c7c5 g1f3 d7d6 d2d4 c5d4 f3d4 g8f6 b1c3 a7a6 c1g5 e7e6 f2f4 d8b6 d1d2 b6b2 a1b1 b2a3";
-  // rising > 0: the side to move gains; < 0: its opponent does. Every third
-  // of the mover's positions falls by 83 less 60, a fall of 23 allowed between
-  // its consecutive positions; one more and nothing is learned.
+  // rising > 0: the side to move gains. Every third of the mover's positions falls by
+  // `fall` less 60: 83 leaves the allowed drop of 23 between them, 84 learns nothing.
   struct { int rising, engineDelta, marked, fall; } cases[] = {{1, 1, 1, 0}, {-1, -1, 1, 0}, {0, 0, 0, 0},
                                                              {1, 1, 1, 83}, {1, 0, 0, 84}};
   for (const auto& c : cases) {
@@ -584,13 +557,11 @@ TEST_F(Book, GameTrendMovesTheEngineTurnsOncePerGame) {
   }
 }
 
-// An instance started while any other runs is a second one and never
-// writes, even when the first has ended meanwhile.
+// A later instance is a second one while any other runs, even when the first has ended.
 TEST_F(Book, EveryRunningInstanceMakesALaterOneSecond) {
   auto start = [&](EngineProcess& process) {
-    process = launchEngine(engine);
     std::string seen;
-    return waitForOutput(process, "Morvek chess v1.0\nfeature setboard=1\nfeature done=1\n", seen);
+    return waitForOutput(process = launchEngine(engine), kGreeting, seen);
   };
   EngineProcess first, second, third;
   ASSERT_TRUE(start(first) && start(second));
@@ -602,9 +573,8 @@ TEST_F(Book, EveryRunningInstanceMakesALaterOneSecond) {
   EXPECT_TRUE(runEngine(engine, "quit\n").exitCode == 0 && engine.has("zivorur12.dat"));  // alone again
 }
 
-// Started by a bare name through PATH or through a link, or from a long path,
-// the engine reads and writes beside its real program file and nowhere else;
-// a save that fails is said and ends with status 1.
+// By a bare name, a link or a long path, the engine keeps its files beside
+// its real program file; a save that fails is said and ends with status 1.
 TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {
   if (!engineLauncher().empty()) GTEST_SKIP() << "POSIX program paths only";
   const std::string kBook = "a2a3 h7h6\n";  // the saved table holds its two positions
@@ -660,15 +630,9 @@ TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {
   EXPECT_TRUE(std::filesystem::is_directory(file("zivorur12.dat")));
 }
 
-}  // namespace
-
-namespace {
-
-// Learning modes and a learning file of the user's choice. "read-only" and
-// "off" leave the file byte for byte, by option or argument, in either
-// protocol; "off" holds exactly the book text's positions and nothing
-// learned; a file of its own is read, learned into and written with the
-// default one untouched, and an unusable name changes nothing.
+// "read-only" and "off" leave the learning file byte for byte; "off" holds
+// only the book text; a file of the user's choice is read, learned into and
+// written with the default one untouched; an unusable name changes nothing.
 TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
   auto learnedAfter = [](const char* moves) {  // a searched position's record in the table
     const BookNode* node = setFen(kStartFen) && playMoves(moves, true) ? findNode() : nullptr;
@@ -703,8 +667,7 @@ TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
   // A file of its own, by option and by argument: the default one untouched.
   const EngineRun byOption = runEngine(
       engine, "uci\nsetoption name Learning File value " + own + "\nposition startpos moves d2d3\ngo movetime 100\nquit\n");
-  EXPECT_EQ(byOption.exitCode, 0) << byOption.err;
-  ASSERT_TRUE(load(readFile(own)) == 1) << byOption.err;
+  ASSERT_TRUE(byOption.exitCode == 0 && load(readFile(own)) == 1) << byOption.err;
   const int ownNodes = countBookNodes();
   EXPECT_GT(ownNodes, 2);
   EXPECT_TRUE(untouched());
@@ -712,8 +675,7 @@ TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
   EXPECT_TRUE(load(readFile(own)) == 1 && countBookNodes() == ownNodes + 1);
   EXPECT_TRUE(learnedAfter("d2d3") && learnedAfter("e2e3") && !learnedAfter("b2b3"));
   EXPECT_TRUE(untouched());
-  // "<empty>", as interfaces send an empty string, is the default file again;
-  // a name too long for a path is refused.
+  // "<empty>" (an interface's empty string) is the default file again; too long a name is refused.
   const std::string ownBefore = readFile(own);
   const EngineRun back = runEngine(engine, "uci\nsetoption name Learning File value " + own +
                                                "\nsetoption name Learning File value <empty>\nposition startpos moves f2f3\n"
@@ -728,8 +690,7 @@ TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
 
   // In this process: "off" is the book text alone, back "on" the file again.
   Session session{};
-  snprintf(session.files.bookTextPath, sizeof session.files.bookTextPath, "%s", file("Morvek.bk").c_str());
-  snprintf(session.files.learningPath, sizeof session.files.learningPath, "%s", learned.c_str());
+  session.files = dataFiles(learned);
   session.secondInstance = true;  // whatever this process learned before stays out of the file
   ASSERT_EQ(load(learnedBefore), 1);
   setLearningMode(session, LearningMode::kOff);
@@ -741,8 +702,7 @@ TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
   EXPECT_EQ(save(), learnedBefore);
   // Read-only is frozen: a game move's search learns nothing, not even in memory.
   SearchRequest request = gameMoveRequest();
-  request.useBook = false;
-  request.lastDepth = 2;
+  request.useBook = false, request.lastDepth = 2;
   RootMove result;
   for (LearningMode mode : {LearningMode::kReadOnly, LearningMode::kOn}) {
     setLearningMode(session, mode);
@@ -755,12 +715,7 @@ TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
   EXPECT_EQ(readFile(learned), learnedBefore);
 }
 
-}  // namespace
-
-namespace {
-
-// tools/learned: the weights games moved against the book text, the search
-// results deepest first, and every position as EPD with its numbers.
+// tools/learned: weights the games moved, search results, every position as EPD.
 TEST_F(Book, LearnedToolReportsWhatTheGamesChanged) {
   const std::string tool = std::filesystem::path(MORVEK_BINARY).parent_path() / "learned";
   if (!std::filesystem::exists(tool)) GTEST_SKIP() << "tools not built";
