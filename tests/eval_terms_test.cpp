@@ -35,12 +35,11 @@ TEST(EvalTables, CurvesPhaseAndKingBlend) {
   EXPECT_EQ(kingAttackCurve[9], kingAttackValue(6) + 3);  // the sine stops growing at 6
 
   // Opponent phase: a lone bishop is nothing, two knights 6/40, more than the start set 1.
-  auto phaseOf = [](const char* fen) { return setFen(fen) ? opponentPhase(kBlack) : -1.0; };
-  EXPECT_EQ(phaseOf("4k3/8/8/8/8/8/8/2B1K3 w - -"), 0.0);
-  EXPECT_EQ(phaseOf("4k3/8/8/8/8/8/8/1N2K1N1 w - -"), 6 / 40.0);
-  EXPECT_EQ(phaseOf("4k3/8/8/8/8/8/8/QQQ1K3 w - -"), 1.0);
+  const struct { const char* fen; double phase; } phases[] = {
+      {"4k3/8/8/8/8/8/8/2B1K3 w - -", 0.0}, {"4k3/8/8/8/8/8/8/1N2K1N1 w - -", 6 / 40.0}, {"4k3/8/8/8/8/8/8/QQQ1K3 w - -", 1.0}};
+  for (const auto& p : phases) EXPECT_EQ(setFen(p.fen) ? opponentPhase(kBlack) : -1.0, p.phase) << p.fen;
   // King table at phase 30: -(v + bonus) / 2 truncated toward zero (a1: 0,
-  // not -1); black faces no pieces and keeps the unblended table.
+  // not -1); black, facing no pieces, keeps the unblended table.
   setUp("rnbqk1n1/pppppppp/8/8/8/8/PPPPPPPP/4K3 w - -");
   const int blended[][2] = {{56, 0}, {60, -4}, {58, -3}, {28, -17}};
   for (const auto& b : blended) EXPECT_EQ(pieceSquare[kWhite][kKing][b[0]], b[1]) << b[0];
@@ -144,9 +143,9 @@ TEST(EvalTerms, OnePieceAtATime) {
   EXPECT_EQ(hanging, 4);
 }
 
+// Set-up refuses such pawns; should one stand there, its missing front square
+// reads as empty and unattacked instead of off the board.
 TEST(EvalPawn, PawnOnItsLastRowIsReadSafely) {
-  // Set-up refuses such pawns; should one stand there, the missing front
-  // square reads as empty and unattacked instead of off the board.
   ASSERT_TRUE(setFen("4k3/8/8/8/8/8/8/4K3 w - -"));
   placePiece(kWhite, sq("a8"), kPawn, 1);
   placePiece(kBlack, sq("h1"), kPawn, 17);
