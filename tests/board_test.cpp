@@ -19,8 +19,7 @@ TEST(HashKeys, ComeFromTheFreshGenerator) {
   EXPECT_TRUE(pieceKey[kWhite][kPawn][0] == 0x9904662FB3C24AE1ull && pieceKey[kWhite][kPawn][1] == 0xC59ADCABB4A95F90ull);
 }
 
-// Each text meets a position with a game record: a success empties the record
-// and resets the budget, a refusal leaves the whole record as it was.
+// A success empties the game record; a refusal leaves the whole record as it was.
 TEST(FenSetup, AcceptsWhatTheRulesAllowAndRefusesTheRestWhole) {
   const std::string fits = "4k3/8/8/8/8/8/8/4K3" + std::string(kFenBufferSize - 22, ' ') + " b";
   const std::string tooLong = " " + fits;  // cutting it would drop the side to move
@@ -82,8 +81,7 @@ TEST(GameRecord, CastlingRightsFollowKingAndCornerRooks) {
   }
 }
 
-// A refused move text runs the legal filter at ply 0, and a search makes
-// whole lines there; neither may eat the moves waiting for "redo".
+// Neither a refused move text nor a searched line at ply 0 may eat the moves waiting for "redo".
 TEST(GameRecord, UndoAndRedoSurviveLegalityTestsAndSearchesAndTheRecordFills) {
   ASSERT_TRUE(setFen(kStartFen));
   PositionImage atStart;
@@ -120,8 +118,7 @@ std::string listed(int (*generator)()) {
   return s;
 }
 
-// One piece's reach: a slider stops at the first piece, a king included;
-// only its row tells a pawn's direction.
+// A slider stops at the first piece, a king included; only its row tells a pawn's direction.
 TEST(Attacks, OnePieceReachesThroughEmptySquaresOnly) {
   ASSERT_TRUE(setFen("4k3/8/8/8/K7/8/4P3/R6b w - -"));
   const struct { const char* from; int type; Side side; const char* target; int reaches; } rows[] = {
@@ -167,9 +164,8 @@ TEST(GenerateMoves, ListsInTheEngineOrderUnderTheRules) {
   }
 }
 
-// Along random games with the odd pass, every pseudo-legal move is made and taken back
-// (consistent, then restored); capture and legal lists are the full list filtered, in order,
-// and the legality test without making a move agrees with making it.
+// Random games with the odd pass: every move made is consistent and taken back whole; the
+// capture and legal lists are the full list filtered, in order, as making the moves finds.
 TEST(GenerateMoves, AgreesWithMakeAndUnmakeOverRandomGames) {
   const char* starts[] = {kStartFen, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
       "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq -", "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",

@@ -170,8 +170,7 @@ TEST_F(ClockTest, PollReadsTheClockEvery4096CallsTheStopSticksAndWrapsAreSafe) {
   EXPECT_EQ(elapsedTime(), 100);
 }
 
-// Stop when the budget is below 1.2 times the elapsed time, or at depth > 2 when the score
-// moved by less than 80 and the budget before doubling is below 1.5 times; equality goes on.
+// Stop below 1.2 x elapsed, or at depth > 2 with a move under 80 and the saved budget under 1.5 x.
 TEST_F(ClockTest, DeepeningStopsAtBothRulesBoundaries) {
   const struct { int64_t budget, saved; uint64_t elapsed; int depth, score, previous; bool stop; } rows[] = {
       {1200, 1200, 1000, 2, 0, 500, false}, {1200, 1200, 1001, 2, 0, 500, true},

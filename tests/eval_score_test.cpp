@@ -1,6 +1,4 @@
-// Whole evaluations: worked positions, the dead draw, the lazy window, the
-// cached evaluations and pawn structures against what they stand for over
-// random play, and the "score" command of the real program.
+// Whole evaluations: worked positions, dead draws, the lazy window, the caches, "score".
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -74,9 +72,8 @@ TEST(EvalScore, DeadDrawAndLazyExitBoundaries) {
   EXPECT_TRUE(evaluate(-D + 500, kFull) == -D && evaluate(-D + 499, kFull) == -full);
 }
 
-// Games of random legal moves from each start (the test's own generator
-// leaves the engine's alone); visit sees every position, and again after two
-// moves taken back every sixth ply, so that positions come round again.
+// Random games (the test's own generator); visit sees every position, and again
+// after two moves taken back every sixth ply, so that positions come round again.
 template <typename Visit>
 void playRandomGames(uint32_t seed, std::initializer_list<const char*> starts, int games, int plies, Visit visit) {
   for (const char* fen : starts)
@@ -97,9 +94,8 @@ void playRandomGames(uint32_t seed, std::initializer_list<const char*> starts, i
     }
 }
 
-// The table answers exactly as the evaluation, whatever the window, side to
-// move (which negates the score), castling state or piece-square tables;
-// revisits and a flipped side to move make it answer from stored entries.
+// The cache answers as the evaluation whatever the window, side to move, castling or
+// tables; revisits and a flipped side to move make it answer from stored entries.
 TEST(EvalScore, CachedEvaluationIsTheEvaluationOverRandomPlay) {
   int positions = 0;
   auto agree = [&positions](const char* where) {
@@ -138,8 +134,7 @@ TEST(EvalScore, CachedEvaluationIsTheEvaluationOverRandomPlay) {
   agree("other tables");
 }
 
-// The pawn table's record of every pawn is the one computed from the current
-// pawns, through fills, revisits and evictions (the second look reads it stored).
+// The pawn table's records are the current pawns' through fills, revisits and evictions.
 TEST(EvalScore, PawnTableRecordsAreThePawnStructureOverRandomPlay) {
   int pawnsSeen = 0;
   auto check = [&pawnsSeen](const std::string& where) {

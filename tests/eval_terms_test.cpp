@@ -1,5 +1,4 @@
-// The evaluation's tables, and its terms one at a time on the attack maps
-// of a position.
+// The evaluation's tables, and its terms one at a time.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -143,8 +142,7 @@ TEST(EvalTerms, OnePieceAtATime) {
   EXPECT_EQ(hanging, 4);
 }
 
-// Set-up refuses such pawns; should one stand there, its missing front square
-// reads as empty and unattacked instead of off the board.
+// Set-up refuses such pawns; should one stand there, nothing is read off the board.
 TEST(EvalPawn, PawnOnItsLastRowIsReadSafely) {
   ASSERT_TRUE(setFen("4k3/8/8/8/8/8/8/4K3 w - -"));
   placePiece(kWhite, sq("a8"), kPawn, 1);

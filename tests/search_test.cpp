@@ -1,5 +1,4 @@
-// The searches on small positions, repetitions, the staged move picker, the
-// transposition table, history and the thinking line.
+// Searches on small positions, repetitions, the move picker, the tables and the thinking line.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -131,8 +130,7 @@ void plantLostRecords(int plies) {
   }
 }
 
-// Learned records answer inside the search only beyond ply 4 (nearer the
-// root they are the game's own positions, known better by the search).
+// Learned records answer only beyond ply 4: nearer the root the search knows better.
 TEST(Search, LearnedResultsAnswerOnlyBeyondPly4) {
   const char* const fen = "4k3/pp3ppp/8/8/8/8/PP3PPP/4K3 w - - 0 1";
   Move first = 0;

@@ -1,5 +1,4 @@
-// Syzygy tables: results of known endings at the root and in the search,
-// root moves that keep the result, and what the protocols show and say.
+// Syzygy tables: results at the root and in the search, the moves kept, what the protocols say.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -18,8 +17,7 @@ namespace {
 
 bool haveTables() { return tablebasesBuiltIn() && access(MORVEK_SYZYGY_TEST_DIR "/KQvK.rtbw", R_OK) == 0; }
 
-// The shared 3-4 piece tables, loaded once and switched on for each test of
-// this fixture; the other tests of this program run without them.
+// The 3-4 piece tables, loaded once, on for this fixture only.
 struct Tables : ::testing::Test {
   void SetUp() override {
     if (!haveTables()) GTEST_SKIP() << "no Fathom or no tables at " MORVEK_SYZYGY_TEST_DIR;
@@ -130,8 +128,7 @@ TEST_F(Tables, TheSearchProbesAfterCapturesAndPawnMovesOnly) {
   EXPECT_TRUE(!rootInTables && shownRootScore(1234) == 1234);
 }
 
-// Only the engine built here: another program under test (the Windows build
-// under wine) has no tables.
+// Only the engine built here: another program under test (Windows, wine) has no tables.
 struct TablesTranscript : ::testing::Test {
   EngineDir dir;
   void SetUp() override {
