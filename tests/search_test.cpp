@@ -31,8 +31,7 @@ void prepareSearch(const char* fen) {
   searchClock.budget = 1000000;
   iterationDepth = 10;
   rootSide = pos.sideToMove;
-  nullMoveAllowed = 0;
-  inNullMove = 0;
+  nullMoveAllowed = inNullMove = 0;
   listStart[1] = listStart[0];  // quiescence at the root searches the root list: none here
 }
 
