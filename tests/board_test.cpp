@@ -16,12 +16,10 @@ bool commit(const char* moves) { return playMoves(moves, true); }
 
 TEST(HashKeys, ComeFromTheFreshGenerator) {
   initEngineOnce();
-  EXPECT_EQ(pieceKey[kWhite][kPawn][0], 0x9904662FB3C24AE1ull);
-  EXPECT_EQ(pieceKey[kWhite][kPawn][1], 0xC59ADCABB4A95F90ull);
+  EXPECT_TRUE(pieceKey[kWhite][kPawn][0] == 0x9904662FB3C24AE1ull && pieceKey[kWhite][kPawn][1] == 0xC59ADCABB4A95F90ull);
 }
 
-// Each text meets a position with a game record: a success empties the record
-// and resets the budget, a refusal leaves the whole record as it was.
+// A success empties the game record; a refusal leaves the whole record as it was.
 TEST(FenSetup, AcceptsWhatTheRulesAllowAndRefusesTheRestWhole) {
   const std::string fits = "4k3/8/8/8/8/8/8/4K3" + std::string(kFenBufferSize - 22, ' ') + " b";
   const std::string tooLong = " " + fits;  // cutting it would drop the side to move
@@ -51,17 +49,16 @@ TEST(FenSetup, AcceptsWhatTheRulesAllowAndRefusesTheRestWhole) {
     EXPECT_TRUE(!setFen(text) && before.unchanged()) << text;
   }
   for (const auto& c : accepted) {
-    ASSERT_TRUE(setFen(kStartFen) && commit("e2e4 e7e5"));
-    ASSERT_TRUE(setFen(c.text)) << c.text;
+    ASSERT_TRUE(setFen(kStartFen) && commit("e2e4 e7e5") && setFen(c.text)) << c.text;
     EXPECT_EQ(std::make_tuple(pos.gamePly, pos.moveHistory[0], pos.sideToMove, pos.castleRights, pos.epSquare),
-              std::make_tuple(0, 0u, c.side, c.rights, c.ep ? boardSquare(c.ep) : 0)) << c.text;
+              std::make_tuple(0, 0u, c.side, c.rights, c.ep ? squareFromName(c.ep) : 0)) << c.text;
   }
 }
 
 TEST(BoardDeathTest, InconsistentEditsStop) {
   ASSERT_TRUE(setFen("4k3/8/8/8/8/8/8/4KB1R w K"));  // rights as written: f1 blocks the rook
-  EXPECT_DEATH(placePiece(kWhite, boardSquare("e1"), kQueen, 5), "");  // occupied square
-  EXPECT_DEATH(removePiece(kBlack, boardSquare("e1"), kKing, 0), "");   // wrong side
+  EXPECT_DEATH(placePiece(kWhite, squareFromName("e1"), kQueen, 5), "");  // occupied square
+  EXPECT_DEATH(removePiece(kBlack, squareFromName("e1"), kKing, 0), "");   // wrong side
   EXPECT_DEATH(makeMove(boardMove("e1", "g1", kKing, kCastleKingSide)), "");
   EXPECT_DEATH(makeMove(boardMove("d1", "d2", kRook)), "");
   pos.gamePly = kMaxGameMoves;  // a line that would run past the record
@@ -84,8 +81,7 @@ TEST(GameRecord, CastlingRightsFollowKingAndCornerRooks) {
   }
 }
 
-// A refused move text runs the legal filter at ply 0, and a search makes
-// whole lines there; neither may eat the moves waiting for "redo".
+// Neither a refused move text nor a searched line at ply 0 may eat the moves waiting for "redo".
 TEST(GameRecord, UndoAndRedoSurviveLegalityTestsAndSearchesAndTheRecordFills) {
   ASSERT_TRUE(setFen(kStartFen));
   PositionImage atStart;
@@ -116,16 +112,13 @@ std::string listed(int (*generator)()) {
   listStart[searchPly + 1] = -1;
   if (!generator()) return listStart[searchPly + 1] == listStart[searchPly] ? "none" : "none, list not emptied";
   std::string s;
-  for (Move m : currentList()) {
-    s += std::string(s.empty() ? "" : " ") + kSquareName[moveOrigin(m)] + kSquareName[moveTarget(m)];
-    if (m & kPromotion) s += " pnbrqk"[movePiece(m)];
-    if (m & kEnPassant) s += "ep";
-  }
+  for (Move m : currentList())
+    s += std::string(s.empty() ? "" : " ") + kSquareName[moveOrigin(m)] + kSquareName[moveTarget(m)] +
+         (m & kPromotion ? std::string(1, " pnbrqk"[movePiece(m)]) : "") + (m & kEnPassant ? "ep" : "");
   return s;
 }
 
-// One piece's reach: a slider stops at the first piece, a king included;
-// only its row tells a pawn's direction.
+// A slider stops at the first piece, a king included; only its row tells a pawn's direction.
 TEST(Attacks, OnePieceReachesThroughEmptySquaresOnly) {
   ASSERT_TRUE(setFen("4k3/8/8/8/K7/8/4P3/R6b w - -"));
   const struct { const char* from; int type; Side side; const char* target; int reaches; } rows[] = {
@@ -135,17 +128,14 @@ TEST(Attacks, OnePieceReachesThroughEmptySquaresOnly) {
       {"a4", kKing, kWhite, "b5", 1}, {"a4", kKing, kWhite, "c4", 0},
   };
   for (const auto& r : rows)
-    EXPECT_EQ(pieceAttacks(boardSquare(r.from), r.type, r.side, boardSquare(r.target)), r.reaches) << r.from << r.target;
+    EXPECT_EQ(pieceAttacks(squareFromName(r.from), r.type, r.side, squareFromName(r.target)), r.reaches) << r.from << r.target;
 }
 
 // "has" is a run of the list in its order; no word of "lacks" may appear.
 TEST(GenerateMoves, ListsInTheEngineOrderUnderTheRules) {
-  struct Case { const char* fen; const char* moves; int (*generator)(); const char* has; const char* lacks; };
-  const auto all = generateMoves;
-  const auto legal = generateLegalMoves;
-  const char* const passing = "4k3/4p3/8/3P1P2/8/8/8/4K3 b";
-  const char* const epText = "4k3/8/8/3Pp3/8/8/8/4K3 w - e6";
-  const Case cases[] = {
+  const auto all = generateMoves, legal = generateLegalMoves;
+  const char *const passing = "4k3/4p3/8/3P1P2/8/8/8/4K3 b", *const epText = "4k3/8/8/3Pp3/8/8/8/4K3 w - e6";
+  const struct { const char* fen; const char* moves; int (*generator)(); const char* has; const char* lacks; } cases[] = {
       {kStartFen, "", all,
        "a2a3 a2a4 b2b3 b2b4 c2c3 c2c4 d2d3 d2d4 e2e3 e2e4 f2f3 f2f4 g2g3 g2g4 h2h3 h2h4 b1c3 b1a3 g1h3 g1f3", ""},
       {"3r1b2/4P3/8/8/8/8/8/k3K3 w", "", all, "e7e8q e7e8n e7d8q e7d8n e7f8q e7f8n", ""},
@@ -164,7 +154,7 @@ TEST(GenerateMoves, ListsInTheEngineOrderUnderTheRules) {
       {"4k3/3P4/8/8/8/8/8/4K3 w", "", all, "none", ""}, {"R3k3/8/8/8/8/8/8/4K3 w", "", generateCaptures, "none", ""},
       {"4k3/8/5N2/8/8/8/8/4K3 w", "", legal, "none", ""},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ASSERT_TRUE(setFen(c.fen) && playMoves(c.moves)) << c.fen;
     const std::string list = listed(c.generator);
     EXPECT_NE(list.find(c.has), std::string::npos) << c.fen << " " << c.moves << ": " << list;
@@ -174,9 +164,8 @@ TEST(GenerateMoves, ListsInTheEngineOrderUnderTheRules) {
   }
 }
 
-// Along random games with the odd pass, every pseudo-legal move is made and taken back
-// (consistent, then restored); capture and legal lists are the full list filtered, in order,
-// and the legality test without making a move agrees with making it.
+// Random games with the odd pass: every move made is consistent and taken back whole; the
+// capture and legal lists are the full list filtered, in order, as making the moves finds.
 TEST(GenerateMoves, AgreesWithMakeAndUnmakeOverRandomGames) {
   const char* starts[] = {kStartFen, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
       "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq -", "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
@@ -199,9 +188,7 @@ TEST(GenerateMoves, AgreesWithMakeAndUnmakeOverRandomGames) {
         unmakeMove(m);
         ASSERT_TRUE(before.unchanged());
         // The test without making the move agrees (castling has its own).
-        if (!(m & kCastleMask)) {
-          ASSERT_EQ(moveExposesKing(m) != 0, exposed) << moveToText(m, text);
-        }
+        ASSERT_TRUE((m & kCastleMask) || (moveExposesKing(m) != 0) == exposed) << moveToText(m, text);
         if (!exposed && (!(m & kCastleMask) || castleIsLegal(m))) legal.push_back(m);
       }
       ASSERT_TRUE(generateCaptures() && currentList() == captures && generateLegalMoves() && currentList() == legal);

@@ -1,5 +1,4 @@
-// The searches on small positions, repetitions, the staged move picker, the
-// transposition table, history and the thinking line.
+// Searches on small positions, repetitions, the move picker, the tables and the thinking line.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,12 +16,11 @@
 #include "search/search.h"
 #include "search/search_tables.h"
 #include "search/search_tree.h"
-#include "search/trans_table.h"
 #include "tests/test_support.h"
 
 namespace {
 
-// Sets up fen for a search with fresh tables, no book, no tree and a clock that will not stop it.
+// Fresh tables, no book, no tree and a clock that will not stop the search.
 void prepareSearch(const char* fen) {
   ASSERT_TRUE(setFen(fen)) << fen;
   clearSearchTables();
@@ -33,8 +31,7 @@ void prepareSearch(const char* fen) {
   searchClock.budget = 1000000;
   iterationDepth = 10;
   rootSide = pos.sideToMove;
-  nullMoveAllowed = 0;
-  inNullMove = 0;
+  nullMoveAllowed = inNullMove = 0;
   listStart[1] = listStart[0];  // quiescence at the root searches the root list: none here
 }
 
@@ -42,8 +39,7 @@ Move searchLine[kMaxLine];
 int principal(int depth) { return principalSearch(SearchArgs{-kInfinity, kInfinity, depth, inCheck(), searchLine, 0, 0}); }
 int inner(int depth) { return innerSearch(SearchArgs{-kInfinity, kInfinity, depth, inCheck(), searchLine, 0, 0}); }
 
-TEST(Search, MateStalemateAndKingCaptureAtPlyOne) {
-  // Moves are built by hand: parseMove refuses the illegal a7a6. Mates: see the think tests.
+TEST(Search, MateStalemateAndKingCaptureAtPlyOne) {  // built by hand: parseMove refuses the illegal a7a6
   const struct { const char* fen; const char* move; int piece, score; } cases[] = {
       {"7k/4Q3/6K1/8/8/8/8/8 w - - 0 1", "e7f7", kQueen, 0},               // stalemate
       {"4k3/p7/8/8/8/8/4R3/K7 b - - 0 1", "a7a6", kPawn, kInfinity - 1}};  // the king is taken
@@ -66,24 +62,18 @@ TEST(Search, RepetitionsInTheLineAndInTheGame) {
   EXPECT_EQ(std::make_pair(inner(2), principal(2)), std::make_pair(0, 0));
   ASSERT_TRUE(playMoves("e8d8"));  // the root side to move: contempt, in the inner search only
   EXPECT_EQ(std::make_pair(inner(2), principal(2)), std::make_pair(kRootSideDraw, 0));
-  // Game moves need a third occurrence.
-  ASSERT_TRUE(setFen("4k3/p7/8/8/8/8/P7/4K1N1 w - - 0 1"));
-  ASSERT_TRUE(playMoves("g1f3 e8d8 f3g1 d8e8 g1f3", true));
-  EXPECT_EQ(isRepetition(), 0);
-  ASSERT_TRUE(playMoves("e8d8 f3g1 d8e8 g1f3", true));
-  EXPECT_EQ(isRepetition(), 1);
-  // After game moves, a line back to the root position is a draw at its first
-  // return; back to an earlier game position it is not.
-  prepareSearch("4k3/p7/8/8/8/8/P7/4K1N1 w - - 0 1");
-  ASSERT_TRUE(playMoves("g1f3 e8d8", true));
-  ASSERT_TRUE(playMoves("f3g1 d8e8 g1f3"));
-  EXPECT_EQ(isRepetition(), 0);
-  ASSERT_TRUE(playMoves("e8d8"));
-  EXPECT_EQ(isRepetition(), 1);
+  // Game moves need a third occurrence; after game moves, a line back to the
+  // root position is a draw at its first return, back to an earlier one not.
+  const struct { const char* game; const char* line; int draw; } rows[] = {
+      {"g1f3 e8d8 f3g1 d8e8 g1f3", "", 0}, {"g1f3 e8d8 f3g1 d8e8 g1f3 e8d8 f3g1 d8e8 g1f3", "", 1},
+      {"g1f3 e8d8", "f3g1 d8e8 g1f3", 0}, {"g1f3 e8d8", "f3g1 d8e8 g1f3 e8d8", 1}};
+  for (const auto& r : rows) {
+    ASSERT_TRUE(setFen("4k3/p7/8/8/8/8/P7/4K1N1 w - - 0 1") && playMoves(r.game, true) && playMoves(r.line));
+    EXPECT_EQ(isRepetition(), r.draw) << r.game << " / " << r.line;
+  }
 }
 
-// Fifty reversible plies in a row are a draw, 49 are not, whether they were
-// played in the game or searched. The rooks never return, so no position repeats.
+// Fifty reversible plies are a draw, 49 are not, played or searched; no position repeats.
 TEST(Search, FiftyReversiblePliesDraw) {
   const std::string white = "b1c1d1e1f1g1g2f2e2d2c2b2a2a3b3c3d3e3f3g3g4f4e4d4c4b4";
   const std::string black = "g8f8e8d8c8b8b7c7d7e7f7g7h7h6g6f6e6d6c6b6b5c5d5e5f5g5";
@@ -123,17 +113,14 @@ MovePicker pickerFor(const Moves& moves, Move prev = 0, Move hash = 0) {
 
 const Move exd5 = boardMove("e4", "d5", kPawn, kCapture), exf5 = boardMove("e4", "f5", kPawn, kCapture);
 const Move nxf5 = boardMove("g3", "f5", kKnight, kCapture), nxh5 = boardMove("g3", "h5", kKnight, kCapture);
-const Move ra2 = boardMove("a1", "a2", kRook), rb1 = boardMove("a1", "b1", kRook), ra3 = boardMove("a1", "a3", kRook);
-const Move kd1 = boardMove("e1", "d1", kKing), kf1 = boardMove("e1", "f1", kKing);
+const Move ra2 = boardMove("a1", "a2", kRook), rb1 = boardMove("a1", "b1", kRook), ra3 = boardMove("a1", "a3", kRook),
+           kd1 = boardMove("e1", "d1", kKing), kf1 = boardMove("e1", "f1", kKing);
 const Move e2e4 = boardMove("e2", "e4", kPawn), d2d4 = boardMove("d2", "d4", kPawn), e7e5 = boardMove("e7", "e5", kPawn);
 
 // Records "lost, whatever the depth" for every position plies further on.
 void plantLostRecords(int plies) {
-  if (plies == 0) {
-    recordSearchResult(-3000, 99);
-    return;
-  }
-  if (!generateLegalMoves()) return;
+  if (plies == 0) recordSearchResult(-3000, 99);
+  if (plies == 0 || !generateLegalMoves()) return;
   const std::vector<Move> moves(moveStack + listStart[searchPly], moveStack + listStart[searchPly + 1]);
   for (const Move move : moves) {
     makeMove(move);
@@ -142,10 +129,7 @@ void plantLostRecords(int plies) {
   }
 }
 
-// What the search learned answers inside the search only beyond ply 4 (a
-// record nearer the root is a game's own position, known better by the
-// search itself): records planted on every position at ply 4 change
-// nothing, on every position at ply 5 they change the score.
+// Learned records answer only beyond ply 4: nearer the root the search knows better.
 TEST(Search, LearnedResultsAnswerOnlyBeyondPly4) {
   const char* const fen = "4k3/pp3ppp/8/8/8/8/PP3PPP/4K3 w - - 0 1";
   Move first = 0;
@@ -178,10 +162,10 @@ TEST(MovePicker, GoodMovesThenHistoryThenTheRestInExchangeOrder) {
   EXPECT_EQ(drain(picker)[0], kd1);
 
   clearSearchTables();
-  historyScore[kWhite][kRook][boardSquare("b1")] = 5;
-  historyScore[kWhite][kKing][boardSquare("f1")] = 9;
-  historyScore[kWhite][kKing][boardSquare("d1")] = -3;
-  historyScore[kBlack][kRook][boardSquare("a2")] = 50;  // the other side's entry
+  historyScore[kWhite][kRook][squareFromName("b1")] = 5;
+  historyScore[kWhite][kKing][squareFromName("f1")] = 9;
+  historyScore[kWhite][kKing][squareFromName("d1")] = -3;
+  historyScore[kBlack][kRook][squareFromName("a2")] = 50;  // the other side's entry
   // The partitions exchange exf5, then rb1 and kf1 forward: ra3 kd1 ra2 remain.
   picker = pickerFor({ra2, kd1, rb1, ra3, kf1, exf5}, boardMove("h7", "h5", kPawn));
   EXPECT_EQ(drain(picker), (Moves{exf5, kf1, rb1, ra3, kd1, ra2}));
@@ -192,8 +176,7 @@ TEST(MovePicker, RootListOnlyThenTreeRepliesUntilABogusNode) {
   prepareSearch(kStartFen);
   generateMoves();
   auto push = [](TreeNode** head, Move m) { pushFront(head, newTreeNode(0, 0, 0, 0, m, 0, 0)); };
-  push(&searchTree->rootList, d2d4);
-  push(&searchTree->rootList, e2e4);
+  for (Move m : {d2d4, e2e4}) push(&searchTree->rootList, m);
   MovePicker picker;
   resetPicker(picker, 1);
   EXPECT_EQ(drain(picker), (Moves{e2e4, d2d4}));  // the root searches the root list only
@@ -228,8 +211,7 @@ TEST(SearchTables, ProbeReplacementAndHistory) {
   EXPECT_TRUE(probeTable(-20, 100, 3, &value, &hash) && value == -20);
   EXPECT_EQ(probeTable(-21, 100, 3, &value, &hash), 0);
   storeTable(300, d2d4, 9, 300);  // lower bound: only at or above beta
-  EXPECT_EQ(probeTable(-100, 300, 3, &value, &hash), 1);
-  EXPECT_EQ(probeTable(-100, 301, 3, &value, &hash), 0);
+  EXPECT_TRUE(probeTable(-100, 300, 3, &value, &hash) == 1 && probeTable(-100, 301, 3, &value, &hash) == 0);
   hash = e7e5;  // the other side's table misses and keeps the hash move
   pos.sideToMove = kBlack;
   EXPECT_TRUE(!probeTable(-100, 100, 0, &value, &hash) && hash == e7e5);
@@ -249,7 +231,7 @@ TEST(SearchTables, ProbeReplacementAndHistory) {
   EXPECT_EQ(slot().keyHigh, pos.keyHigh);
 
   // History: a credit past the limit halves the side that moved, not the other.
-  int& queen = historyScore[kWhite][kQueen][boardSquare("a8")];  // the piece promoted to
+  int& queen = historyScore[kWhite][kQueen][squareFromName("a8")];  // the piece promoted to
   queen = kHistoryLimit;
   historyScore[kWhite][kKnight][5] = 3;
   historyScore[kBlack][kPawn][40] = 9;
@@ -288,29 +270,21 @@ TEST(SearchTables, ThinkingLineAndRootRecords) {
   EXPECT_DEATH(recordRootMove(line, e7e5, 0, 100, 2), "");  // no such root move
 }
 
-// Memory that cannot be had keeps the tables in place.
 TEST(HashTables, ASizeThatCannotBeHadKeepsThePreviousTables) {
   initEngineOnce();
   TableEntry* const before[2] = {transTable[0], transTable[1]};
   const uint32_t mask = tableMask;
+  const auto kept = [&] { return tableMask == mask && transTable[0] == before[0] && transTable[1] == before[1]; };
   for (const long allowance : {0L, 1L}) {
     tableAllocationAllowance = allowance;
-    EXPECT_EQ(resizeTranspositionTables(64), 0);
-    EXPECT_EQ(tableMask, mask);
-    EXPECT_EQ(transTable[0], before[0]);
-    EXPECT_EQ(transTable[1], before[1]);
+    EXPECT_TRUE(resizeTranspositionTables(64) == 0 && kept()) << allowance;
   }
   tableAllocationAllowance = -1;
-  // More than the machine has: refused before anything is allocated, where
-  // the system would promise it and end the process once it is touched.
-  if (availableMemory() < (uint64_t(64) << 30)) {
-    EXPECT_EQ(resizeTranspositionTables(65536), 0);
-    EXPECT_EQ(tableMask, mask);
-    EXPECT_EQ(transTable[0], before[0]);
-  }
+  // More than the machine has: refused before the system promises it and
+  // ends the process once it is touched.
+  EXPECT_TRUE(availableMemory() >= (uint64_t(64) << 30) || (resizeTranspositionTables(65536) == 0 && kept()));
   ASSERT_EQ(resizeTranspositionTables(3), 1);
-  EXPECT_EQ(tableMegabytes(), 2u);
-  EXPECT_EQ(tableMask, (1u << 16) - 1);
+  EXPECT_TRUE(tableMegabytes() == 2u && tableMask == (1u << 16) - 1);
   ASSERT_EQ(resizeTranspositionTables(16), 1);
   EXPECT_EQ(tableMask, kTableMask);
 }

@@ -17,12 +17,8 @@
 
 // Attack tables, hash keys and evaluation tables, once, in start-up order.
 inline void initEngineOnce() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  initAttackTables();
-  initKeysAndTables();
-  prepareEvaluation();
+  static const bool done = (initAttackTables(), initKeysAndTables(), prepareEvaluation(), true);
+  (void)done;
 }
 
 // Sets up a position at search ply 0; the result of setupFromFen.
@@ -45,8 +41,6 @@ inline bool playMoves(const char* text, bool commit = false) {
   return true;
 }
 
-inline Square boardSquare(const char* name) { return squareFromName(name); }
-
 inline Move boardMove(const char* from, const char* to, int piece, Move flags = 0) {
   return makeMoveWord(squareFromName(from), squareFromName(to), piece) | flags;
 }
@@ -62,7 +56,6 @@ struct PositionImage {
   bool unchanged() const { return ply == searchPly && memcmp(bytes.data(), &pos, bytes.size()) == 0; }
 };
 
-// Positions several test files ask about.
 // White mates in one with a1a8 (a back-rank mate); the position after it.
 constexpr const char* kMateInOne = "6k1/5ppp/8/8/8/8/8/R5K1 w - -";
 constexpr const char* kMatedByRook = "R5k1/5ppp/8/8/8/8/8/6K1 b - -";
