@@ -137,46 +137,42 @@ bool sendInput(EngineProcess& engine, const std::string& text) {
   return true;
 }
 
-bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& seen,
-                   int timeoutMs) {
-  long long deadline = monotonicMs() + timeoutMs;
-  while (seen.size() < text.size() || seen.compare(seen.size() - text.size(), text.size(), text)) {
-    long long left = deadline - monotonicMs();
+namespace {
+// Reads standard output until found(seen) holds; false on timeout or end.
+template <typename Found>
+bool waitUntil(EngineProcess& engine, std::string& seen, int timeoutMs, Found found) {
+  const long long deadline = monotonicMs() + timeoutMs;
+  while (!found(seen)) {
+    const long long left = deadline - monotonicMs();
     if (left <= 0) return false;
     pollfd fd = {engine.output, POLLIN, 0};
     if (poll(&fd, 1, int(left)) > 0 && !drain(engine.output, seen, engine.textMode)) return false;
   }
   return true;
 }
+}  // namespace
 
-bool waitForText(EngineProcess& engine, const std::string& text, std::string& seen, size_t from,
-                 int timeoutMs) {
-  long long deadline = monotonicMs() + timeoutMs;
-  while (seen.find(text, from) == std::string::npos) {
-    long long left = deadline - monotonicMs();
-    if (left <= 0) return false;
-    pollfd fd = {engine.output, POLLIN, 0};
-    if (poll(&fd, 1, int(left)) > 0 && !drain(engine.output, seen, engine.textMode)) return false;
-  }
-  return true;
+bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& seen, int timeoutMs) {
+  return waitUntil(engine, seen, timeoutMs, [&](const std::string& s) {
+    return s.size() >= text.size() && s.compare(s.size() - text.size(), text.size(), text) == 0;
+  });
 }
 
-void readErrorSoFar(EngineProcess& engine, std::string& seen) {
-  pollfd fd = {engine.error, POLLIN, 0};
-  while (poll(&fd, 1, 0) > 0 && drain(engine.error, seen, engine.textMode)) {
-  }
+bool waitForText(EngineProcess& engine, const std::string& text, std::string& seen, size_t from, int timeoutMs) {
+  return waitUntil(engine, seen, timeoutMs, [&](const std::string& s) { return s.find(text, from) != std::string::npos; });
 }
 
 EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {
   EngineRun run;
   if (engine.pid <= 0) return run;
+  bool timedOut = false;
   if (!keepInput) close(engine.input);
   long long deadline = monotonicMs() + timeoutMs;
   bool outOpen = engine.output >= 0, errOpen = engine.error >= 0;  // a test may close one first
   while (outOpen || errOpen) {
     long long left = deadline - monotonicMs();
     if (left <= 0) {
-      run.timedOut = true;
+      timedOut = true;
       kill(engine.pid, SIGKILL);
       break;
     }
@@ -192,7 +188,7 @@ EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {
   int status = 0;
   while (waitpid(engine.pid, &status, 0) < 0 && errno == EINTR) {
   }
-  if (!run.timedOut && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  if (!timedOut && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
   engine.pid = -1;
   return run;
 }
@@ -207,6 +203,7 @@ EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutM
 namespace {
 uint32_t fakeTicks = 0;
 Session hereSession;
+std::string hereErrors;
 
 // The lines held back for a ponder search, and the pipe they go into.
 uint32_t (*heldTicks)() = nullptr;
@@ -223,21 +220,39 @@ uint32_t ticksFeedingThePonder() {
   }
   return heldTicks();
 }
+
+// A stream of this process sent to a new unlinked file, and back.
+struct Redirect {
+  int stream, saved, file;
+  explicit Redirect(int stream) : stream(stream), saved(dup(stream)) {
+    char name[] = "/tmp/morvek-loop-XXXXXX";
+    file = mkstemp(name);
+    unlink(name);
+    dup2(file, stream);
+  }
+  std::string finish() {
+    dup2(saved, stream);
+    close(saved);
+    std::string text(size_t(lseek(file, 0, SEEK_END)), '\0');
+    if (pread(file, &text[0], text.size(), 0) != ssize_t(text.size())) text.clear();
+    close(file);
+    return text;
+  }
+};
 }  // namespace
 
 uint32_t secondPerReading() { return fakeTicks += 1000; }
 uint32_t millisecondPerReading() { return fakeTicks += 1; }
 
 const Session& lastLoopSession() { return hereSession; }
+const std::string& lastLoopErrors() { return hereErrors; }
 
 std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const std::string& whilePondering,
                         int pondered) {
   initEngineOnce();
-  char inputName[] = "/tmp/morvek-loop-in-XXXXXX", outputName[] = "/tmp/morvek-loop-out-XXXXXX";
+  char inputName[] = "/tmp/morvek-loop-in-XXXXXX";
   int in = mkstemp(inputName);
-  const int out = mkstemp(outputName);
   unlink(inputName);
-  unlink(outputName);
   if (!whilePondering.empty()) {
     // A pipe, so that the input ends only once the held lines were written.
     int ends[2];
@@ -250,11 +265,11 @@ std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const 
     ticks = ticksFeedingThePonder;
   }
   const int commandsTo = heldInput >= 0 ? heldInput : in;
-  if (in < 0 || out < 0 || write(commandsTo, commands.data(), commands.size()) != ssize_t(commands.size())) return "";
+  if (in < 0 || write(commandsTo, commands.data(), commands.size()) != ssize_t(commands.size())) return "";
   if (heldInput < 0) lseek(in, 0, SEEK_SET);
   fflush(stdout);
-  const int savedOut = dup(STDOUT_FILENO);
-  dup2(out, STDOUT_FILENO);
+  fflush(stderr);
+  Redirect out(STDOUT_FILENO), errors(STDERR_FILENO);
   resetInput(in);
   setTickSource(ticks);
   hereSession = Session{};
@@ -262,12 +277,9 @@ std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const 
   setTickSource(nullptr);
   heldInput = -1;  // closed by then: without a ponder search the loop waits for the input's end
   fflush(stdout);
-  dup2(savedOut, STDOUT_FILENO);
-  close(savedOut);
+  fflush(stderr);
+  hereErrors = errors.finish();
   resetInput(STDIN_FILENO);
-  std::string text(size_t(lseek(out, 0, SEEK_END)), '\0');
-  const bool read = pread(out, &text[0], text.size(), 0) == ssize_t(text.size());
   close(in);
-  close(out);
-  return read ? text : "";
+  return out.finish();
 }
