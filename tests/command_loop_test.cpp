@@ -1,13 +1,10 @@
-// The engine driver: move text, command loop helpers, and whole-program
-// transcripts of scripted input against the exact standard output and error.
+// The engine driver: move text, the command loop on scripted input against
+// its exact output and errors, and the program itself as a process.
 #include <gtest/gtest.h>
-#include <stdio.h>
-#include <sys/wait.h>
 
 #include <climits>
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
+#include <cstdio>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -20,6 +17,13 @@
 #include "tests/test_support.h"
 
 namespace {
+
+// The clock state a test changes, put back after it.
+struct ClockKept {
+  Clock clock = searchClock;
+  TimeControl control = timeControl;
+  ~ClockKept() { searchClock = clock, timeControl = control, budgetPlan = BudgetPlan{-1, kNoCeiling}; }
+};
 
 // Text read in a position and written back; "-" when refused (and the move
 // left alone). Characters after the move are ignored; no case folding but
@@ -88,8 +92,7 @@ TEST(CommandLoop, RedoNeverReplaysANullMove) {
 // every other "st" is whole seconds as before. "level" sets the control that
 // "time" then counts against.
 TEST(CommandLoop, FractionalSecondsAndLevelSetTheBudget) {
-  const Clock savedClock = searchClock;
-  const TimeControl savedControl = timeControl;
+  const ClockKept kept;
   CommandLoop loop{};
   ASSERT_TRUE(setFen(kStartFen));
   const struct { const char* lines; int64_t budget, doubled; } cases[] = {
@@ -108,9 +111,6 @@ TEST(CommandLoop, FractionalSecondsAndLevelSetTheBudget) {
     EXPECT_EQ(searchClock.budget, c.doubled) << c.lines;
     setTimeControl(40, 0, 0);
   }
-  searchClock = savedClock;
-  timeControl = savedControl;
-  budgetPlan = BudgetPlan{-1, kNoCeiling};
 }
 
 // What the loop writes with each run of thinking lines (they start with
@@ -129,8 +129,7 @@ std::string repeated(const std::string& text, int times) {
 // for a line that is no whole keyword or legal move, nothing read after
 // "quit", and the moves it plays.
 TEST(XboardLoop, AnswersExactly) {
-  const Clock savedClock = searchClock;
-  const TimeControl savedControl = timeControl;
+  const ClockKept kept;
   const std::string longWord(1022, 'x');  // longer than the old reader's pieces: still one word
   const std::string tooLong(2 << 20, 'x');
   const std::string shuffle = "g1f3\ng8f6\nf3g1\nf6g8\n", ponder = std::string("setboard ") + kTestPositions[1] + "\nst 0.1\ngo\n";
@@ -195,9 +194,6 @@ TEST(XboardLoop, AnswersExactly) {
     EXPECT_EQ(withoutThinking(out), c.out) << "input:\n" << c.input.substr(0, 300);
     EXPECT_EQ(lastLoopErrors(), c.err) << "input:\n" << c.input.substr(0, 300);
   }
-  searchClock = savedClock;
-  timeControl = savedControl;
-  budgetPlan = BudgetPlan{-1, kNoCeiling};
 }
 
 // The built program, where the process itself is what is tested.
@@ -284,31 +280,24 @@ long long recordedSignature(int depth) {
 }
 
 TEST(BenchCommand, PrintsTheSignatureLast) {
-  const struct {
-    std::string arguments;
-    int status;
-    long long nodes;
-  } rows[] = {{" bench", 0, recordedSignature(8)}, {" bench 5", 0, recordedSignature(5)}, {" bench 1", 2, -1}, {" bench x", 2, -1}};
+  const struct { std::vector<std::string> arguments; int status; long long nodes; } rows[] = {
+      {{"bench"}, 0, recordedSignature(8)}, {{"bench", "5"}, 0, recordedSignature(5)}, {{"bench", "1"}, 2, -1}, {{"bench", "x"}, 2, -1}};
+  EngineDir dir;
   for (const auto& row : rows) {
 #ifndef NDEBUG
-    if (row.arguments == " bench") continue;  // depth 8 is for optimised builds: the sanitizers' takes minutes
+    if (row.arguments.size() == 1) continue;  // depth 8 is for optimised builds: the sanitizers' takes minutes
 #endif
-    FILE* pipe = popen((std::string(MORVEK_BINARY) + row.arguments + " 2>/dev/null").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    const int status = pclose(pipe);
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, row.status) << row.arguments;
+    const EngineRun run = runEngine(dir, "", 120000, row.arguments);
+    EXPECT_EQ(run.exitCode, row.status) << row.arguments.back();
     if (row.nodes < 0) continue;
     std::smatch match;
-    ASSERT_TRUE(std::regex_search(out, match, std::regex("\\n([0-9]+) nodes ([0-9]+) nps\\n$"))) << out;
+    ASSERT_TRUE(std::regex_search(run.out, match, std::regex("\\n([0-9]+) nodes ([0-9]+) nps\\n$"))) << run.out;
     EXPECT_EQ(std::stoll(match[1]), row.nodes);
     EXPECT_GT(std::stoll(match[2]), 0);
   }
 }
 
-}  // namespace
+
 // "hard": after its move the engine searches the reply it expects; that
 // reply coming is a hit and it plays at once, anything else is handled as if
 // nothing had run. "time" while pondering belongs to the game as it stood
@@ -328,7 +317,7 @@ TEST(Pondering, HitsMissesAndTheTimeGivenMeanwhile) {
         runLoopHere("new\nforce\ne2e4\ne7e5\nhard\ntime 600\ngo\n", millisecondPerReading, row.lines, row.pondered);
     EXPECT_EQ(withoutThinking(output), row.out) << row.lines;
     EXPECT_EQ(lastLoopErrors(), row.errors) << row.lines;
-    if (row.budget) EXPECT_EQ(searchClock.budget, row.budget) << row.lines;
+    if (row.budget) { EXPECT_EQ(searchClock.budget, row.budget) << row.lines; }
     if (row.pondered == 1) continue;
     // The thinking line before the second move: "depth score time nodes pv".
     const size_t second = output.rfind("\nmove ");
@@ -338,3 +327,5 @@ TEST(Pondering, HitsMissesAndTheTimeGivenMeanwhile) {
     EXPECT_GT(centiseconds, 80) << output;
   }
 }
+
+}  // namespace
