@@ -180,6 +180,8 @@ TEST(XboardLoop, AnswersExactly) {
       {"hard\n" + ponder, "..\nmove d8f6\n..\n", ""},
       {"hard\neasy\n" + ponder, "..\nmove d8f6\n", ""},
       {ponder, "..\nmove d8f6\n", ""},
+      // "?" plays the best move so far: not the full search's d8e7.
+      {"setboard " + std::string(kTestPositions[1]) + "\nst 1000\ngo\n?\nforce\n", "..\nmove d8f6\n", ""},
       // In analysis "." is answered at once and "exit" ends it; any other line ends the search, is handled
       // and the analysis starts again from there. One that ended on its own (a mate) is not run again.
       {"analyze\n.\nexit\n.\n", "..\nstat01: 100 4096 5 19 20 e2e4\n", "#error: .\n"},
@@ -248,25 +250,6 @@ TEST_F(Transcript, TheInterfaceGoingAwayStillSavesLearning) {
     EXPECT_EQ(countOf(seen + rest.out, "move "), row.thinking ? 1u : 0u) << seen + rest.out;
     EXPECT_TRUE(dir.has("zivorur12.dat")) << row.signal << " " << row.thinking;
   }
-}
-
-// xboard reads its input while thinking only for the words that act there:
-// "?" plays the best move so far; in analysis mode "." is answered at once
-// and any other line ends the search and is handled in turn, so that the
-// analysis starts again from the changed position. Nothing is played.
-TEST_F(Transcript, MoveNowAndAnalysis) {
-  EngineProcess engine = launchEngine(dir);
-  std::string seen;
-  ASSERT_TRUE(step(engine, seen, std::string("setboard ") + kTestPositions[1] + "\nst 30\ngo\n", "\n 5 "));
-  ASSERT_TRUE(step(engine, seen, "?\n", "move "));
-  ASSERT_TRUE(step(engine, seen, "force\nnew\nanalyze\n", "\n 5 "));
-  ASSERT_TRUE(step(engine, seen, ".\n", "stat01: "));
-  ASSERT_TRUE(step(engine, seen, "e2e4\n", "\n 3 "));
-  ASSERT_TRUE(sendInput(engine, "exit\nforce\nquit\n"));
-  const EngineRun rest = finishEngine(engine, 10000);
-  EXPECT_EQ(rest.exitCode, 0);
-  EXPECT_EQ(countOf(seen + rest.out, "move "), 1u) << seen + rest.out;
-  EXPECT_EQ(rest.err, "");
 }
 
 // "morvek bench [DEPTH]": the signature as its last line, in the form
