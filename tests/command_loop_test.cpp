@@ -198,14 +198,10 @@ TEST(XboardLoop, AnswersExactly) {
   }
 }
 
-// The built program, where the process itself is what is tested.
-struct Transcript : ::testing::Test {
-  EngineDir dir;
-};
-
 // A killed instance leaves no stale marker; of two running instances only the
 // first writes the learning file, and an interrupt does not end it.
-TEST_F(Transcript, InstanceMarkerAndInterrupts) {
+TEST(Transcript, InstanceMarkerAndInterrupts) {
+  EngineDir dir;
   EngineProcess crashed = launchEngine(dir), first;
   std::string seen;
   ASSERT_TRUE(waitForOutput(crashed, kGreeting, seen));
@@ -228,8 +224,9 @@ TEST_F(Transcript, InstanceMarkerAndInterrupts) {
 // and a gone interface closes the output pipe: none ends the process before
 // the learning file is saved. A signal ends the input (and a running search
 // at its next clock reading, long before its 30 s).
-TEST_F(Transcript, TheInterfaceGoingAwayStillSavesLearning) {
+TEST(Transcript, TheInterfaceGoingAwayStillSavesLearning) {
   if (!engineLauncher().empty()) GTEST_SKIP() << "POSIX signals and pipes only";
+  EngineDir dir;
   const struct { int signal; bool thinking; } rows[] = {{SIGTERM, false}, {SIGTERM, true}, {SIGHUP, false}, {SIGHUP, true}, {0, false}};
   for (const auto& row : rows) {
     std::remove((dir.path + "/zivorur12.dat").c_str());

@@ -4,10 +4,10 @@
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -24,9 +24,7 @@ extern char** environ;
 namespace {
 
 long long monotonicMs() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 std::string environmentText(const char* name) {
@@ -83,8 +81,7 @@ std::string engineLauncher() { return environmentText("MORVEK_ENGINE_LAUNCHER");
 EngineProcess launchEngine(const EngineDir& dir, const std::vector<std::string>& args) {
   signal(SIGPIPE, SIG_IGN);  // an engine that ended early must not kill the tests
   int in[2], out[2], err[2];
-  EngineProcess engine;
-  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return engine;
+  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return EngineProcess{};
 
   // Everything the child needs is built before the fork.
   std::string lockVariable = "MORVEK_INSTANCE_LOCK=" + dir.lockPath;
@@ -105,9 +102,7 @@ EngineProcess launchEngine(const EngineDir& dir, const std::vector<std::string>&
 
   pid_t pid = fork();
   if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
+    dup2(in[0], 0), dup2(out[1], 1), dup2(err[1], 2);
     chdir(dir.path.c_str());
     // An interface starts it with SIGPIPE at its default, not ignored as here.
     signal(SIGPIPE, SIG_DFL);
@@ -115,15 +110,8 @@ EngineProcess launchEngine(const EngineDir& dir, const std::vector<std::string>&
     execvpe(argv[0], argv.data(), env.data());
     _exit(127);
   }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
-  engine.pid = pid;
-  engine.input = in[1];
-  engine.output = out[0];
-  engine.error = err[0];
-  engine.textMode = !launcherWords.empty();
-  return engine;
+  close(in[0]), close(out[1]), close(err[1]);
+  return EngineProcess{pid, in[1], out[0], err[0], !launcherWords.empty()};
 }
 
 bool sendInput(EngineProcess& engine, const std::string& text) {
@@ -176,8 +164,7 @@ EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {
       kill(engine.pid, SIGKILL);
       break;
     }
-    pollfd fds[2] = {{outOpen ? engine.output : -1, POLLIN, 0},
-                     {errOpen ? engine.error : -1, POLLIN, 0}};
+    pollfd fds[2] = {{outOpen ? engine.output : -1, POLLIN, 0}, {errOpen ? engine.error : -1, POLLIN, 0}};
     if (poll(fds, 2, int(left)) <= 0) continue;
     if (fds[0].revents && !drain(engine.output, run.out, engine.textMode)) outOpen = false;
     if (fds[1].revents && !drain(engine.error, run.err, engine.textMode)) errOpen = false;
@@ -186,8 +173,7 @@ EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {
   close(engine.error);
   if (keepInput) close(engine.input);
   int status = 0;
-  while (waitpid(engine.pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  while (waitpid(engine.pid, &status, 0) < 0 && errno == EINTR) continue;
   if (!timedOut && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
   engine.pid = -1;
   return run;
