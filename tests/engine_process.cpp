@@ -207,15 +207,17 @@ uint32_t ticksFeedingThePonder() {
   return heldTicks();
 }
 
-// A stream of this process sent to a new unlinked file, and back.
+int temporaryFile() {  // unlinked at once: gone when closed
+  char name[] = "/tmp/morvek-loop-XXXXXX";
+  const int file = mkstemp(name);
+  unlink(name);
+  return file;
+}
+
+// A stream of this process sent to a new file, and back.
 struct Redirect {
   int stream, saved, file;
-  explicit Redirect(int stream) : stream(stream), saved(dup(stream)) {
-    char name[] = "/tmp/morvek-loop-XXXXXX";
-    file = mkstemp(name);
-    unlink(name);
-    dup2(file, stream);
-  }
+  explicit Redirect(int stream) : stream(stream), saved(dup(stream)), file(temporaryFile()) { dup2(file, stream); }
   std::string finish() {
     dup2(saved, stream);
     close(saved);
@@ -236,18 +238,12 @@ const std::string& lastLoopErrors() { return hereErrors; }
 std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const std::string& whilePondering,
                         int pondered) {
   initEngineOnce();
-  char inputName[] = "/tmp/morvek-loop-in-XXXXXX";
-  int in = mkstemp(inputName);
-  unlink(inputName);
-  if (!whilePondering.empty()) {
-    // A pipe, so that the input ends only once the held lines were written.
-    int ends[2];
-    if (in >= 0) close(in);
-    in = pipe(ends) == 0 ? ends[0] : -1;
-    heldInput = in >= 0 ? ends[1] : -1;
-    heldLines = whilePondering;
-    heldReadings = pondered;
-    heldTicks = ticks;
+  int in = -1, ends[2];
+  if (whilePondering.empty()) {
+    in = temporaryFile();
+  } else if (pipe(ends) == 0) {  // a pipe, so that the input ends only once the held lines were written
+    in = ends[0], heldInput = ends[1];
+    heldLines = whilePondering, heldReadings = pondered, heldTicks = ticks;
     ticks = ticksFeedingThePonder;
   }
   const int commandsTo = heldInput >= 0 ? heldInput : in;
