@@ -85,7 +85,8 @@ inline std::string uciIdentity(bool limited = false, int elo = 1900) {
   return "id name Morvek " MORVEK_VERSION "\nid author the Morvek developers\n"
          "option name OwnBook type check default true\noption name Ponder type check default false\n"
          "option name SaveLearning type check default true\n"
-         "option name Hash type spin default 16 min 1 max 65536\noption name Clear Hash type button\n"
+         "option name Hash type spin default 16 min 1 max 65536\noption name Threads type spin default 1 min 1 max 256\n"
+         "option name Clear Hash type button\n"
          "option name MultiPV type spin default 1 min 1 max 256\n"
          "option name UCI_LimitStrength type check default " + std::string(limited ? "true" : "false") +
          "\noption name UCI_Elo type spin default " + std::to_string(elo) + " min 1000 max 1900\n"
