@@ -1,13 +1,10 @@
-// The engine driver: move text, command loop helpers, and whole-program
-// transcripts of scripted input against the exact standard output and error.
+// The engine driver: move text, the command loop on scripted input against
+// its exact output and errors, and the program itself as a process.
 #include <gtest/gtest.h>
-#include <stdio.h>
-#include <sys/wait.h>
 
 #include <climits>
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
+#include <cstdio>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -20,6 +17,13 @@
 #include "tests/test_support.h"
 
 namespace {
+
+// The clock state a test changes, put back after it.
+struct ClockKept {
+  Clock clock = searchClock;
+  TimeControl control = timeControl;
+  ~ClockKept() { searchClock = clock, timeControl = control, budgetPlan = BudgetPlan{-1, kNoCeiling}; }
+};
 
 // Text read in a position and written back; "-" when refused (and the move
 // left alone). Characters after the move are ignored; no case folding but
@@ -88,8 +92,7 @@ TEST(CommandLoop, RedoNeverReplaysANullMove) {
 // every other "st" is whole seconds as before. "level" sets the control that
 // "time" then counts against.
 TEST(CommandLoop, FractionalSecondsAndLevelSetTheBudget) {
-  const Clock savedClock = searchClock;
-  const TimeControl savedControl = timeControl;
+  const ClockKept kept;
   CommandLoop loop{};
   ASSERT_TRUE(setFen(kStartFen));
   const struct { const char* lines; int64_t budget, doubled; } cases[] = {
@@ -108,26 +111,28 @@ TEST(CommandLoop, FractionalSecondsAndLevelSetTheBudget) {
     EXPECT_EQ(searchClock.budget, c.doubled) << c.lines;
     setTimeControl(40, 0, 0);
   }
-  searchClock = savedClock;
-  timeControl = savedControl;
-  budgetPlan = BudgetPlan{-1, kNoCeiling};
 }
 
-struct Transcript : ::testing::Test {
-  EngineDir dir;
-  EngineRun run(const std::string& input) {
-    EngineRun result = runEngine(dir, input);
-    EXPECT_EQ(result.exitCode, 0) << input;  // also -1 on a timeout
-    return result;
-  }
-};
+// What the loop writes with each run of thinking lines (they start with
+// their depth) shown as "..".
+std::string withoutThinking(const std::string& out) {
+  return std::regex_replace("\n" + out, std::regex("(\\n *\\d+ [^\\n]*)+"), "\n..").substr(1);
+}
 
+std::string repeated(const std::string& text, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i) all += text;
+  return all;
+}
 
-// After the greeting: silence unless asked, "#error: WORD" for a line that is
-// no whole keyword or legal move, and nothing read after "quit".
-TEST_F(Transcript, AnswersExactly) {
+// The xboard loop on scripted input: silence unless asked, "#error: WORD"
+// for a line that is no whole keyword or legal move, nothing read after
+// "quit", and the moves it plays.
+TEST(XboardLoop, AnswersExactly) {
+  const ClockKept kept;
   const std::string longWord(1022, 'x');  // longer than the old reader's pieces: still one word
   const std::string tooLong(2 << 20, 'x');
+  const std::string shuffle = "g1f3\ng8f6\nf3g1\nf6g8\n", ponder = std::string("setboard ") + kTestPositions[1] + "\nst 0.1\ngo\n";
   const struct { std::string input, out, err; } cases[] = {
       {"", "", ""}, {"\n   \n\nquit\nst5\n", "", ""},
       {"protover 2\nprotover\n", "feature done=1\nfeature done=1\n", ""},
@@ -153,6 +158,10 @@ TEST_F(Transcript, AnswersExactly) {
       {"force\nundo\ne2e4\nundo\ne2e5\nredo\ne7e5\n", "", "#error: e2e5\n"},
       {"force\ne2e4\nundo\nnew\nforce\nredo\ne7e5\n", "", "#error: e7e5\n"},
       {"force\ne2e4\ne7e5\nundo\nundo\ne2e4\nredo\ne7e5\n", "", ""},  // nothing to redo after a new move
+      // Two thousand plies taken back to the knights on f3 and f6, then a set-up: each move checked where it is.
+      {"force\n" + repeated(shuffle, 500) + "e2e4\n" + repeated("undo\n", 1999) +
+           "f3e5\nf6g4\nf3e5\nsetboard 4k3/8/8/8/8/8/8/4K2R w K -\ne1g1\ne8d8\nundo\nundo\ne1g1\ne8d8\ne1g1\n",
+       "", "#error: f3e5\n#error: e1g1\n"},
       // Stalemate, or the user mates: "go" has nothing to play.
       {"setboard 7k/5Q2/6K1/8/8/8/8/8 b - -\ngo\n", "", "#error: go\n"},
       {"setboard " + std::string(kMateInOne) + "\na1a8\ngo\n", "", "#error: go\n"},
@@ -160,48 +169,39 @@ TEST_F(Transcript, AnswersExactly) {
       {"protover 2\r\nforce\r\ne2e4\r\nxyz\r\nst\r5\n\r\nquit\r\nst5\n", "feature done=1\n",
        "#error: xyz\n#error: st\r5\n"},
       {"force\nxyz\r", "", "#error: xyz\r\n"},  // the last line, unended
+      // "go" plays and leaves force mode, as "new" does; a budget of 0 ends each think at once.
+      {"time 0\nforce\ngo\ntime 0\ng8f6\n", "..\nmove e2e4\n..\nmove e4e5\n", ""},
+      {"force\nnew\ntime 0\ne2e4\n", "..\nmove e7e6\n", ""},
+      // Past 400 plies the engine still answers; when its reply has no room left it says so.
+      {"time 0\nforce\n" + repeated(shuffle, 150) + "g1f3\ng8f6\ngo\nf6g8\n", "..\nmove f3g1\n..\nmove g1h3\n", ""},
+      {"time 0\nforce\n" + repeated(shuffle, kMaxGameMoves / 4 - 1) + "g1f3\ng8f6\ngo\nf6g8\ngo\n",
+       "..\nmove f3g1\n..\nError (game record full): f6g8\n..\nError (game record full): go\n", "#error: go\n"},
+      // After its move a "hard" engine searches on until the input ends; "easy", or neither word, keeps it quiet.
+      {"hard\n" + ponder, "..\nmove d8f6\n..\n", ""},
+      {"hard\neasy\n" + ponder, "..\nmove d8f6\n", ""},
+      {ponder, "..\nmove d8f6\n", ""},
+      // "?" plays the best move so far: not the full search's d8e7.
+      {"setboard " + std::string(kTestPositions[1]) + "\nst 1000\ngo\n?\nforce\n", "..\nmove d8f6\n", ""},
+      // In analysis "." is answered at once and "exit" ends it; any other line ends the search, is handled
+      // and the analysis starts again from there. One that ended on its own (a mate) is not run again.
+      {"analyze\n.\nexit\n.\n", "..\nstat01: 100 4096 5 19 20 e2e4\n", "#error: .\n"},
+      {"analyze\ne2e4\nusermove e7e5\nundo\n.\nexit\n", "..\nstat01: 100 4096 4 18 20 g8f6\n", ""},
+      {"analyze\nsetboard " + std::string(kMateInOne) + "\n.\n.\nexit\n", "..\n" + repeated("stat01: 0 168 2 0 17 a1a8\n", 2), ""},
+      // The move searched and how many come after it: g2g3, the only one.
+      {"setboard rnb1kbnr/pppp1ppp/8/4p3/7q/5P2/PPPPP1PP/RNBQKBNR w KQkq - 1 3\nanalyze\n.\nexit\n", "..\nstat01: 100 4096 5 0 1 g2g3\n", ""},
   };
   for (const auto& c : cases) {
-    const EngineRun result = run(c.input);
-    EXPECT_EQ(result.out, kGreeting + c.out) << "input:\n" << c.input;
-    EXPECT_EQ(result.err, c.err) << "input:\n" << c.input;
+    setTimeControl(40, 0, 0);
+    const std::string out = runLoopHere("easy\nnew\n" + c.input, secondPerReading);
+    EXPECT_EQ(withoutThinking(out), c.out) << "input:\n" << c.input.substr(0, 300);
+    EXPECT_EQ(lastLoopErrors(), c.err) << "input:\n" << c.input.substr(0, 300);
   }
-}
-
-TEST_F(Transcript, GoPlaysAndLeavesForceMode) {
-  // A budget of 0 ends each think at its first clock reading: exactly two moves.
-  const EngineRun result = run("time 0\nforce\ngo\ntime 0\ng8f6\n");
-  const std::string other = "(?:(?!move )[^\\n]*\\n)*", move = "move [a-h][1-8][a-h][1-8]\\n";
-  EXPECT_TRUE(std::regex_match(result.out, std::regex(kGreeting + other + move + other + move + other))) << result.out;
-  EXPECT_EQ(result.err, "");
-  // "new" leaves force mode: the user's first move is answered.
-  const EngineRun fresh = run("force\nnew\ntime 0\ne2e4\n");
-  EXPECT_TRUE(std::regex_match(fresh.out, std::regex(kGreeting + other + move + other))) << fresh.out;
-}
-
-// A game may run as long as the record holds: the engine still answers past
-// 400 plies, and when its reply has no room left it says so.
-TEST_F(Transcript, LongGamesAndAFullRecord) {
-  std::string shuffle;
-  for (int i = 0; i < 150; ++i) shuffle += "g1f3\ng8f6\nf3g1\nf6g8\n";
-  const std::string thinking = "(?: [^\\n]*\\n)*", move = thinking + "move [a-h][1-8][a-h][1-8]\n" + thinking;
-  EngineRun result = run("time 0\nforce\n" + shuffle + "g1f3\ng8f6\ngo\nf6g8\n");
-  EXPECT_TRUE(std::regex_match(result.out, std::regex(kGreeting + move + move))) << result.out;
-  EXPECT_EQ(result.err, "");
-  shuffle.clear();
-  for (int i = 0; i < kMaxGameMoves / 4 - 1; ++i) shuffle += "g1f3\ng8f6\nf3g1\nf6g8\n";
-  // The user's f6g8 fills the record; nothing attacks f6 and white cannot check.
-  result = run("time 0\nforce\n" + shuffle + "g1f3\ng8f6\ngo\nf6g8\ngo\n");
-  EXPECT_TRUE(std::regex_match(result.out, std::regex(kGreeting + move +
-                                                      "Error \\(game record full\\): f6g8\n" + thinking +
-                                                      "Error \\(game record full\\): go\n")))
-      << result.out;
-  EXPECT_EQ(result.err, "#error: go\n");
 }
 
 // A killed instance leaves no stale marker; of two running instances only the
 // first writes the learning file, and an interrupt does not end it.
-TEST_F(Transcript, InstanceMarkerAndInterrupts) {
+TEST(Transcript, InstanceMarkerAndInterrupts) {
+  EngineDir dir;
   EngineProcess crashed = launchEngine(dir), first;
   std::string seen;
   ASSERT_TRUE(waitForOutput(crashed, kGreeting, seen));
@@ -210,7 +210,7 @@ TEST_F(Transcript, InstanceMarkerAndInterrupts) {
   first = launchEngine(dir);
   seen.clear();
   ASSERT_TRUE(waitForOutput(first, kGreeting, seen));
-  EXPECT_EQ(run("quit\n").out, kGreeting);
+  EXPECT_EQ(runEngine(dir, "quit\n").out, kGreeting);
   EXPECT_FALSE(dir.has("zivorur12.dat"));
   kill(first.pid, SIGINT);
   ASSERT_TRUE(sendInput(first, "protover 2\nquit\n"));
@@ -220,151 +220,34 @@ TEST_F(Transcript, InstanceMarkerAndInterrupts) {
   EXPECT_TRUE(dir.has("zivorur12.dat"));
 }
 
-// A game of two thousand plies a move at a time, taken back almost to its
-// start, then a set-up after it: every move is checked in the right position.
-TEST_F(Transcript, GamesOfThousandsOfPlies) {
-  std::string input = "force\n";
-  for (int i = 0; i < 500; ++i) input += "g1f3\ng8f6\nf3g1\nf6g8\n";
-  input += "e2e4\n";
-  for (int i = 0; i < 1999; ++i) input += "undo\n";
-  // Two plies in: the knights on f3 and f6, white to move.
-  input += "f3e5\nf6g4\nf3e5\nsetboard 4k3/8/8/8/8/8/8/4K2R w K -\ne1g1\ne8d8\nundo\nundo\ne1g1\ne8d8\ne1g1\n";
-  const EngineRun result = run(input);
-  EXPECT_EQ(result.out, kGreeting);
-  EXPECT_EQ(result.err, "#error: f3e5\n#error: e1g1\n");
-}
-
-// xboard follows "quit" with SIGTERM at once, and a closed terminal sends
-// SIGHUP: either ends the input (and a running search at its next clock
-// reading, long before its 30 s), not the process, so the learning file is
-// still saved.
-TEST_F(Transcript, TerminationWithoutQuitStillSavesLearning) {
-  if (!engineLauncher().empty()) GTEST_SKIP() << "POSIX signals only";
-  for (const int signalNumber : {SIGTERM, SIGHUP}) {
-    for (const bool thinking : {false, true}) {
-      std::remove((dir.path + "/zivorur12.dat").c_str());
-      EngineProcess engine = launchEngine(dir);
-      std::string seen;
-      ASSERT_TRUE(waitForOutput(engine, kGreeting, seen) && sendInput(engine, "force\ne2e4\n"));
-      ASSERT_TRUE(!thinking || step(engine, seen, "st 30\ngo\n", "\n 5 "));
-      kill(engine.pid, signalNumber);
-      // The input stays open: only the signal can end the run.
-      const EngineRun rest = finishEngine(engine, 10000, true);
-      EXPECT_EQ(rest.exitCode, 0) << signalNumber << " " << thinking;  // also -1 on a timeout
-      EXPECT_EQ(countOf(seen + rest.out, "move "), thinking ? 1u : 0u) << seen + rest.out;
-      EXPECT_TRUE(dir.has("zivorur12.dat")) << signalNumber << " " << thinking;
-    }
-  }
-}
-
-// A closed output pipe (the interface gone) is no reason to die either:
-// what is written is lost, the learning is not.
-TEST_F(Transcript, AClosedOutputPipeStillSavesLearning) {
-  if (!engineLauncher().empty()) GTEST_SKIP() << "POSIX pipes only";
-  EngineProcess engine = launchEngine(dir);
-  std::string seen;
-  ASSERT_TRUE(waitForOutput(engine, kGreeting, seen));
-  close(engine.output);
-  engine.output = -1;
-  ASSERT_TRUE(sendInput(engine, "protover 2\nforce\ne2e4\nscore\nquit\n"));
-  EXPECT_EQ(finishEngine(engine).exitCode, 0);
-  EXPECT_TRUE(dir.has("zivorur12.dat"));
-}
-
-// xboard reads its input while thinking only for the words that act there:
-// "?" plays the best move so far; in analysis mode "." is answered at once
-// and any other line ends the search and is handled in turn, so that the
-// analysis starts again from the changed position. Nothing is played.
-TEST_F(Transcript, MoveNowAndAnalysis) {
-  const std::string thinking = "(?: ?\\d+ +-?\\d+ +\\d+ +\\d+ (?:[a-h][1-8][a-h][1-8][qrbn]? )+\\n)*";
-  EngineRun piped = run("analyze\n.\nexit\n.\n");
-  EXPECT_TRUE(std::regex_match(piped.out, std::regex(kGreeting + thinking + "stat01: \\d+ \\d+ \\d+ \\d+ 20 [a-h][1-8][a-h][1-8]\\n")))
-      << piped.out;
-  EXPECT_EQ(piped.err, "#error: .\n");
-  // An analysis that ended on its own (a mate) is not run again by ".".
-  piped = run("setboard " + std::string(kMateInOne) + "\nanalyze\n.\n.\nexit\n");
-  EXPECT_TRUE(std::regex_match(piped.out, std::regex(kGreeting + thinking + "(?:stat01: \\d+ \\d+ 2 0 17 a1a8\\n){2}")))
-      << piped.out;
-
-  EngineProcess engine = launchEngine(dir);
-  std::string seen;
-  ASSERT_TRUE(step(engine, seen, std::string("setboard ") + kTestPositions[1] + "\nst 30\ngo\n", "\n 5 "));
-  ASSERT_TRUE(step(engine, seen, "?\n", "move "));
-  ASSERT_TRUE(step(engine, seen, "force\nnew\nanalyze\n", "\n 5 "));
-  ASSERT_TRUE(step(engine, seen, ".\n", "stat01: "));
-  ASSERT_TRUE(step(engine, seen, "e2e4\n", "\n 3 "));
-  ASSERT_TRUE(step(engine, seen, "usermove e7e5\nundo\nsetboard " + std::string(kMateInOne) + "\n", "a1a8 \n"));  // the mate, found again
-  // The move searched and how many come after it: g2g3, the only one.
-  ASSERT_TRUE(step(engine, seen, "setboard rnb1kbnr/pppp1ppp/8/4p3/7q/5P2/PPPPP1PP/RNBQKBNR w KQkq - 1 3\n", "\n 5 "));
-  ASSERT_TRUE(step(engine, seen, ".\n", " 0 1 g2g3\n"));
-  ASSERT_TRUE(sendInput(engine, "exit\nforce\nquit\n"));
-  const EngineRun rest = finishEngine(engine, 10000);
-  EXPECT_EQ(rest.exitCode, 0);
-  EXPECT_EQ(countOf(seen + rest.out, "move "), 1u) << seen + rest.out;
-  EXPECT_EQ(rest.err, "");
-}
-
-// "hard": after its move the engine searches the reply it expects (the
-// second move of its last thinking line); that reply coming makes it play at
-// once, with "time" taken in and "otim" left for its usual answer; anything
-// else is handled as if nothing had run.
-TEST_F(Transcript, PonderHitAndMiss) {
-  EngineProcess engine = launchEngine(dir);
-  std::string seen;
-  auto played = [&](const std::string& input, EngineProcess* other = nullptr) {  // the move and the reply it expects
-    EngineProcess& e = other ? *other : engine;
-    if (!step(e, seen, input, "\nmove ") || !waitForText(e, "\n", seen, seen.rfind("\nmove ") + 1)) return std::string();
-    const size_t move = seen.rfind("\nmove ");
-    std::istringstream line(seen.substr(seen.rfind('\n', move - 1) + 1, move - seen.rfind('\n', move - 1) - 1));
-    std::string word;
-    for (int i = 0; i < 6 && line >> word; ++i) {
-    }
-    return word;
-  };
-  const std::string first = played(std::string("hard\nsetboard ") + kTestPositions[1] + "\nst 1\ngo\n");
-  ASSERT_FALSE(first.empty());
-  const std::string second = played("time 300\notim 300\n" + first + "\n");
-  ASSERT_FALSE(second.empty());
-  ASSERT_TRUE(waitForText(engine, "\n 2 ", seen, seen.rfind("\nmove "))) << "pondering again";
-  // A hit: the move was not handled as a line, so "otim" still waits.
-  std::string errors;
-  readErrorSoFar(engine, errors);
-  EXPECT_EQ(errors, "");
-  ASSERT_TRUE(step(engine, seen, "a1a1\neasy\n" + second + "\n", "\nmove "));
-  ASSERT_TRUE(sendInput(engine, "quit\n"));
-  const EngineRun rest = finishEngine(engine);
-  EXPECT_EQ(rest.exitCode, 0);
-  EXPECT_EQ(countOf(seen + rest.out, "\nmove "), 3u) << seen + rest.out;
-  EXPECT_EQ(errors + rest.err, "#error: otim\n#error: a1a1\n");
-
-  // A hit is not carried into the next ponder: the input ending there
-  // plays nothing more.
-  EngineProcess again = launchEngine(dir);
-  seen.clear();
-  const std::string expected = played(std::string("hard\nsetboard ") + kTestPositions[1] + "\nst 1\ngo\n", &again);
-  ASSERT_FALSE(played(expected + "\n", &again).empty());
-  ASSERT_TRUE(waitForText(again, "\n 2 ", seen, seen.rfind("\nmove "))) << "pondering again";
-  const EngineRun ended = finishEngine(again);
-  EXPECT_EQ(ended.exitCode, 0);
-  EXPECT_EQ(countOf(seen + ended.out, "\nmove "), 2u) << seen + ended.out;
-}
-
-// After its move a "hard" engine searches on (its thinking lines follow the
-// move) until a line comes or the input ends; "easy", or neither word, keeps
-// it quiet.
-TEST_F(Transcript, PondersOnlyWhenHardAndNeverPastTheInput) {
-  const std::string game = std::string("setboard ") + kTestPositions[1] + "\nst 0.1\ngo\n";
-  const struct { const char* words; bool pondering; } rows[] = {{"hard\n", true}, {"hard\neasy\n", false}, {"", false}};
+// xboard follows "quit" with SIGTERM at once, a closed terminal sends SIGHUP,
+// and a gone interface closes the output pipe: none ends the process before
+// the learning file is saved. A signal ends the input (and a running search
+// at its next clock reading, long before its 30 s).
+TEST(Transcript, TheInterfaceGoingAwayStillSavesLearning) {
+  if (!engineLauncher().empty()) GTEST_SKIP() << "POSIX signals and pipes only";
+  EngineDir dir;
+  const struct { int signal; bool thinking; } rows[] = {{SIGTERM, false}, {SIGTERM, true}, {SIGHUP, false}, {SIGHUP, true}, {0, false}};
   for (const auto& row : rows) {
-    const EngineRun result = run(row.words + game);
-    const size_t move = result.out.rfind("\nmove ");
-    ASSERT_NE(move, std::string::npos) << result.out;
-    const std::string after = result.out.substr(result.out.find('\n', move + 1) + 1);
-    EXPECT_EQ(after.compare(0, 3, " 2 ") == 0, row.pondering) << row.words << after;
-    EXPECT_EQ(after.empty(), !row.pondering) << row.words << after;
+    std::remove((dir.path + "/zivorur12.dat").c_str());
+    EngineProcess engine = launchEngine(dir);
+    std::string seen;
+    ASSERT_TRUE(waitForOutput(engine, kGreeting, seen) && sendInput(engine, "force\ne2e4\n"));
+    ASSERT_TRUE(!row.thinking || step(engine, seen, "st 30\ngo\n", "\n 5 "));
+    if (row.signal) {
+      kill(engine.pid, row.signal);
+    } else {
+      close(engine.output);
+      engine.output = -1;
+      ASSERT_TRUE(sendInput(engine, "protover 2\nscore\nquit\n"));
+    }
+    // After a signal the input stays open: only the signal can end the run.
+    const EngineRun rest = finishEngine(engine, 10000, row.signal != 0);
+    EXPECT_EQ(rest.exitCode, 0) << row.signal << " " << row.thinking;  // also -1 on a timeout
+    EXPECT_EQ(countOf(seen + rest.out, "move "), row.thinking ? 1u : 0u) << seen + rest.out;
+    EXPECT_TRUE(dir.has("zivorur12.dat")) << row.signal << " " << row.thinking;
   }
 }
-
 
 // "morvek bench [DEPTH]": the signature as its last line, in the form
 // OpenBench reads (a number before "nodes", a number before "nps").
@@ -377,47 +260,45 @@ long long recordedSignature(int depth) {
 }
 
 TEST(BenchCommand, PrintsTheSignatureLast) {
-  const struct {
-    std::string arguments;
-    int status;
-    long long nodes;
-  } rows[] = {{" bench", 0, recordedSignature(8)}, {" bench 5", 0, recordedSignature(5)}, {" bench 1", 2, -1}, {" bench x", 2, -1}};
+  const struct { std::vector<std::string> arguments; int status; long long nodes; } rows[] = {
+      {{"bench"}, 0, recordedSignature(8)}, {{"bench", "5"}, 0, recordedSignature(5)}, {{"bench", "1"}, 2, -1}, {{"bench", "x"}, 2, -1}};
+  EngineDir dir;
   for (const auto& row : rows) {
 #ifndef NDEBUG
-    if (row.arguments == " bench") continue;  // depth 8 is for optimised builds: the sanitizers' takes minutes
+    if (row.arguments.size() == 1) continue;  // depth 8 is for optimised builds: the sanitizers' takes minutes
 #endif
-    FILE* pipe = popen((std::string(MORVEK_BINARY) + row.arguments + " 2>/dev/null").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    const int status = pclose(pipe);
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, row.status) << row.arguments;
+    const EngineRun run = runEngine(dir, "", 120000, row.arguments);
+    EXPECT_EQ(run.exitCode, row.status) << row.arguments.back();
     if (row.nodes < 0) continue;
     std::smatch match;
-    ASSERT_TRUE(std::regex_search(out, match, std::regex("\\n([0-9]+) nodes ([0-9]+) nps\\n$"))) << out;
+    ASSERT_TRUE(std::regex_search(run.out, match, std::regex("\\n([0-9]+) nodes ([0-9]+) nps\\n$"))) << run.out;
     EXPECT_EQ(std::stoll(match[1]), row.nodes);
     EXPECT_GT(std::stoll(match[2]), 0);
   }
 }
 
-}  // namespace
-// "time" while pondering belongs to the game as it stood before the expected
-// move: in the 40-move control the engine's clock is shared over the moves
-// that side has to go. White, at ply 3 pondering black's reply: 40 moves to
-// go, 2000 cs give 49 cs, whether the reply is the expected one (b8c6) or not.
-// A hit after 80 cs of pondering credits them: the search goes on past them.
-TEST(Pondering, TimeWhilePonderingIsPlannedForTheGameBeforeTheExpectedMove) {
-  const struct { const char* reply; int pondered; } rows[] = {{"b8c6", 1}, {"d8e7", 1}, {"b8c6", 800}};
+
+// "hard": after its move the engine searches the reply it expects; that
+// reply coming is a hit and it plays at once, anything else is handled as if
+// nothing had run. "time" while pondering belongs to the game as it stood
+// before the expected move: White at ply 3 pondering black's reply has 40
+// moves to go, and 2000 cs give 49 cs, hit (b8c6) or not. A hit after 80 cs
+// of pondering credits them: the search goes on past them. "otim" waits for
+// the move, and a hit is not carried into the next ponder.
+TEST(Pondering, HitsMissesAndTheTimeGivenMeanwhile) {
+  const std::string hit = "..\nmove g1f3\n..\nmove f1c4\n..\n";  // pondering again after the hit
+  const struct { const char* lines; int pondered; std::string out; const char* errors; int64_t budget; } rows[] = {
+      {"time 2000\nb8c6\n", 1, hit, "", 49}, {"time 2000\nd8e7\n", 1, "..\nmove g1f3\n..\nmove b1c3\n..\n", "", 49},
+      {"time 2000\nb8c6\n", 800, hit, "", 0},
+      {"time 2000\notim 300\nb8c6\na1a1\neasy\nd7d6\n", 1, "..\nmove g1f3\n..\nmove f1c4\n..\nmove b1c3\n",
+       "#error: otim\n#error: a1a1\n", 0}};
   for (const auto& row : rows) {
-    const std::string output = runLoopHere("new\nforce\ne2e4\ne7e5\nhard\ntime 600\ngo\n", millisecondPerReading,
-                                           std::string("time 2000\n") + row.reply + "\n", row.pondered);
-    EXPECT_EQ(countOf(output, "move "), 2u) << output;
-    EXPECT_EQ(output.find("move "), output.find("move g1f3\n")) << output;
-    if (row.pondered == 1) {
-      EXPECT_EQ(searchClock.budget, 49) << row.reply;
-      continue;
-    }
+    const std::string output =
+        runLoopHere("new\nforce\ne2e4\ne7e5\nhard\ntime 600\ngo\n", millisecondPerReading, row.lines, row.pondered);
+    EXPECT_EQ(withoutThinking(output), row.out) << row.lines;
+    EXPECT_EQ(lastLoopErrors(), row.errors) << row.lines;
+    if (row.budget) { EXPECT_EQ(searchClock.budget, row.budget) << row.lines; }
+    if (row.pondered == 1) continue;
     // The thinking line before the second move: "depth score time nodes pv".
     const size_t second = output.rfind("\nmove ");
     std::istringstream last(output.substr(output.rfind('\n', second - 1) + 1));
@@ -427,3 +308,4 @@ TEST(Pondering, TimeWhilePonderingIsPlannedForTheGameBeforeTheExpectedMove) {
   }
 }
 
+}  // namespace

@@ -4,10 +4,10 @@
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -24,9 +24,7 @@ extern char** environ;
 namespace {
 
 long long monotonicMs() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 std::string environmentText(const char* name) {
@@ -83,8 +81,7 @@ std::string engineLauncher() { return environmentText("MORVEK_ENGINE_LAUNCHER");
 EngineProcess launchEngine(const EngineDir& dir, const std::vector<std::string>& args) {
   signal(SIGPIPE, SIG_IGN);  // an engine that ended early must not kill the tests
   int in[2], out[2], err[2];
-  EngineProcess engine;
-  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return engine;
+  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return EngineProcess{};
 
   // Everything the child needs is built before the fork.
   std::string lockVariable = "MORVEK_INSTANCE_LOCK=" + dir.lockPath;
@@ -105,9 +102,7 @@ EngineProcess launchEngine(const EngineDir& dir, const std::vector<std::string>&
 
   pid_t pid = fork();
   if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
+    dup2(in[0], 0), dup2(out[1], 1), dup2(err[1], 2);
     chdir(dir.path.c_str());
     // An interface starts it with SIGPIPE at its default, not ignored as here.
     signal(SIGPIPE, SIG_DFL);
@@ -115,15 +110,8 @@ EngineProcess launchEngine(const EngineDir& dir, const std::vector<std::string>&
     execvpe(argv[0], argv.data(), env.data());
     _exit(127);
   }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
-  engine.pid = pid;
-  engine.input = in[1];
-  engine.output = out[0];
-  engine.error = err[0];
-  engine.textMode = !launcherWords.empty();
-  return engine;
+  close(in[0]), close(out[1]), close(err[1]);
+  return EngineProcess{pid, in[1], out[0], err[0], !launcherWords.empty()};
 }
 
 bool sendInput(EngineProcess& engine, const std::string& text) {
@@ -137,51 +125,46 @@ bool sendInput(EngineProcess& engine, const std::string& text) {
   return true;
 }
 
-bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& seen,
-                   int timeoutMs) {
-  long long deadline = monotonicMs() + timeoutMs;
-  while (seen.size() < text.size() || seen.compare(seen.size() - text.size(), text.size(), text)) {
-    long long left = deadline - monotonicMs();
+namespace {
+// Reads standard output until found(seen) holds; false on timeout or end.
+template <typename Found>
+bool waitUntil(EngineProcess& engine, std::string& seen, int timeoutMs, Found found) {
+  const long long deadline = monotonicMs() + timeoutMs;
+  while (!found(seen)) {
+    const long long left = deadline - monotonicMs();
     if (left <= 0) return false;
     pollfd fd = {engine.output, POLLIN, 0};
     if (poll(&fd, 1, int(left)) > 0 && !drain(engine.output, seen, engine.textMode)) return false;
   }
   return true;
 }
+}  // namespace
 
-bool waitForText(EngineProcess& engine, const std::string& text, std::string& seen, size_t from,
-                 int timeoutMs) {
-  long long deadline = monotonicMs() + timeoutMs;
-  while (seen.find(text, from) == std::string::npos) {
-    long long left = deadline - monotonicMs();
-    if (left <= 0) return false;
-    pollfd fd = {engine.output, POLLIN, 0};
-    if (poll(&fd, 1, int(left)) > 0 && !drain(engine.output, seen, engine.textMode)) return false;
-  }
-  return true;
+bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& seen, int timeoutMs) {
+  return waitUntil(engine, seen, timeoutMs, [&](const std::string& s) {
+    return s.size() >= text.size() && s.compare(s.size() - text.size(), text.size(), text) == 0;
+  });
 }
 
-void readErrorSoFar(EngineProcess& engine, std::string& seen) {
-  pollfd fd = {engine.error, POLLIN, 0};
-  while (poll(&fd, 1, 0) > 0 && drain(engine.error, seen, engine.textMode)) {
-  }
+bool waitForText(EngineProcess& engine, const std::string& text, std::string& seen, size_t from, int timeoutMs) {
+  return waitUntil(engine, seen, timeoutMs, [&](const std::string& s) { return s.find(text, from) != std::string::npos; });
 }
 
 EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {
   EngineRun run;
   if (engine.pid <= 0) return run;
+  bool timedOut = false;
   if (!keepInput) close(engine.input);
   long long deadline = monotonicMs() + timeoutMs;
   bool outOpen = engine.output >= 0, errOpen = engine.error >= 0;  // a test may close one first
   while (outOpen || errOpen) {
     long long left = deadline - monotonicMs();
     if (left <= 0) {
-      run.timedOut = true;
+      timedOut = true;
       kill(engine.pid, SIGKILL);
       break;
     }
-    pollfd fds[2] = {{outOpen ? engine.output : -1, POLLIN, 0},
-                     {errOpen ? engine.error : -1, POLLIN, 0}};
+    pollfd fds[2] = {{outOpen ? engine.output : -1, POLLIN, 0}, {errOpen ? engine.error : -1, POLLIN, 0}};
     if (poll(fds, 2, int(left)) <= 0) continue;
     if (fds[0].revents && !drain(engine.output, run.out, engine.textMode)) outOpen = false;
     if (fds[1].revents && !drain(engine.error, run.err, engine.textMode)) errOpen = false;
@@ -190,9 +173,8 @@ EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {
   close(engine.error);
   if (keepInput) close(engine.input);
   int status = 0;
-  while (waitpid(engine.pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (!run.timedOut && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  while (waitpid(engine.pid, &status, 0) < 0 && errno == EINTR) continue;
+  if (!timedOut && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
   engine.pid = -1;
   return run;
 }
@@ -207,6 +189,7 @@ EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutM
 namespace {
 uint32_t fakeTicks = 0;
 Session hereSession;
+std::string hereErrors;
 
 // The lines held back for a ponder search, and the pipe they go into.
 uint32_t (*heldTicks)() = nullptr;
@@ -223,38 +206,52 @@ uint32_t ticksFeedingThePonder() {
   }
   return heldTicks();
 }
+
+int temporaryFile() {  // unlinked at once: gone when closed
+  char name[] = "/tmp/morvek-loop-XXXXXX";
+  const int file = mkstemp(name);
+  unlink(name);
+  return file;
+}
+
+// A stream of this process sent to a new file, and back.
+struct Redirect {
+  int stream, saved, file;
+  explicit Redirect(int stream) : stream(stream), saved(dup(stream)), file(temporaryFile()) { dup2(file, stream); }
+  std::string finish() {
+    dup2(saved, stream);
+    close(saved);
+    std::string text(size_t(lseek(file, 0, SEEK_END)), '\0');
+    if (pread(file, &text[0], text.size(), 0) != ssize_t(text.size())) text.clear();
+    close(file);
+    return text;
+  }
+};
 }  // namespace
 
 uint32_t secondPerReading() { return fakeTicks += 1000; }
 uint32_t millisecondPerReading() { return fakeTicks += 1; }
 
 const Session& lastLoopSession() { return hereSession; }
+const std::string& lastLoopErrors() { return hereErrors; }
 
 std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const std::string& whilePondering,
                         int pondered) {
   initEngineOnce();
-  char inputName[] = "/tmp/morvek-loop-in-XXXXXX", outputName[] = "/tmp/morvek-loop-out-XXXXXX";
-  int in = mkstemp(inputName);
-  const int out = mkstemp(outputName);
-  unlink(inputName);
-  unlink(outputName);
-  if (!whilePondering.empty()) {
-    // A pipe, so that the input ends only once the held lines were written.
-    int ends[2];
-    if (in >= 0) close(in);
-    in = pipe(ends) == 0 ? ends[0] : -1;
-    heldInput = in >= 0 ? ends[1] : -1;
-    heldLines = whilePondering;
-    heldReadings = pondered;
-    heldTicks = ticks;
+  int in = -1, ends[2];
+  if (whilePondering.empty()) {
+    in = temporaryFile();
+  } else if (pipe(ends) == 0) {  // a pipe, so that the input ends only once the held lines were written
+    in = ends[0], heldInput = ends[1];
+    heldLines = whilePondering, heldReadings = pondered, heldTicks = ticks;
     ticks = ticksFeedingThePonder;
   }
   const int commandsTo = heldInput >= 0 ? heldInput : in;
-  if (in < 0 || out < 0 || write(commandsTo, commands.data(), commands.size()) != ssize_t(commands.size())) return "";
+  if (in < 0 || write(commandsTo, commands.data(), commands.size()) != ssize_t(commands.size())) return "";
   if (heldInput < 0) lseek(in, 0, SEEK_SET);
   fflush(stdout);
-  const int savedOut = dup(STDOUT_FILENO);
-  dup2(out, STDOUT_FILENO);
+  fflush(stderr);
+  Redirect out(STDOUT_FILENO), errors(STDERR_FILENO);
   resetInput(in);
   setTickSource(ticks);
   hereSession = Session{};
@@ -262,12 +259,9 @@ std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const 
   setTickSource(nullptr);
   heldInput = -1;  // closed by then: without a ponder search the loop waits for the input's end
   fflush(stdout);
-  dup2(savedOut, STDOUT_FILENO);
-  close(savedOut);
+  fflush(stderr);
+  hereErrors = errors.finish();
   resetInput(STDIN_FILENO);
-  std::string text(size_t(lseek(out, 0, SEEK_END)), '\0');
-  const bool read = pread(out, &text[0], text.size(), 0) == ssize_t(text.size());
   close(in);
-  close(out);
-  return read ? text : "";
+  return out.finish();
 }

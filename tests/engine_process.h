@@ -1,12 +1,9 @@
-// Runs the built engine as a child process with scripted standard input, for
-// tests that compare its protocol output exactly. Each EngineDir is a fresh
-// temporary directory holding a copy of the program, so the engine's data
-// files and its instance lock stay private to one test.
-//
-// MORVEK_ENGINE_BINARY names another program to test instead of the built
-// one, and MORVEK_ENGINE_LAUNCHER a command (split at blanks) that runs it
-// (e.g. "wine64 pipe_relay.exe" for the Windows build). Under a launcher the engine's text-mode "\r\n" line ends
-// are read as "\n", so the same transcripts hold for both builds.
+// Runs the built engine as a child process with scripted standard input, each
+// in a fresh temporary directory holding a copy of the program (its data
+// files and instance lock stay private to one test); or its command loop in
+// this process. MORVEK_ENGINE_BINARY names another program to test, and
+// MORVEK_ENGINE_LAUNCHER a command (split at blanks) that runs it, e.g.
+// "wine64 pipe_relay.exe"; under a launcher "\r\n" is read as "\n".
 #pragma once
 
 #include <signal.h>
@@ -18,9 +15,7 @@
 #include "engine/session.h"
 
 struct EngineDir {
-  std::string path;
-  std::string binary;
-  std::string lockPath;
+  std::string path, binary, lockPath;
   EngineDir();  // copies the built engine into a new temporary directory
   ~EngineDir();
   bool has(const char* fileName) const;
@@ -37,12 +32,10 @@ std::string engineLauncher();
 
 struct EngineRun {
   std::string out, err;
-  int exitCode = -1;     // -1 when killed by a signal or timed out
-  bool timedOut = false;
+  int exitCode = -1;  // -1 when killed by a signal or timed out
 };
 
-// Starts the engine of dir, with its absolute path as the first word (the
-// launcher's first argument under a launcher), then args.
+// Starts the engine of dir by its absolute path, then args.
 EngineProcess launchEngine(const EngineDir& dir, const std::vector<std::string>& args = {});
 bool sendInput(EngineProcess& engine, const std::string& text);
 // Reads standard output until it ends with text; false on timeout or end.
@@ -52,24 +45,21 @@ bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& 
 // timeout or end.
 bool waitForText(EngineProcess& engine, const std::string& text, std::string& seen, size_t from = 0,
                  int timeoutMs = 10000);
-// Appends to seen what standard error holds now, without waiting.
-void readErrorSoFar(EngineProcess& engine, std::string& seen);
 // Closes the input (unless keepInput), collects both streams to their end
 // and reaps the child; kills it after timeoutMs.
 EngineRun finishEngine(EngineProcess& engine, int timeoutMs = 30000, bool keepInput = false);
 EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutMs = 30000,
                     const std::vector<std::string>& args = {});
 
-// The command loop run in this process on commands, as the program runs it,
-// with the clock read from ticks (milliseconds); all it writes to standard
-// output. Exact budgets and no waiting: the state it leaves can be checked.
-// whilePondering comes only once a search without a budget (xboard's ponder)
-// has read the clock pondered times, as an opponent's answer comes after the
-// engine's move; the input ends after it.
+// The command loop run in this process on commands, with the clock read from
+// ticks (milliseconds); all it writes to standard output. Exact budgets and no
+// waiting. whilePondering comes only once a search without a budget (xboard's
+// ponder) has read the clock pondered times; the input ends after it.
 std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const std::string& whilePondering = "",
                         int pondered = 1);
-// The session of the last runLoopHere, as the run left it.
+// The session, and all written to standard error, of the last runLoopHere.
 const Session& lastLoopSession();
+const std::string& lastLoopErrors();
 // Clocks for it: a second, or a millisecond, passes at every reading.
 uint32_t secondPerReading();
 uint32_t millisecondPerReading();

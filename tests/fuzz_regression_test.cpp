@@ -1,6 +1,5 @@
-// Replays every stored fuzz input (the seed corpora and the inputs that once
-// broke the engine) through the fuzz targets' own entry points, so a fixed
-// fault stays fixed in every build, sanitized or not.
+// Replays every stored fuzz input (seed corpora, inputs that once broke the
+// engine) through the targets' entry points, in every build, sanitized or not.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,10 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct FuzzTarget {
-  const char* name;
-  bool (*entry)(const uint8_t*, size_t);
-};
+struct FuzzTarget { const char* name; bool (*entry)(const uint8_t*, size_t); };
 
 const FuzzTarget kTargets[] = {{"commands", fuzzCommandStream}, {"position", fuzzPositionWalk},
                                {"book", fuzzBookText}, {"learning", fuzzLearningFile}};
@@ -61,8 +57,6 @@ TEST_P(FuzzRegression, StoredAndEmptyInputsKeepTheInvariants) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzRegression, ::testing::ValuesIn(kTargets),
-                         [](const ::testing::TestParamInfo<FuzzTarget>& info) {
-                           return std::string(info.param.name);
-                         });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

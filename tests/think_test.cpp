@@ -69,9 +69,14 @@ TEST(SearchTree, StoredLinesComeToTheFrontShareNodesAndStopWhenThePoolIsFull) {
   EXPECT_TRUE(c2c4->depth == 2 && searchPly == 0);
 }
 
-// One centisecond per clock reading: the search stops after a known number of readings.
+// One centisecond per clock reading: the search stops after a known number
+// of readings. The largest budget they saw shows the doubling.
 uint32_t fakeMilliseconds = 0;
-uint32_t steppingTicks() { return fakeMilliseconds += 10; }
+int64_t largestBudgetSeen = 0;
+uint32_t steppingTicks() {
+  largestBudgetSeen = std::max(largestBudgetSeen, searchClock.budget);
+  return fakeMilliseconds += 10;
+}
 
 // Thinks with no book: the move's text ("" for none, "illegal" for one not
 // legal here) and its root record's score.
@@ -79,6 +84,7 @@ std::pair<std::string, int> thinkWithBudget(int64_t budget) {
   setTickSource(steppingTicks);
   clearBookTable();
   searchClock.budget = budget;
+  largestBudgetSeen = 0;
   RootMove result{};
   const int found = think(result, gameMoveRequest());
   setTickSource(nullptr);
@@ -106,27 +112,14 @@ TEST(Think, MatesEndTheDeepeningWithTheirScores) {
   }
 }
 
-// The budget the clock readings of a think saw at most: doubled before game
-// ply 60, not from there on.
-int64_t largestBudgetSeen = 0;
-uint32_t budgetWatchingTicks() {
-  largestBudgetSeen = std::max(largestBudgetSeen, searchClock.budget);
-  return fakeMilliseconds += 10;
-}
-
+// Doubled before game ply 60, not from there on.
 TEST(Think, TheBudgetDoublesUpToGamePly59) {
   for (int plies : {59, 60}) {
     ASSERT_TRUE(setFen("4k3/p7/8/8/8/8/P7/4K1N1 w - - 0 1"));
     std::string moves;
     for (int i = 0; i < plies; ++i) moves += std::string(i ? " " : "") + std::string("g1f3e8d8f3g1d8e8" + 4 * (i % 4), 4);
     ASSERT_TRUE(playMoves(moves.c_str(), true));
-    clearBookTable();
-    setTickSource(budgetWatchingTicks);
-    searchClock.budget = 7;
-    largestBudgetSeen = 0;
-    RootMove result{};
-    EXPECT_EQ(think(result, gameMoveRequest()), 1);
-    setTickSource(nullptr);
+    EXPECT_EQ(thinkWithBudget(7).first.size(), 4u);
     EXPECT_EQ(largestBudgetSeen, plies < 60 ? 14 : 7) << plies;
     EXPECT_EQ(searchClock.budget, 7);
   }
