@@ -49,13 +49,11 @@ struct UciGo {
     return most;
   }
   // The line said last before bestmove: the end of the search.
-  const UciInfo& last() const {
-    static const UciInfo none;
-    return infos.empty() ? none : infos.back();
-  }
+  const UciInfo& last() const { return infos.empty() ? none : infos.back(); }
   size_t count(const std::string& start) const {
     return size_t(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; }));
   }
+  static inline const UciInfo none{};
 };
 
 // The output cut into one UciGo per bestmove (after "uciok" when the

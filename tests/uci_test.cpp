@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -63,33 +64,27 @@ TEST(UciWords, ClockWordsAndMoveOverheadGiveTheBudget) {
   const char* const kRange = "info string Move Overhead must be a whole number from 0 to 5000\n";
   const struct { bool white; int overhead; const char* words; int64_t budget, ceiling; const char* said = ""; } rows[] = {
       {true, 0, "wtime 60000 btime 1000", 129, 1457},  // sudden death: 5830 cs usable over 45 moves
-      {false, 0, "wtime 1000 btime 60000", 129, 1457},
+      {false, 0, "wtime 1000 btime 60000", 129, 1457},  {true, 0, "wtime 60000 winc -2000", 129, 1457},
       {true, 0, "wtime 60000 btime 1000 winc 2000 binc 0", 279, 1457},  // and 3/4 of the increment
       {false, 0, "btime 60000 wtime 1 binc 2000 winc 99999", 279, 1457},
-      {true, 0, "wtime 60000 winc -2000", 129, 1457},
       {true, 0, "wtime 1000 btime 1 movestogo 1", 78, 78},  // all but the reserve of 22 cs
       {true, 0, "wtime 1000 movestogo 2", 39, 39},          // half of it
-      {true, 0, "wtime 1000 movestogo 999", 0, 39},
-      {true, 0, "wtime 1000 movestogo 0", 1, 19},  // 0, 1000 and less: sudden death
-      {true, 0, "wtime 1000 movestogo 1000", 1, 19},   {true, 0, "wtime 1000 movestogo -3", 1, 19},
-      {true, 0, "wtime 0 btime 60000", 0, 0},          {true, 0, "wtime -5000 btime 60000", 0, 0},
-      {true, 0, "wtime", 0, 0},                        {true, 0, "wtime 99999999999999 btime 1", 68515199, 770795995},
+      {true, 0, "wtime 1000 movestogo 999", 0, 39},         {true, 0, "wtime 1000 movestogo 0", 1, 19},  // sudden death
+      {true, 0, "wtime 1000 movestogo 1000", 1, 19},        {true, 0, "wtime 1000 movestogo -3", 1, 19},
+      {true, 0, "wtime 0 btime 60000", 0, 0},  {true, 0, "wtime -5000 btime 60000", 0, 0},  {true, 0, "wtime", 0, 0},
+      {true, 0, "wtime 99999999999999 btime 1", 68515199, 770795995},  {true, 0, "", 750, kNoCeiling},
       {true, 0, "movetime 1500 wtime 60000", kYear, kYear},  // a deadline of its own, in ms
-      {true, 0, "movetime 19", kYear, kYear},          {true, 0, "movetime 0", kYear, kYear},
-      {true, 0, "movetime -20", kYear, kYear},         {true, 0, "", 750, kNoCeiling},
-      {true, 0, "searchmoves a1a2 wtime 60000", 129, 1457},
-      {true, 0, "depth 3 wtime 60000", 129, 1457},  // a depth with a clock keeps the clock
-      {true, 0, "depth 3", kYear, kYear},           // these end only by their limit or "stop"
-      {true, 0, "nodes 100", kYear, kYear},            {true, 0, "nodes 0", kYear, kYear},
-      {true, 0, "infinite wtime 60000", kYear, kYear}, {true, 0, "ponder wtime 60000", kYear, kYear},
+      {true, 0, "movetime 19", kYear, kYear},  {true, 0, "movetime 0", kYear, kYear},  {true, 0, "movetime -20", kYear, kYear},
+      {true, 0, "searchmoves a1a2 wtime 60000", 129, 1457},  {true, 0, "depth 3 wtime 60000", 129, 1457},
+      // These end only by their limit or "stop".
+      {true, 0, "depth 3", kYear, kYear},  {true, 0, "nodes 100", kYear, kYear},  {true, 0, "nodes 0", kYear, kYear},
+      {true, 0, "infinite wtime 60000", kYear, kYear},  {true, 0, "ponder wtime 60000", kYear, kYear},
       {true, 100, "wtime 60000 btime 1000", 119, 1348},  // 5550 cs: 5392 usable over 45 moves
       {true, 95, "wtime 60000 btime 1000", 119, 1348},   // rounded up to whole centiseconds
       {true, 100, "wtime 1000 movestogo 1", 68, 68},     // 90 cs less the reserve of 22
       {true, 100, "wtime 1000 movestogo 2", 29, 29},     // 80 cs less the reserve, halved
-      {true, 100, "wtime 100 btime 60000", 0, 0},        // all of it lag
-      {true, 5000, "wtime 60000 btime 1000", 0, 0},      // the largest value is taken
-      {true, 5001, "wtime 60000 btime 1000", 129, 1457, kRange},
-      {true, -1, "wtime 60000 btime 1000", 129, 1457, kRange},
+      {true, 100, "wtime 100 btime 60000", 0, 0},  {true, 5000, "wtime 60000 btime 1000", 0, 0},  // all of it lag
+      {true, 5001, "wtime 60000 btime 1000", 129, 1457, kRange},  {true, -1, "wtime 60000 btime 1000", 129, 1457, kRange},
   };
   for (const auto& row : rows) {
     const std::string output = uciRun("setoption name Move Overhead value " + std::to_string(row.overhead) +
@@ -357,7 +352,6 @@ TEST(UciLongInput, LinesUpToTheLimitAreWholeLongerOnesAreRefused) {
   for (int i = 0; i < 120; ++i) padding += " 0";
   const struct { std::string line, output, fenAfter; } rows[] = {
       {positionLine("e7e5", 1023), "", kAfter},
-      {positionLine("e7e5", 4096), "", kAfter},
       {positionLine("e7e5", 65536), "", kAfter},
       {positionLine("e7e5", kMaxLineLength), "", kAfter},
       {positionLine("e7e5", kMaxLineLength).replace(kMaxLineLength, 1, "\r\n"), "", kAfter},
@@ -379,18 +373,6 @@ TEST(UciLongInput, LinesUpToTheLimitAreWholeLongerOnesAreRefused) {
     EXPECT_EQ(uciRun("position startpos moves e2e4\n" + row.line), row.output) << row.line.size();
     expectGameAt(row.fenAfter, std::to_string(row.line.size()));
   }
-}
-
-// A refused line changes nothing: an option stays as it was set.
-TEST(UciLongInput, ARefusedLineSetsNothing) {
-  const std::string output = uciRun("setoption name MultiPV value 3\nsetoption name MultiPV value 5" + std::string(2 << 20, ' ') +
-                                    "\n" + std::string("setoption name MultiPV value 7\0\n", 32) +
-                                    "setoption name MultiPV value 6 \xff\n");
-  EXPECT_EQ(output, "info string error: line of 2097182 characters ignored: longer than 1048576 characters\n"
-                    "info string error: line of 31 characters ignored: holds a zero byte\n"
-                    "info string error: line of 32 characters ignored: is not UTF-8\n");
-  EXPECT_EQ(uciSettings.multiPv, 3);
-  uciRun("setoption name MultiPV value 1\n");
 }
 
 // While a search runs: a refused line is said at once and the search goes
@@ -422,29 +404,21 @@ TEST(UciLongInput, GamesOfThousandsOfPliesAndLongValues) {
             "info string SyzygyPath: a path of 5005 characters is too long, the tables are unchanged\n");
 }
 
-// Without a wdl unless asked; then on every scored line, certain for a mate,
-// and from the model of the root's material otherwise.
+// No wdl unless asked; then on every scored line: certain for a mate, from
+// the model of the root's material otherwise.
 TEST(WinDrawLoss, InfoLinesCarryItWhenAsked) {
   const std::string searches = "position fen " + std::string(kMateInOne) + "\ngo depth 3\n" +
                                "position fen 4k3/8/8/8/8/8/8/4K2Q b - -\ngo depth 3\n";
   EXPECT_EQ(uciRun(searches).find(" wdl "), std::string::npos);
-  const std::vector<UciGo> goes =
-      uciGoes(uciRun("setoption name UCI_ShowWDL value true\n" + searches + "setoption name UCI_ShowWDL value false\n"));
-  ASSERT_EQ(goes.size(), 2u);
-  const WinDrawLoss down = winDrawLoss(-1019, 9);
-  const std::vector<int> certain = {1000, 0, 0}, queenDown = {down.win, down.draw, down.loss};
-  int mates = 0, downs = 0;
-  for (const UciGo& go : goes)
+  std::map<std::string, std::vector<int>> seen;  // by score
+  for (const UciGo& go : uciGoes(uciRun("setoption name UCI_ShowWDL value true\n" + searches + "setoption name UCI_ShowWDL value false\n")))
     for (const UciInfo& info : go.infos) {
-      const std::vector<int> wdl(info.wdl, info.wdl + 3);
-      EXPECT_EQ(wdl[0] + wdl[1] + wdl[2], 1000) << info.scoreText();
-      mates += info.scoreText() == "mate 1" && wdl == certain;
-      downs += info.scoreText() == "cp -1019" && wdl == queenDown;
-      EXPECT_TRUE(info.scoreKind == "mate" || info.score != -1019 || wdl == queenDown);
-      EXPECT_TRUE(info.scoreText() != "mate 1" || wdl == certain);
+      EXPECT_EQ(info.wdl[0] + info.wdl[1] + info.wdl[2], 1000) << info.scoreText();
+      seen[info.scoreText()].assign(info.wdl, info.wdl + 3);
     }
-  EXPECT_GE(mates, 1);
-  EXPECT_GE(downs, 1);
+  const WinDrawLoss down = winDrawLoss(-1019, 9);
+  EXPECT_EQ(seen["mate 1"], (std::vector<int>{1000, 0, 0}));
+  EXPECT_EQ(seen["cp -1019"], (std::vector<int>{down.win, down.draw, down.loss}));
 }
 
 // The built program, as a GUI runs it, in a directory of its own with the
@@ -470,17 +444,12 @@ struct UciProgram : ::testing::Test {
 TEST_F(UciProgram, AnswersInOrder) {
   const std::string info = "(?:info depth \\d+ seldepth \\d+ score (?:cp -?\\d+|mate -?\\d+)(?: lowerbound)? time \\d+ nodes \\d+ nps \\d+ hashfull \\d+ pv(?: [a-h][1-8][a-h][1-8][qrbn]?)+\\n)+";
   const struct { std::string input, out; } cases[] = {
-      {"uci\nisready\nquit\ngo depth 3\n", "readyok\n"},
-      {"\n  \nuci\r\nisready\r\ndebug on\r\nstop\r\nponderhit\r\nquit\r\n", "readyok\n"},
-      {"uci\nsetoption name NoSuch value 1\nsetoption name ownbook value false\nfoo\n",
-       "info string unknown option NoSuch\ninfo string unknown command foo\n"},
-      // One legal move (Kh8-g8 is the only one): the bad texts change nothing.
-      {"uci\nposition fen 7k/8/6K1/8/8/8/8/6R1 b - -\nposition fen 8/8/8/8 w\nposition fen 4k3/8/8/8/8/8/8/4K3 w - - 0 1 moves e1e2 e8e8\n"
-       "position startpos moves e2e4 e7e4\nposition\ngo depth 3\n",
-       "info string error: position refused: 8/8/8/8 w\n"
-       "info string error: illegal move e8e8, position unchanged\n"
-       "info string error: illegal move e7e4, position unchanged\n"
-       "info string error: position needs startpos or fen\n" + info + "bestmove h8g8(?: ponder [a-h1-8]{4})?\n"},
+      {"\n  \nuci\r\nsetoption name NoSuch value 1\r\nsetoption name ownbook value false\nfoo\nisready\r\ndebug on\r\nstop\r\n"
+       "ponderhit\r\nquit\r\ngo depth 3\n",
+       "info string unknown option NoSuch\ninfo string unknown command foo\nreadyok\n"},
+      // One legal move (Kh8-g8 is the only one) after a refused position.
+      {"uci\nposition fen 7k/8/6K1/8/8/8/8/6R1 b - -\nposition fen 8/8/8/8 w\ngo depth 3\n",
+       "info string error: position refused: 8/8/8/8 w\n" + info + "bestmove h8g8(?: ponder [a-h1-8]{4})?\n"},
       // Without its book (which holds e2e4 only) the engine searches the first move.
       {"uci\nsetoption name OwnBook value false\nposition startpos\ngo movetime 100\n", info + "bestmove [^\\n]*\n"},
       {"uci\nposition startpos\ngo depth 2\n", info + "bestmove [^\\n]*\n"},  // a depth: no book either
@@ -539,9 +508,7 @@ TEST_F(UciProgram, QuitStopsTheSearchAndLearningCanBeLeftUnwritten) {
 std::vector<std::vector<UciInfo>> checkBlocks(const UciGo& go, size_t lines) {
   std::vector<std::vector<UciInfo>> blocks;
   for (const UciInfo& info : go.infos) {
-    if (info.multipv == 1) blocks.emplace_back();
-    if (blocks.empty()) ADD_FAILURE() << "no multipv 1 first";
-    if (blocks.empty()) break;
+    if (info.multipv == 1 || blocks.empty()) blocks.emplace_back();
     EXPECT_EQ(info.multipv, int(blocks.back().size()) + 1);
     EXPECT_EQ(info.depth, blocks.back().empty() ? info.depth : blocks.back()[0].depth);
     blocks.back().push_back(info);
@@ -549,14 +516,11 @@ std::vector<std::vector<UciInfo>> checkBlocks(const UciGo& go, size_t lines) {
   for (size_t b = 0; b < blocks.size(); ++b) {
     EXPECT_EQ(blocks[b].size(), lines) << "block " << b;
     std::set<std::string> moves;
-    for (size_t i = 0; i < blocks[b].size(); ++i) {
-      EXPECT_TRUE(moves.insert(blocks[b][i].pv.at(0)).second) << "a move twice at depth " << blocks[b][i].depth;
-      EXPECT_TRUE(b == 0 || i > 0 || b + 1 == blocks.size() || blocks[b][0].depth == blocks[b - 1][0].depth + 1) << b;
-      if (b > 0 && b + 1 == blocks.size()) {
-        EXPECT_EQ(blocks[b][i].pv, blocks[b - 1][i].pv);
-        EXPECT_EQ(blocks[b][i].score, blocks[b - 1][i].score);
-      }
-    }
+    for (const UciInfo& info : blocks[b]) EXPECT_TRUE(moves.insert(info.pv.at(0)).second) << "a move twice at depth " << info.depth;
+    const bool repeat = b > 0 && b + 1 == blocks.size();
+    EXPECT_TRUE(b == 0 || repeat || blocks[b][0].depth == blocks[b - 1][0].depth + 1) << "block " << b;
+    for (size_t i = 0; repeat && i < std::min(blocks[b].size(), blocks[b - 1].size()); ++i)
+      EXPECT_TRUE(blocks[b][i].pv == blocks[b - 1][i].pv && blocks[b][i].score == blocks[b - 1][i].score) << "line " << i + 1;
   }
   EXPECT_EQ(go.best, blocks.empty() ? go.best : blocks.back()[0].pv.at(0));
   return blocks;
@@ -692,16 +656,24 @@ TEST_F(UciProgram, SearchMovesRestrictTheRoot) {
 // string), a search, a position without moves. The line right before
 // bestmove is the end of the search: its time and nodes are the latest, its
 // line starts with the move; time is in milliseconds, nps comes from it.
-TEST_F(UciProgram, EveryBestmoveFollowsAScoredInfoLine) {
+// movetime T ends a think at T less a margin (10 + T/40 ms), no deepening
+// rule sooner (pawn endings end iterations often); a loaded machine may hold
+// a process back: the lower bound must hold for nearly every think, the upper
+// one for the median.
+TEST_F(UciProgram, EveryBestmoveFollowsAScoredInfoLineAndMovetimeIsKept) {
+  const int moveTime = 250, timed = 12;
+  const char* const fens[2] = {"8/5pk1/6p1/8/8/6P1/5PK1/8 w - - 0 1", "8/2p2pk1/3p2p1/8/8/3P2P1/2P2PK1/8 w - - 0 1"};
   std::string input = "position startpos\n";
   for (int i = 0; i < 8; ++i) input += "go movetime 250\n";
   input += "setoption name OwnBook value false\n";
-  for (int i = 0; i < 8; ++i) input += "go movetime " + std::to_string(60 + 7 * i) + "\n";
+  for (int i = 0; i < timed; ++i) input += "position fen " + std::string(fens[i % 2]) + "\ngo movetime " + std::to_string(moveTime) + "\n";
   input += "position fen 7k/5Q2/6K1/8/8/8/8/8 b - -\ngo depth 3\nposition fen " + std::string(kMateInOne) + " moves a1a8\ngo\n";
   const std::vector<UciGo> result = run(input);
-  ASSERT_EQ(result.size(), 18u);
+  ASSERT_EQ(result.size(), 10u + timed);
   int books = 0, notTens = 0;
-  for (size_t g = 0; g < 16; ++g) {
+  std::vector<long long> times;
+  std::string text;
+  for (size_t g = 0; g < 8 + timed; ++g) {
     SCOPED_TRACE(g);
     const UciGo& go = result[g];
     ASSERT_GE(go.lines.size(), 2u);
@@ -716,8 +688,7 @@ TEST_F(UciProgram, EveryBestmoveFollowsAScoredInfoLine) {
     }
     if (go.count("info string book move") == 1) {
       ++books;
-      EXPECT_EQ(go.lines.size(), 3u);
-      EXPECT_EQ(go.lines[0], "info string book move");
+      EXPECT_TRUE(go.lines.size() == 3 && go.lines[0] == "info string book move");
       EXPECT_EQ(end.depth, 0);
       EXPECT_EQ(end.scoreKind, "cp");
       EXPECT_EQ(end.pv.size(), 1u);
@@ -725,35 +696,19 @@ TEST_F(UciProgram, EveryBestmoveFollowsAScoredInfoLine) {
       EXPECT_GE(end.depth, 2);
       notTens += end.time % 10 != 0;
     }
+    if (g >= 8) text += " " + std::to_string(times.emplace_back(end.time));
   }
   EXPECT_GE(books, 1);    // each think draws; one in twenty skips the book at the start
   EXPECT_GE(notTens, 1);  // a real millisecond clock, not centiseconds times ten
-  EXPECT_EQ(result[16].lines, (std::vector<std::string>{"info depth 0 score cp 0", "bestmove 0000"}));
-  EXPECT_EQ(result[17].lines, (std::vector<std::string>{"info depth 0 score mate 0", "bestmove 0000"}));
-}
-
-// movetime T: the engine's own clock ends each think at T less a margin
-// (10 + T/40 ms), no deepening rule sooner (pawn endings end iterations
-// often). A loaded machine may hold a process back past any deadline: the
-// lower bound must hold for nearly every think, the upper one for the median.
-TEST_F(UciProgram, MovetimeThinksItsTimeAndNoLonger) {
-#ifndef NDEBUG
-  GTEST_SKIP() << "timing is measured on optimised builds: a sanitizer's engine is too slow to poll";
-#endif
-  const int moveTime = 250, count = 12;
-  const char* const fens[2] = {"8/5pk1/6p1/8/8/6P1/5PK1/8 w - - 0 1", "8/2p2pk1/3p2p1/8/8/3P2P1/2P2PK1/8 w - - 0 1"};
-  std::string input = "setoption name OwnBook value false\n";
-  for (int i = 0; i < count; ++i) input += "position fen " + std::string(fens[i % 2]) + "\ngo movetime 250\n";
-  const std::vector<UciGo> result = run(input);
-  ASSERT_EQ(result.size(), size_t(count));
-  std::vector<long long> times;
-  std::string text;
-  for (const UciGo& go : result) text += " " + std::to_string(times.emplace_back(parseInfo(go.lines[go.lines.size() - 2]).time));
+  EXPECT_EQ(result[8 + timed].lines, (std::vector<std::string>{"info depth 0 score cp 0", "bestmove 0000"}));
+  EXPECT_EQ(result[9 + timed].lines, (std::vector<std::string>{"info depth 0 score mate 0", "bestmove 0000"}));
+#ifdef NDEBUG  // a sanitizer's engine is too slow to poll in time
   const long long earliest = moveTime - (10 + moveTime / 40) - 10;
-  EXPECT_GE(std::count_if(times.begin(), times.end(), [&](long long t) { return t >= earliest; }), count - 2) << text;
+  EXPECT_GE(std::count_if(times.begin(), times.end(), [&](long long t) { return t >= earliest; }), timed - 2) << text;
   std::sort(times.begin(), times.end());
-  EXPECT_LE(times[count / 2], moveTime) << text;
+  EXPECT_LE(times[timed / 2], moveTime) << text;
   EXPECT_LT(times.back(), 2 * moveTime) << text;
+#endif
 }
 
 // currmove: never in the first second, at most once a second after it; a
