@@ -109,7 +109,8 @@ TEST(UciWords, MoveOverheadEndsAMoveTimeSooner) {
 }
 
 // Every option by its row: names and check values in any case, spins within
-// their range (both ends taken, trailing blanks allowed), UCI_Elo clamped.
+// their range (both ends taken, trailing blanks allowed). The levels' options
+// are StrengthLevels.OptionsAndTheCommandLine's.
 TEST(UciOptions, EachRowSetsItsValueOrSaysWhy) {
   const char* const kMultiPv = "info string MultiPV must be a whole number from 1 to 256\n";
   const struct { const char* line; const char* said; std::function<bool()> holds; } rows[] = {
@@ -136,14 +137,6 @@ TEST(UciOptions, EachRowSetsItsValueOrSaysWhy) {
       {"setoption name Hash value 2", "", [] { return tableMegabytes() == 2; }},
       {"setoption name Hash value 3", "info string Hash 2 MB, rounded down to a power of two\n", [] { return tableMegabytes() == 2; }},
       {"setoption name Hash value 0", "info string Hash must be a whole number from 1 to 65536\n", [] { return tableMegabytes() == 2; }},
-      {"setoption name UCI_Elo value 1900", "", [] { return strength.elo == 1900; }},
-      {"setoption name UCI_Elo value 1000", "", [] { return strength.elo == 1000; }},
-      {"setoption name UCI_Elo value 500", "info string UCI_Elo 500 is out of range, set to 1000\n", [] { return strength.elo == 1000; }},
-      {"setoption name UCI_Elo value 2500", "info string UCI_Elo 2500 is out of range, set to 1900\n", [] { return strength.elo == 1900; }},
-      {"setoption name UCI_Elo value strong", "info string UCI_Elo needs a number, not \"strong\"; kept at 1900\n",
-       [] { return strength.elo == 1900; }},
-      {"setoption name UCI_LimitStrength value true", "", [] { return strength.limited; }},
-      {"setoption name UCI_LimitStrength value false", "", [] { return !strength.limited; }},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(uciRun(std::string(row.line) + "\n"), row.said) << row.line;
@@ -450,9 +443,9 @@ TEST_F(UciProgram, AnswersInOrder) {
       // One legal move (Kh8-g8 is the only one) after a refused position.
       {"uci\nposition fen 7k/8/6K1/8/8/8/8/6R1 b - -\nposition fen 8/8/8/8 w\ngo depth 3\n",
        "info string error: position refused: 8/8/8/8 w\n" + info + "bestmove h8g8(?: ponder [a-h1-8]{4})?\n"},
-      // Without its book (which holds e2e4 only) the engine searches the first move.
-      {"uci\nsetoption name OwnBook value false\nposition startpos\ngo movetime 100\n", info + "bestmove [^\\n]*\n"},
-      {"uci\nposition startpos\ngo depth 2\n", info + "bestmove [^\\n]*\n"},  // a depth: no book either
+      // A depth, or no book (which holds e2e4 only): the first move is searched.
+      {"uci\nposition startpos\ngo depth 2\nsetoption name OwnBook value false\ngo movetime 100\n",
+       info + "bestmove [^\\n]*\n" + info + "bestmove [^\\n]*\n"},
   };
   std::ofstream(dir.path + "/Morvek.bk") << "e2e4\n";
   const std::string greeting = kGreeting + uciIdentity();
@@ -466,7 +459,8 @@ TEST_F(UciProgram, AnswersInOrder) {
 
 // Read while thinking: "isready" is answered at once, "stop" and
 // "ponderhit" end the search with one bestmove; the end of input ends an
-// infinite search and the learning file is still written.
+// infinite search and the learning file is still written. "quit" ends a long
+// search; SaveLearning false keeps the learning file unwritten.
 TEST_F(UciProgram, ReadsInputWhileThinking) {
   std::filesystem::remove(dir.path + "/Morvek.bk");  // every move searched
   EngineProcess engine = launchEngine(dir);
@@ -482,21 +476,17 @@ TEST_F(UciProgram, ReadsInputWhileThinking) {
   ASSERT_TRUE(step(engine, seen, "position startpos moves d2d4\ngo ponder wtime 3000 btime 3000\n", "info depth 4 "));
   ASSERT_TRUE(step(engine, seen, "stop\n", "bestmove "));
   ASSERT_TRUE(step(engine, seen, "go infinite\n", "info depth 4 "));
-  const EngineRun rest = finishEngine(engine);  // the input ends
+  EngineRun rest = finishEngine(engine);  // the input ends
   EXPECT_EQ(rest.exitCode, 0);
   EXPECT_EQ(countOf(seen + rest.out, "bestmove"), 4u) << seen + rest.out;
   EXPECT_TRUE(dir.has("zivorur12.dat"));
-}
 
-// "quit" in the middle of a long search ends it; SaveLearning false keeps
-// the learning file unwritten.
-TEST_F(UciProgram, QuitStopsTheSearchAndLearningCanBeLeftUnwritten) {
-  std::filesystem::remove(dir.path + "/Morvek.bk");
-  EngineProcess engine = launchEngine(dir);
-  std::string seen;
+  std::filesystem::remove(dir.path + "/zivorur12.dat");
+  engine = launchEngine(dir);
+  seen.clear();
   ASSERT_TRUE(step(engine, seen, "uci\nsetoption name SaveLearning value false\nposition startpos\ngo movetime 60000\n", "info depth 5 "));
   ASSERT_TRUE(sendInput(engine, "quit\n"));
-  const EngineRun rest = finishEngine(engine, 10000);
+  rest = finishEngine(engine, 10000);
   EXPECT_EQ(rest.exitCode, 0);
   EXPECT_EQ(countOf(seen + rest.out, "bestmove"), 1u);
   EXPECT_FALSE(dir.has("zivorur12.dat"));
@@ -566,29 +556,24 @@ TEST_F(UciProgram, MultiPvReportsTheBestLinesInOrder) {
 
 // Stopped before its first iteration had all its lines, a several-line
 // search still ends with a scored line, the one of the move it plays.
-TEST_F(UciProgram, MultiPvStoppedEarlyStillSaysItsLine) {
-  const std::vector<UciGo> result = run(std::string("setoption name MultiPV value 3\nposition fen ") + kTestPositions[0] + "\ngo nodes 1\n");
-  ASSERT_EQ(result.size(), 1u);
-  ASSERT_EQ(result[0].infos.size(), 1u);
-  EXPECT_EQ(result[0].infos[0].depth, 2);
-  EXPECT_EQ(result[0].infos[0].multipv, 1);
-  EXPECT_EQ(result[0].infos[0].pv.at(0), result[0].best);
-}
-
 // Depth, score, nodes and line of each report of "go depth 7" as the engine
 // gave them before MultiPV existed: MultiPV 1, set back after a MultiPV 3
 // search, must give exactly these. Its lines also go deeper than its depth.
-TEST_F(UciProgram, MultiPvOneKeepsTheSearchOfOneLine) {
+TEST_F(UciProgram, MultiPvStoppedEarlyAndMultiPvOne) {
   const std::string fen = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP1BBPPP/R2QK2R w KQ - 0 9";
   const std::vector<std::string> today = {
 #include "tests/data/multipv1_depth7.inc"
   };
-  const std::vector<UciGo> result = run("setoption name MultiPV value 3\nposition fen " + fen +
-                                        "\ngo depth 4\nsetoption name MultiPV value 1\ngo depth 7\n");
-  ASSERT_EQ(result.size(), 2u);
+  const std::vector<UciGo> result = run("setoption name MultiPV value 3\nposition fen " + std::string(kTestPositions[0]) +
+                                        "\ngo nodes 1\nposition fen " + fen + "\ngo depth 4\nsetoption name MultiPV value 1\ngo depth 7\n");
+  ASSERT_EQ(result.size(), 3u);
+  ASSERT_EQ(result[0].infos.size(), 1u);
+  EXPECT_EQ(result[0].infos[0].depth, 2);
+  EXPECT_EQ(result[0].infos[0].multipv, 1);
+  EXPECT_EQ(result[0].infos[0].pv.at(0), result[0].best);
   std::vector<std::string> seen;
   bool deeper = false;
-  for (const UciInfo& info : result[1].infos) {
+  for (const UciInfo& info : result[2].infos) {
     EXPECT_EQ(info.multipv, 0);
     deeper = deeper || info.seldepth > info.depth;
     std::string text = std::to_string(info.depth) + " " + info.scoreText() + " " + std::to_string(info.nodes);
