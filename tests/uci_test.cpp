@@ -18,8 +18,6 @@
 
 #include "engine/clock.h"
 #include "engine/session.h"
-#include "engine/strength.h"
-#include "engine/uci.h"
 #include "engine/uci_options.h"
 #include "engine/wdl.h"
 #include "platform/input.h"
@@ -206,11 +204,9 @@ TEST(UciWords, ScoresMatesDepthsAndThePositionAfterGo) {
     const std::vector<UciGo> goes =
         uciGoes(uciRun(std::string("position fen ") + row.fen + "\ngo " + row.words + "\ngo " + row.words + "\n"));
     ASSERT_EQ(goes.size(), 2u) << row.fen;
-    EXPECT_EQ(goes[0].best, row.move) << row.fen;
-    EXPECT_EQ(goes[0].last().pv.at(0), row.move) << row.fen;
-    EXPECT_EQ(goes[0].last().scoreText(), row.score) << row.fen;
-    EXPECT_EQ(goes[0].depth(), row.depth) << row.fen << " " << row.words;
-    EXPECT_EQ(goes[1].best, row.move) << row.fen;
+    EXPECT_EQ(goes[0].best + " " + goes[0].last().pv.at(0) + " " + goes[1].best + " " + goes[0].last().scoreText() + " " +
+                  std::to_string(goes[0].depth()), std::string(row.move) + " " + row.move + " " + row.move + " " + row.score +
+                  " " + std::to_string(row.depth)) << row.fen << " " << row.words;
     EXPECT_EQ(gameState(), set);
   }
 }
