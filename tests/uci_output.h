@@ -1,6 +1,5 @@
-// Reading what a UCI engine answers: its scored "info" lines as numbers and
-// words, and its output cut into one record per "go". One reader for every
-// test that looks at UCI output, so a field is parsed the same way in all.
+// Reading what a UCI engine answers: its scored "info" lines as fields, and
+// its output cut into one record per "go", parsed the same way by every test.
 #pragma once
 
 #include <algorithm>
@@ -10,10 +9,8 @@
 
 // One scored "info" line.
 struct UciInfo {
-  int depth = -1, seldepth = -1, multipv = 0, hashfull = -1;
+  int depth = -1, seldepth = -1, multipv = 0, hashfull = -1, score = 0;
   std::string scoreKind;  // "cp" or "mate"
-  int score = 0;
-  bool lowerbound = false;
   int wdl[3] = {-1, -1, -1};
   long long time = -1, nodes = -1, nps = -1;
   std::vector<std::string> pv;
@@ -24,9 +21,7 @@ struct UciInfo {
 inline UciInfo parseInfo(const std::string& line) {
   UciInfo info;
   std::istringstream words(line);
-  std::string word;
-  words >> word;
-  while (words >> word) {
+  for (std::string word; words >> word;) {
     if (word == "depth") words >> info.depth;
     else if (word == "seldepth") words >> info.seldepth;
     else if (word == "multipv") words >> info.multipv;
@@ -35,7 +30,6 @@ inline UciInfo parseInfo(const std::string& line) {
     else if (word == "nodes") words >> info.nodes;
     else if (word == "nps") words >> info.nps;
     else if (word == "score") words >> info.scoreKind >> info.score;
-    else if (word == "lowerbound") info.lowerbound = true;
     else if (word == "wdl") words >> info.wdl[0] >> info.wdl[1] >> info.wdl[2];
     else if (word == "pv")
       for (std::string move; words >> move;) info.pv.push_back(move);
@@ -43,12 +37,11 @@ inline UciInfo parseInfo(const std::string& line) {
   return info;
 }
 
-// What one "go" answered: its scored info lines, every line in order, its
-// bestmove and ponder move.
+// What one "go" answered: its scored info lines, every line in order, its bestmove.
 struct UciGo {
   std::vector<UciInfo> infos;
   std::vector<std::string> lines;
-  std::string best, ponder;
+  std::string best;
 
   int depth() const {
     int most = -1;
@@ -56,13 +49,11 @@ struct UciGo {
     return most;
   }
   // The line said last before bestmove: the end of the search.
-  const UciInfo& last() const {
-    static const UciInfo none;
-    return infos.empty() ? none : infos.back();
-  }
+  const UciInfo& last() const { return infos.empty() ? none : infos.back(); }
   size_t count(const std::string& start) const {
     return size_t(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; }));
   }
+  static inline const UciInfo none{};
 };
 
 // The output cut into one UciGo per bestmove (after "uciok" when the
@@ -76,9 +67,7 @@ inline std::vector<UciGo> uciGoes(const std::string& out) {
     if (line.rfind("info ", 0) == 0 && line.find(" score ") != std::string::npos)
       result.back().infos.push_back(parseInfo(line));
     if (line.rfind("bestmove ", 0) == 0) {
-      std::istringstream words(line.substr(9));
-      std::string ponderWord;
-      words >> result.back().best >> ponderWord >> result.back().ponder;
+      result.back().best = line.substr(9, line.find(' ', 9) - 9);
       result.emplace_back();
     }
   }
