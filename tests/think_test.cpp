@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "board/move_text.h"
 #include "book/book_table.h"
 #include "engine/clock.h"
 #include "engine/think.h"
@@ -94,6 +96,27 @@ std::pair<std::string, int> thinkWithBudget(int64_t budget) {
   int score = 0;
   for (const RootMove& r : rootMoves) score = found && r.move == result.move ? r.score : score;
   return {text, score};
+}
+
+// Pondering guesses the reply from the record of the move played, never
+// from another root move's line (the best one's, say, after a weaker move).
+TEST(Think, TheExpectedReplyComesFromThePlayedMovesOwnLine) {
+  const Move e4 = mv("e2e4"), d4 = mv("d2d4"), c4 = mv("c2c4");
+  memset(rootMoves, 0, sizeof rootMoves);
+  rootMoves[0] = RootMove{0, 3, 5, {e4, mv("e7e5")}, e4};
+  rootMoves[1] = RootMove{0, 3, 5, {d4, mv("d7d5")}, d4};
+  rootMoves[2] = RootMove{0, 3, 5, {}, c4};
+  const struct { Move played; const char* text; const char* reply; } rows[] = {
+      {d4, "d2d4", "d7d5"}, {c4, "c2c4", nullptr}, {mv("g1f3", kKnight), "g1f3", nullptr}};
+  for (const auto& row : rows) {
+    ASSERT_TRUE(setFen(kStartFen) && playMoves(row.text));
+    Move reply = 0;
+    if (row.reply) {
+      ASSERT_TRUE(parseMove(row.reply, &reply));
+    }
+    EXPECT_EQ(expectedReply(row.played), reply) << row.text;
+  }
+  memset(rootMoves, 0, sizeof rootMoves);
 }
 
 TEST(Think, MatesEndTheDeepeningWithTheirScores) {
