@@ -56,6 +56,11 @@ void clearPosition() {
   pos.listFirst[kBlack] = 16;
   pos.sideToMove = kWhite;
   pos.opponent = kBlack;
+  pos.chess960 = chess960Rules;
+  for (int index = 0; index < 4; ++index) {
+    const Square row = index < 2 ? 56 : 0;
+    setCastlingPath(index, row + 4, row + ((index & 1) ? 7 : 0), chess960Rules);
+  }
 }
 
 int readPlacement(const char* field) {
