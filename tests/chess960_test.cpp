@@ -70,8 +70,12 @@ TEST(Chess960, CastlingMovesAndTheBoardAfterThem) {
     makeMove(move);
     EXPECT_TRUE(positionIsConsistent());
     EXPECT_EQ(fenFields(), r.after) << r.fen;
+    const uint64_t key = currentKey();
     unmakeMove(move);
     EXPECT_TRUE(before.unchanged()) << r.fen;
+    // The key kept by make is the key of the board set up afresh.
+    ASSERT_TRUE(setFen(r.after));
+    EXPECT_EQ(currentKey(), key) << r.fen;
   }
 }
 
