@@ -90,23 +90,18 @@ int moveExposesKing(Move move) {
 
 int inCheck() { return sideAttacks(pos.opponent, pos.kingSquare[pos.sideToMove]); }
 
+// The king's squares only: where the castling rook shields the king's target
+// along the row (a Chess960 rook on b1, an enemy rook on a1), the test after
+// the move is made finds the check.
 int castleIsLegal(Move move) {
-  int s = pos.sideToMove;
-  int o = pos.opponent;
-  int home = s == kWhite ? 60 : 4;
-  if (pos.kingSquare[s] != home) return 0;
-  if (move & kCastleKingSide) {
-    if (!(pos.castleRights & (2 << (2 * s)))) return 0;
-    if (pos.pieceAt[home + 1] || pos.pieceAt[home + 2]) return 0;
-    if (pos.pieceAt[home + 3] != kRook || pos.colourAt[home + 3] != s) return 0;
-    return !sideAttacks(o, home) && !sideAttacks(o, home + 1) && !sideAttacks(o, home + 2);
-  }
-  if (move & kCastleQueenSide) {
-    if (!(pos.castleRights & (1 << (2 * s)))) return 0;
-    if (pos.pieceAt[home - 1] || pos.pieceAt[home - 2] || pos.pieceAt[home - 3]) return 0;
-    if (pos.pieceAt[home - 4] != kRook || pos.colourAt[home - 4] != s) return 0;
-    // The knight's square may be attacked: the king never crosses it.
-    return !sideAttacks(o, home) && !sideAttacks(o, home - 1) && !sideAttacks(o, home - 2);
-  }
-  return 0;
+  const int s = pos.sideToMove;
+  if (!(move & kCastleMask) || pos.kingSquare[s] != pos.castleKingSquare[s]) return 0;
+  const int index = castleIndex(s, move & kCastleKingSide);
+  const CastlingPath& c = pos.castling[index];
+  if (!(pos.castleRights & (1 << index)) || (occupiedSquares() & c.mustBeEmpty)) return 0;
+  if (pos.pieceAt[c.rookSquare] != kRook || pos.colourAt[c.rookSquare] != s) return 0;
+  // The knight's square b1 of standard queen-side castling may be attacked.
+  for (SquareSet path = c.kingPath; path; path &= path - 1)
+    if (sideAttacks(pos.opponent, lowestSquare(path))) return 0;
+  return 1;
 }

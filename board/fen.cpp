@@ -1,5 +1,6 @@
 #include "board/fen.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -56,6 +57,11 @@ void clearPosition() {
   pos.listFirst[kBlack] = 16;
   pos.sideToMove = kWhite;
   pos.opponent = kBlack;
+  pos.chess960 = chess960Rules;
+  for (int index = 0; index < 4; ++index) {
+    const Square row = index < 2 ? 56 : 0;
+    setCastlingPath(index, row + 4, row + ((index & 1) ? 7 : 0), chess960Rules);
+  }
 }
 
 int readPlacement(const char* field) {
@@ -97,8 +103,7 @@ int readSide(const char* field) {
   return field[0] == 'w' || field[0] == '-';
 }
 
-int readCastling(const char* field) {
-  if (strcmp(field, "-") == 0) return 1;
+int readStandardCastling(const char* field) {
   for (const char* c = field; *c; ++c) {
     switch (*c) {
       case 'K': pos.castleRights |= kWhiteKingSide; break;
@@ -109,6 +114,37 @@ int readCastling(const char* field) {
     }
   }
   return 1;
+}
+
+// Shredder-FEN names the rook's file (HAha); X-FEN also takes K and Q for the
+// outermost rook on that side of the king. The king must stand on its first
+// row, between the rooks it may castle with.
+int readChess960Castling(const char* field) {
+  for (const char* c = field; *c; ++c) {
+    const int side = islower(static_cast<unsigned char>(*c)) ? kBlack : kWhite;
+    const char letter = char(toupper(static_cast<unsigned char>(*c)));
+    const Square row = side == kWhite ? 56 : 0;
+    const Square king = pos.kingSquare[side];
+    if ((king & ~7) != row) return 0;
+    int file = -1;
+    if (letter >= 'A' && letter <= 'H') {
+      file = letter - 'A';
+    } else if (letter == 'K' || letter == 'Q') {
+      const int step = letter == 'K' ? -1 : 1;
+      for (int f = letter == 'K' ? 7 : 0; f != (king & 7) && file < 0; f += step)
+        if (pos.pieceAt[row + f] == kRook && pos.colourAt[row + f] == side) file = f;
+    }
+    if (file < 0 || file == (king & 7)) return 0;
+    const int index = castleIndex(side, file > (king & 7));
+    pos.castleRights |= 1 << index;
+    setCastlingPath(index, king, row + file, true);
+  }
+  return 1;
+}
+
+int readCastling(const char* field) {
+  if (strcmp(field, "-") == 0) return 1;
+  return pos.chess960 ? readChess960Castling(field) : readStandardCastling(field);
 }
 
 int readEnPassant(const char* field) {
@@ -162,4 +198,17 @@ int setupFromFen(const char* text) {
     return 0;
   }
   return 1;
+}
+
+int writeChess960Castling(char* out) {
+  int n = 0;
+  constexpr int kOrder[4] = {1, 0, 3, 2};  // white king side first, as KQkq
+  for (int index : kOrder) {
+    const int side = index >> 1;
+    const Square rook = pos.castling[index].rookSquare;
+    if ((pos.castleRights & (1 << index)) && pos.kingSquare[side] == pos.castleKingSquare[side] &&
+        pos.pieceAt[rook] == kRook && pos.colourAt[rook] == side)
+      out[n++] = char((side == kWhite ? 'A' : 'a') + (rook & 7));
+  }
+  return n;
 }

@@ -14,3 +14,8 @@ int setupFromFen(const char* text);
 
 // First square whose name equals the first two characters, or -1 ("E3" is -1).
 Square squareFromName(const char* text);
+
+// The castling field of a Chess960 position in file letters, white's king
+// side first (HAha), for the rights whose king and rook still stand ready;
+// returns the letter count, no terminating zero.
+int writeChess960Castling(char* out);

@@ -1,22 +1,41 @@
 #include "board/make_move.h"
 
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
-// Castling right lost when the rook of that colour leaves or is taken on a
-// corner: a1 1, h1 2 (white), a8 4, h8 8 (black).
-int cornerRight(int side, Square sq) {
-  if (side == kWhite) return sq == 56 ? kWhiteQueenSide : sq == 63 ? kWhiteKingSide : 0;
-  return sq == 0 ? kBlackQueenSide : sq == 7 ? kBlackKingSide : 0;
+// Castling right lost when the rook of that colour leaves or is taken on the
+// square it castles from (a1, h1, a8, h8 in standard chess).
+int rookRight(int side, Square sq) {
+  const CastlingPath* c = &pos.castling[castleIndex(side, false)];
+  return sq == c[0].rookSquare ? 1 << (2 * side) : sq == c[1].rookSquare ? 2 << (2 * side) : 0;
 }
 
 // True while index k of the record holds a move kept for "redo".
 inline bool inRedoRange(int k) { return k > pos.gamePly && k <= int(pos.moveHistory[0]); }
 
-void moveRook(int side, Square from, Square to) {
+// King and rook to their castling squares, or back with undo. In Chess960
+// either may land where the other stands, or not move at all; then the king
+// leaves the board while the rook moves.
+void castle(int side, Move move, bool undo) {
+  const CastlingPath& c = pos.castling[castleIndex(side, move & kCastleKingSide)];
+  Square kingFrom = moveOrigin(move), kingTo = c.kingTarget;
+  Square rookFrom = c.rookSquare, rookTo = c.rookTarget;
+  if (undo) {
+    std::swap(kingFrom, kingTo);
+    std::swap(rookFrom, rookTo);
+  }
+  const int kingSlot = pos.slotAt[kingFrom];
   // shiftPiece aborts unless the square is empty.
-  shiftPiece(side, from, to, kRook, pos.slotAt[from]);
+  if (kingTo == rookFrom || rookTo == kingFrom) {
+    removePiece(side, kingFrom, kKing, kingSlot);
+    if (rookFrom != rookTo) shiftPiece(side, rookFrom, rookTo, kRook, pos.slotAt[rookFrom]);
+    placePiece(side, kingTo, kKing, kingSlot);
+    return;
+  }
+  if (rookFrom != rookTo) shiftPiece(side, rookFrom, rookTo, kRook, pos.slotAt[rookFrom]);
+  if (kingFrom != kingTo) shiftPiece(side, kingFrom, kingTo, kKing, kingSlot);
 }
 
 }  // namespace
@@ -50,28 +69,24 @@ void makeMove(Move move) {
       undo.capturedType = type;
       undo.capturedSlot = capturedSlot;
       removePiece(side ^ 1, captured, type, capturedSlot);
-      if (type == kRook) pos.castleRights &= ~cornerRight(side ^ 1, captured);
+      if (type == kRook) pos.castleRights &= ~rookRight(side ^ 1, captured);
     } else {
       undo.capturedSquare = undo.capturedType = undo.capturedSlot = 0;
     }
 
     if (move & kCastleMask) {
       pos.castledCount[side] += 1;
-      if (move & kCastleKingSide)
-        moveRook(side, from + 3, from + 1);
-      else
-        moveRook(side, from - 4, from - 1);
-    }
-
-    if (moving != field)
+      castle(side, move, false);
+    } else if (moving != field) {
       placePiece(side, to, field, slot);
-    else
+    } else {
       shiftPiece(side, from, to, field, slot);
+    }
 
     if (moving == kKing)
       pos.castleRights &= ~(3 << (2 * side));
     else if (moving == kRook)
-      pos.castleRights &= ~cornerRight(side, from);
+      pos.castleRights &= ~rookRight(side, from);
   }
 
   if (inRedoRange(n + 1)) pos.redoMoves[n + 1] = pos.moveHistory[n + 1];
@@ -102,6 +117,12 @@ void unmakeMove(Move move) {
   int to = moveTarget(move);
   int field = movePiece(move);
   int moving = (move & kPromotion) ? kPawn : field;
+  if (move & kCastleMask) {
+    pos.castledCount[side] -= 1;
+    castle(side, move, true);
+    undo = UndoEntry{0, 0, 0, 0};
+    return;
+  }
   int slot = pos.slotAt[to];
   if (moving != field)
     removePiece(side, to, field, slot);
@@ -109,14 +130,6 @@ void unmakeMove(Move move) {
     shiftPiece(side, to, from, field, slot);
 
   if (move & kCapture) placePiece(side ^ 1, undo.capturedSquare, undo.capturedType, undo.capturedSlot);
-
-  if (move & kCastleMask) {
-    pos.castledCount[side] -= 1;
-    if (move & kCastleKingSide)
-      moveRook(side, from + 1, from + 3);
-    else
-      moveRook(side, from - 1, from - 4);
-  }
 
   if (moving != field) placePiece(side, from, moving, slot);
   undo = UndoEntry{0, 0, 0, 0};

@@ -20,6 +20,18 @@ int promotionType(const char* text, size_t length) {
   }
 }
 
+// The castling bit a castling text names, or 0. Chess960 also takes the
+// capital letter and the digit zero, since its move text has no other form
+// that a reader could mistake for it.
+Move castlingBit(const char* text) {
+  if (strcmp(text, "o-o") == 0) return kCastleKingSide;
+  if (strcmp(text, "o-o-o") == 0) return kCastleQueenSide;
+  if (!pos.chess960) return 0;
+  if (strcmp(text, "O-O") == 0 || strcmp(text, "0-0") == 0) return kCastleKingSide;
+  if (strcmp(text, "O-O-O") == 0 || strcmp(text, "0-0-0") == 0) return kCastleQueenSide;
+  return 0;
+}
+
 }  // namespace
 
 int parseMove(const char* text, Move* move) {
@@ -29,24 +41,18 @@ int parseMove(const char* text, Move* move) {
     from = squareFromName(text);
     if (from >= 0) to = squareFromName(text + 2);
   }
+  Move castling = 0;
   if (from < 0 || to < 0) {
-    bool white = pos.sideToMove == kWhite;
-    if (strcmp(text, "o-o") == 0) {
-      from = white ? 60 : 4;
-      to = white ? 62 : 6;
-    } else if (strcmp(text, "o-o-o") == 0) {
-      from = white ? 60 : 4;
-      to = white ? 58 : 2;
-    } else {
-      return 0;
-    }
+    castling = castlingBit(text);
+    if (!castling) return 0;
   }
 
   // An illegal position leaves the list empty, so every text is refused.
   generateLegalMoves();
   for (int i = listStart[searchPly]; i < listStart[searchPly + 1]; ++i) {
     Move candidate = moveStack[i];
-    if (moveOrigin(candidate) != from || moveTarget(candidate) != to) continue;
+    if (castling ? !(candidate & castling) : (moveOrigin(candidate) != from || moveTarget(candidate) != to))
+      continue;
     // The generator lists only the queen promotion; the text picks the piece.
     if (candidate & kPromotion)
       candidate = (candidate & ~kPieceMask) | (Move(promotionType(text, length)) << 12);

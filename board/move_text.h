@@ -1,4 +1,6 @@
-// Move text in coordinate notation: e2e4, e7e8n, o-o, o-o-o.
+// Move text in coordinate notation: e2e4, e7e8n, o-o, o-o-o. Chess960 castling
+// reads and writes as the king taking its own rook (e1h1, b1a1), and also
+// reads O-O, 0-0 and their queen-side forms.
 #pragma once
 
 #include "board/position.h"

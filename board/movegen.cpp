@@ -134,19 +134,16 @@ Move* generate(Move* out) {
     }
   }
 
-  if (kAll) {
-    const Square home = s == kWhite ? 60 : 4;
-    if (pos.kingSquare[s] == home) {
-      // Attacks on the king's path are left to castleIsLegal.
-      if ((pos.castleRights & (2 << (2 * s))) && pos.pieceAt[home + 1] == kNone &&
-          pos.pieceAt[home + 2] == kNone && pos.pieceAt[home + 3] == kRook &&
-          pos.colourAt[home + 3] == s)
-        *out++ = makeMoveWord(home, home + 2, kKing) | kCastleKingSide;
-      if ((pos.castleRights & (1 << (2 * s))) && pos.pieceAt[home - 1] == kNone &&
-          pos.pieceAt[home - 2] == kNone && pos.pieceAt[home - 3] == kNone &&
-          pos.pieceAt[home - 4] == kRook && pos.colourAt[home - 4] == s)
-        *out++ = makeMoveWord(home, home - 2, kKing) | kCastleQueenSide;
-    }
+  if (kAll && (pos.castleRights & (3 << (2 * s))) && pos.kingSquare[s] == pos.castleKingSquare[s]) {
+    // Attacks on the king's path are left to castleIsLegal.
+    const Square king = pos.kingSquare[s];
+    const CastlingPath* c = &pos.castling[castleIndex(s, false)];
+    if ((pos.castleRights & (2 << (2 * s))) && !(occupied & c[1].mustBeEmpty) &&
+        pos.pieceAt[c[1].rookSquare] == kRook && pos.colourAt[c[1].rookSquare] == s)
+      *out++ = makeMoveWord(king, c[1].moveTarget, kKing) | kCastleKingSide;
+    if ((pos.castleRights & (1 << (2 * s))) && !(occupied & c[0].mustBeEmpty) &&
+        pos.pieceAt[c[0].rookSquare] == kRook && pos.colourAt[c[0].rookSquare] == s)
+      *out++ = makeMoveWord(king, c[0].moveTarget, kKing) | kCastleQueenSide;
   }
   return out;
 }

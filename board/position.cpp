@@ -9,6 +9,7 @@ PER_THREAD int listStart[kMaxPlies + 1];
 PER_THREAD Move moveStack[kMoveStackSize];
 PER_THREAD int moveScore[kMoveStackSize];
 uint64_t pieceKey[2][8][64];
+int chess960Rules = 0;
 
 const char* const kSquareName[64] = {
     "a8", "b8", "c8", "d8", "e8", "f8", "g8", "h8", "a7", "b7", "c7", "d7", "e7", "f7", "g7", "h7",
@@ -19,6 +20,29 @@ const char* const kSquareName[64] = {
 Move lastMove() {
   int index = pos.gamePly + searchPly;
   return index == 0 ? 0 : pos.moveHistory[index];
+}
+
+namespace {
+
+// The squares from a to b, both included, on one row.
+uint64_t squaresBetween(Square a, Square b) {
+  const Square low = a < b ? a : b, high = a < b ? b : a;
+  return ((uint64_t(2) << high) - 1) & ~((uint64_t(1) << low) - 1);
+}
+
+}  // namespace
+
+void setCastlingPath(int index, Square kingSquare, Square rookSquare, bool chess960) {
+  const int row = kingSquare & ~7;
+  CastlingPath& c = pos.castling[index];
+  c.rookSquare = rookSquare;
+  c.kingTarget = row + ((index & 1) ? 6 : 2);
+  c.rookTarget = row + ((index & 1) ? 5 : 3);
+  c.moveTarget = chess960 ? rookSquare : c.kingTarget;
+  const uint64_t themselves = (uint64_t(1) << kingSquare) | (uint64_t(1) << rookSquare);
+  c.kingPath = squaresBetween(kingSquare, c.kingTarget);
+  c.mustBeEmpty = (c.kingPath | squaresBetween(rookSquare, c.rookTarget)) & ~themselves;
+  pos.castleKingSquare[index >> 1] = kingSquare;
 }
 
 void initKeys() {

@@ -36,6 +36,8 @@ constexpr Move makeMoveWord(int from, int to, int piece) {
 
 // Castling right bits: queen side 1 << 2s, king side 2 << 2s.
 enum : int { kWhiteQueenSide = 1, kWhiteKingSide = 2, kBlackQueenSide = 4, kBlackKingSide = 8 };
+// Index of a castling right: its bit is 1 << index.
+constexpr int castleIndex(int side, bool kingSide) { return 2 * side + (kingSide ? 1 : 0); }
 
 constexpr int kPieceValue[8] = {0, 1000, 3000, 3000, 5000, 10000, 1000000, 0};
 constexpr int kPawnStep[2] = {-8, 8};
@@ -76,6 +78,17 @@ struct UndoEntry {
   int castleRights;
 };
 
+// One castling right's squares, fixed when the position is set up: the
+// standard ones unless a Chess960 start put king and rook elsewhere.
+struct CastlingPath {
+  int rookSquare;        // where the rook must stand
+  int kingTarget;        // g or c file
+  int rookTarget;        // f or d file
+  int moveTarget;        // target of the move word: kingTarget, or rookSquare in Chess960
+  uint64_t mustBeEmpty;  // squares either piece crosses or lands on, but for the two themselves
+  uint64_t kingPath;     // the king's squares from its own to its target, none attacked
+};
+
 struct Position {
   int pieceAt[64];
   int colourAt[64];
@@ -100,6 +113,11 @@ struct Position {
   uint32_t keyLow;
   uint32_t keyHigh;
   int gamePly;
+  // Chess960 rules: castling is written king-takes-rook and the castling
+  // field in file letters.
+  int chess960;
+  int castleKingSquare[2];    // where the king must stand to castle
+  CastlingPath castling[4];   // by castleIndex
   Move moveHistory[kMaxHistory];  // [0] is the redo limit
   uint64_t keyHistory[kMaxHistory + 2];
   UndoEntry undoStack[kMaxHistory + 1];
@@ -121,7 +139,13 @@ extern PER_THREAD int moveScore[kMoveStackSize];
 // Zobrist keys [side][type][square]; types 0 and 7 stay zero.
 extern uint64_t pieceKey[2][8][64];
 
+// The rules positions are set up with from now on: 0 standard chess, 1 Chess960.
+extern int chess960Rules;
+
 Move lastMove();
+// Fills the castling right's squares for a king on kingSquare and a rook on
+// rookSquare (the same row); both may stand anywhere on it.
+void setCastlingPath(int index, Square kingSquare, Square rookSquare, bool chess960);
 // Draws the hash keys from the generator's initial state.
 void initKeys();
 

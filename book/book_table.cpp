@@ -8,6 +8,7 @@
 #include <sys/mman.h>
 #endif
 
+#include "board/fen.h"
 #include "board/position.h"
 
 namespace {
@@ -92,9 +93,10 @@ void growBuckets() {
   bookTable.bucketMask = mask;
 }
 
-// Castling letters in the table's own order Q, K, q, k; each only when king,
-// rook and right are all in place.
+// Castling letters in the table's own order Q, K, q, k (in Chess960 the
+// rooks' files, HAha); each only when king, rook and right are all in place.
 int writeCastling(char* out) {
+  if (pos.chess960) return writeChess960Castling(out);
   int n = 0;
   const int* piece = pos.pieceAt;
   const int* colour = pos.colourAt;

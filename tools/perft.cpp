@@ -1,6 +1,10 @@
 // Counts the leaves of the legal move tree, the move generator's check.
 //   perft [--all-promotions] [--divide] <depth> [fen]
-//   perft --suite <epd-file> [--max-depth N] [--max-count N] [--all-promotions]
+//   perft --suite <epd-file> [--max-depth N] [--max-count N] [--depth N] [--quiet]
+//         [--all-promotions]
+// --chess960 reads the positions with Chess960 castling (Shredder-FEN or
+// X-FEN); --depth runs one depth of each suite line, --quiet prints only the
+// wrong counts and the summary.
 // The generator lists only queen and knight promotions; --all-promotions adds
 // the rook and bishop ones so that published counts can be reproduced.
 #include <chrono>
@@ -21,6 +25,7 @@
 namespace {
 
 bool allPromotions = false;
+bool quiet = false;
 
 inline bool isQueenPromotion(Move m) { return (m & kPromotion) && movePiece(m) == kQueen; }
 
@@ -60,7 +65,7 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-int runSuite(const char* path, int maxDepth, unsigned long long maxCount) {
+int runSuite(const char* path, int onlyDepth, int maxDepth, unsigned long long maxCount) {
   FILE* file = fopen(path, "r");
   if (!file) {
     fprintf(stderr, "perft: cannot read %s\n", path);
@@ -69,6 +74,9 @@ int runSuite(const char* path, int maxDepth, unsigned long long maxCount) {
   char line[1024];
   int failures = 0;
   int lineNumber = 0;
+  int counts = 0;
+  uint64_t leaves = 0;
+  const auto suiteStart = std::chrono::steady_clock::now();
   while (fgets(line, sizeof line, file)) {
     ++lineNumber;
     char* fields = strchr(line, ';');
@@ -84,23 +92,31 @@ int runSuite(const char* path, int maxDepth, unsigned long long maxCount) {
       unsigned long long expected = 0;
       if (sscanf(field, ";D%d %llu", &depth, &expected) != 2) continue;
       if ((maxDepth > 0 && depth > maxDepth) || (maxCount > 0 && expected > maxCount)) continue;
+      if (onlyDepth > 0 && depth != onlyDepth) continue;
       auto start = std::chrono::steady_clock::now();
       uint64_t count = perft(depth);
       bool ok = count == expected;
       if (!ok) ++failures;
+      ++counts;
+      leaves += count;
+      if (ok && quiet) continue;
       printf("line %d depth %d: %" PRIu64 " %s (expected %llu, %.2f s)\n", lineNumber, depth, count,
              ok ? "ok" : "WRONG", expected, secondsSince(start));
     }
   }
   fclose(file);
+  const double seconds = secondsSince(suiteStart);
+  printf("%d counts, %" PRIu64 " leaves in %.2f s (%.1f M leaves/s)\n", counts, leaves, seconds,
+         seconds > 0 ? leaves / seconds / 1e6 : 0.0);
   printf("%s\n", failures ? "FAILED" : "all counts match");
   return failures ? 1 : 0;
 }
 
 int usage() {
   fprintf(stderr,
-          "usage: perft [--all-promotions] [--divide] <depth> [fen]\n"
-          "       perft --suite <epd-file> [--max-depth N] [--max-count N] [--all-promotions]\n");
+          "usage: perft [--chess960] [--all-promotions] [--divide] <depth> [fen]\n"
+          "       perft [--chess960] --suite <epd-file> [--max-depth N] [--max-count N] [--depth N]\n"
+          "             [--quiet] [--all-promotions]\n");
   return 2;
 }
 
@@ -110,6 +126,7 @@ int main(int argc, char** argv) {
   bool divideRoot = false;
   const char* suite = nullptr;
   int maxDepth = 0;
+  int onlyDepth = 0;
   unsigned long long maxCount = 0;  // skip expected counts above it
   int depth = -1;
   std::string fen;
@@ -117,6 +134,12 @@ int main(int argc, char** argv) {
     const char* arg = argv[i];
     if (strcmp(arg, "--all-promotions") == 0) {
       allPromotions = true;
+    } else if (strcmp(arg, "--chess960") == 0) {
+      chess960Rules = 1;
+    } else if (strcmp(arg, "--quiet") == 0) {
+      quiet = true;
+    } else if (strcmp(arg, "--depth") == 0 && i + 1 < argc) {
+      onlyDepth = atoi(argv[++i]);
     } else if (strcmp(arg, "--divide") == 0) {
       divideRoot = true;
     } else if (strcmp(arg, "--suite") == 0 && i + 1 < argc) {
@@ -136,7 +159,7 @@ int main(int argc, char** argv) {
 
   initAttackTables();
   initKeysAndTables();
-  if (suite) return runSuite(suite, maxDepth, maxCount);
+  if (suite) return runSuite(suite, onlyDepth, maxDepth, maxCount);
   if (depth < 1) return usage();
   if (!setupFromFen(fen.empty() ? kStartFen : fen.c_str())) {
     fprintf(stderr, "perft: FEN refused\n");
