@@ -123,7 +123,7 @@ TEST_F(BookFixture, EntriesWrittenAreReadBackAndTheirMovesDecoded) {
       if (e.key == key) expected.push_back(e);
     const int n = polyglotEntries(key, found, kMaxPolyglotMoves);
     ASSERT_EQ(n, int(expected.size())) << std::hex << key;
-    EXPECT_EQ(memcmp(found, expected.data(), n * sizeof *found), 0) << std::hex << key;  // no padding in an entry
+    EXPECT_TRUE(n == 0 || memcmp(found, expected.data(), n * sizeof *found) == 0) << std::hex << key;  // no padding in an entry
   }
   EXPECT_EQ(polyglotEntries(castles, found, 2), 2);  // never beyond the room given
 
