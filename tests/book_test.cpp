@@ -557,22 +557,6 @@ TEST_F(Book, GameTrendMovesTheEngineTurnsOncePerGame) {
   }
 }
 
-// A later instance is a second one while any other runs, even when the first has ended.
-TEST_F(Book, EveryRunningInstanceMakesALaterOneSecond) {
-  auto start = [&](EngineProcess& process) {
-    std::string seen;
-    return waitForOutput(process = launchEngine(engine), kGreeting, seen);
-  };
-  EngineProcess first, second, third;
-  ASSERT_TRUE(start(first) && start(second));
-  EXPECT_TRUE(finishEngine(first).exitCode == 0 && engine.has("zivorur12.dat"));  // the first writes
-  remove(file("zivorur12.dat").c_str());
-  ASSERT_TRUE(start(third));  // the second still runs
-  EXPECT_EQ(finishEngine(third).exitCode + finishEngine(second).exitCode, 0);
-  EXPECT_FALSE(engine.has("zivorur12.dat"));
-  EXPECT_TRUE(runEngine(engine, "quit\n").exitCode == 0 && engine.has("zivorur12.dat"));  // alone again
-}
-
 // By a bare name, a link or a long path, the engine keeps its files beside
 // its real program file; a save that fails is said and ends with status 1.
 TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {

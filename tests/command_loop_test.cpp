@@ -198,26 +198,30 @@ TEST(XboardLoop, AnswersExactly) {
   }
 }
 
-// A killed instance leaves no stale marker; of two running instances only the
-// first writes the learning file, and an interrupt does not end it.
+// A killed instance leaves no stale marker; while any other runs, even once
+// the first has ended, a later one is second and writes no learning file; an
+// interrupt ends none.
 TEST(Transcript, InstanceMarkerAndInterrupts) {
   EngineDir dir;
-  EngineProcess crashed = launchEngine(dir), first;
-  std::string seen;
-  ASSERT_TRUE(waitForOutput(crashed, kGreeting, seen));
+  auto start = [&](EngineProcess& process) {
+    std::string seen;
+    return waitForText(process = launchEngine(dir), kGreeting, seen);
+  };
+  EngineProcess crashed, first, second;
+  ASSERT_TRUE(start(crashed));
   kill(crashed.pid, SIGKILL);
   finishEngine(crashed);
-  first = launchEngine(dir);
-  seen.clear();
-  ASSERT_TRUE(waitForOutput(first, kGreeting, seen));
-  EXPECT_EQ(runEngine(dir, "quit\n").out, kGreeting);
-  EXPECT_FALSE(dir.has("zivorur12.dat"));
+  ASSERT_TRUE(start(first) && start(second));
   kill(first.pid, SIGINT);
   ASSERT_TRUE(sendInput(first, "protover 2\nquit\n"));
   const EngineRun firstRun = finishEngine(first);
-  EXPECT_EQ(firstRun.exitCode, 0);
-  EXPECT_EQ(seen + firstRun.out, kGreeting + "feature done=1\n");
-  EXPECT_TRUE(dir.has("zivorur12.dat"));
+  EXPECT_TRUE(firstRun.exitCode == 0 && firstRun.out == "feature done=1\n") << firstRun.out;
+  EXPECT_TRUE(dir.has("zivorur12.dat"));  // the first writes
+  std::remove((dir.path + "/zivorur12.dat").c_str());
+  EXPECT_EQ(runEngine(dir, "quit\n").out, kGreeting);  // the second still runs
+  EXPECT_EQ(finishEngine(second).exitCode, 0);
+  EXPECT_FALSE(dir.has("zivorur12.dat"));
+  EXPECT_TRUE(runEngine(dir, "quit\n").exitCode == 0 && dir.has("zivorur12.dat"));  // alone again
 }
 
 // xboard follows "quit" with SIGTERM at once, a closed terminal sends SIGHUP,
@@ -232,7 +236,7 @@ TEST(Transcript, TheInterfaceGoingAwayStillSavesLearning) {
     std::remove((dir.path + "/zivorur12.dat").c_str());
     EngineProcess engine = launchEngine(dir);
     std::string seen;
-    ASSERT_TRUE(waitForOutput(engine, kGreeting, seen) && sendInput(engine, "force\ne2e4\n"));
+    ASSERT_TRUE(waitForText(engine, kGreeting, seen) && sendInput(engine, "force\ne2e4\n"));
     ASSERT_TRUE(!row.thinking || step(engine, seen, "st 30\ngo\n", "\n 5 "));
     if (row.signal) {
       kill(engine.pid, row.signal);
