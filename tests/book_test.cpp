@@ -28,11 +28,6 @@ std::string currentText() {
 
 void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 BookNode* linkedNode(uint32_t keyLow, uint32_t keyHigh, int side, const std::string& text) {
   BookNode* node = allocateBookNode(int(text.size()));
   node->weight = 16, node->size = 48 + int(text.size()), node->keyLow = keyLow, node->keyHigh = keyHigh;

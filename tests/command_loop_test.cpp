@@ -224,10 +224,8 @@ TEST(Transcript, InstanceMarkerAndInterrupts) {
   EXPECT_TRUE(runEngine(dir, "quit\n").exitCode == 0 && dir.has("zivorur12.dat"));  // alone again
 }
 
-// xboard follows "quit" with SIGTERM at once, a closed terminal sends SIGHUP,
-// and a gone interface closes the output pipe: none ends the process before
-// the learning file is saved. A signal ends the input (and a running search
-// at its next clock reading, long before its 30 s).
+// SIGTERM (xboard's after "quit"), SIGHUP and a closed output pipe all end
+// the run, a search too, only after the learning file is saved.
 TEST(Transcript, TheInterfaceGoingAwayStillSavesLearning) {
   if (!engineLauncher().empty()) GTEST_SKIP() << "POSIX signals and pipes only";
   EngineDir dir;
@@ -253,8 +251,6 @@ TEST(Transcript, TheInterfaceGoingAwayStillSavesLearning) {
   }
 }
 
-// "morvek bench [DEPTH]": the signature as its last line, in the form
-// OpenBench reads (a number before "nodes", a number before "nps").
 // The recorded node count at depth, from tools/bench_signature.txt.
 long long recordedSignature(int depth) {
   std::ifstream file(MORVEK_SOURCE_DIR "/tools/bench_signature.txt");
@@ -263,6 +259,7 @@ long long recordedSignature(int depth) {
   return -2;
 }
 
+// "morvek bench [DEPTH]" ends with the signature as OpenBench reads it.
 TEST(BenchCommand, PrintsTheSignatureLast) {
   const struct { std::vector<std::string> arguments; int status; long long nodes; } rows[] = {
       {{"bench"}, 0, recordedSignature(8)}, {{"bench", "5"}, 0, recordedSignature(5)}, {{"bench", "1"}, 2, -1}, {{"bench", "x"}, 2, -1}};
@@ -282,13 +279,9 @@ TEST(BenchCommand, PrintsTheSignatureLast) {
 }
 
 
-// "hard": after its move the engine searches the reply it expects; that
-// reply coming is a hit and it plays at once, anything else is handled as if
-// nothing had run. "time" while pondering belongs to the game as it stood
-// before the expected move: White at ply 3 pondering black's reply has 40
-// moves to go, and 2000 cs give 49 cs, hit (b8c6) or not. A hit after 80 cs
-// of pondering credits them: the search goes on past them. "otim" waits for
-// the move, and a hit is not carried into the next ponder.
+// "hard": a hit plays at once, a miss as if nothing ran. "time" while
+// pondering counts from before the expected move (40 to go: 2000 cs give 49);
+// 80 cs pondered are credited; a hit is not carried into the next ponder.
 TEST(Pondering, HitsMissesAndTheTimeGivenMeanwhile) {
   const std::string hit = "..\nmove g1f3\n..\nmove f1c4\n..\n";  // pondering again after the hit
   const struct { const char* lines; int pondered; std::string out; const char* errors; int64_t budget; } rows[] = {
