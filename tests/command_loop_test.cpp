@@ -64,17 +64,6 @@ TEST(ParseDecimal, FollowsAtoiButSaturates) {
   for (const auto& c : cases) EXPECT_EQ(parseDecimal(c.text), c.value) << c.text;
 }
 
-// The board knows no clock: a new game through the session puts the budget
-// back to 7.5 s, a refused set-up leaves it and the game alone.
-TEST(Session, NewGameResetsTheBudgetOnlyWhenTheSetUpIsAccepted) {
-  ASSERT_TRUE(setFen(kStartFen) && playMoves("e2e4", true));
-  searchClock.budget = 1;
-  EXPECT_EQ(setUpGame("4k3/8/8/8/8/8/8/4K3 x"), 0);
-  EXPECT_TRUE(searchClock.budget == 1 && pos.gamePly == 1);
-  EXPECT_EQ(setUpGame("4k3/8/8/8/8/8/8/4K3 b"), 1);
-  EXPECT_TRUE(searchClock.budget == 750 && pos.gamePly == 0);
-}
-
 // Only what the transcripts cannot see: a replay entry lost from the record
 // must not be played as a pass.
 TEST(CommandLoop, RedoNeverReplaysANullMove) {
@@ -89,8 +78,8 @@ TEST(CommandLoop, RedoNeverReplaysANullMove) {
 }
 
 // "st" with a fraction is that many centiseconds, the doubling held to it;
-// every other "st" is whole seconds as before. "level" sets the control that
-// "time" then counts against.
+// every other "st" is whole seconds. "level" sets the control "time" counts
+// against; a new game, not a refused set-up, puts the budget back to 7.5 s.
 TEST(CommandLoop, FractionalSecondsAndLevelSetTheBudget) {
   const ClockKept kept;
   CommandLoop loop{};
@@ -102,7 +91,8 @@ TEST(CommandLoop, FractionalSecondsAndLevelSetTheBudget) {
       {"st -99999999999\n", 500, 1000},  {"st 0.001\n", 1, 1},          {"level 40 1 0\ntime 6000\n", 148, 296},
       {"level 0 1 0\ntime 6000\n", 129, 258},  {"level 0 0:30 0.3\ntime 3000\n", 86, 172},
       {"level 0 1 0\ntime 6000\nlevel 40 1 0\ntime 6000\n", 148, 296},
-      {"level 0 1 0\ntime 6000\nnew\n", 750, 1500}};
+      {"level 0 1 0\ntime 6000\nnew\n", 750, 1500},  {"st 3\nsetboard 4k3/8/8/8/8/8/8/4K3 x\n", 300, 600},
+      {"st 3\nsetboard 4k3/8/8/8/8/8/8/4K3 b\n", 750, 1500}};
   for (const auto& c : cases) {
     std::istringstream lines(c.lines);
     for (std::string line; std::getline(lines, line);) handleLine(loop, &(line += '\n')[0]);
