@@ -28,11 +28,6 @@ std::string currentText() {
 
 void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 BookNode* linkedNode(uint32_t keyLow, uint32_t keyHigh, int side, const std::string& text) {
   BookNode* node = allocateBookNode(int(text.size()));
   node->weight = 16, node->size = 48 + int(text.size()), node->keyLow = keyLow, node->keyHigh = keyHigh;
@@ -555,22 +550,6 @@ TEST_F(Book, GameTrendMovesTheEngineTurnsOncePerGame) {
       EXPECT_EQ(pos.learnedThisGame, c.marked) << c.rising;
     }
   }
-}
-
-// A later instance is a second one while any other runs, even when the first has ended.
-TEST_F(Book, EveryRunningInstanceMakesALaterOneSecond) {
-  auto start = [&](EngineProcess& process) {
-    std::string seen;
-    return waitForOutput(process = launchEngine(engine), kGreeting, seen);
-  };
-  EngineProcess first, second, third;
-  ASSERT_TRUE(start(first) && start(second));
-  EXPECT_TRUE(finishEngine(first).exitCode == 0 && engine.has("zivorur12.dat"));  // the first writes
-  remove(file("zivorur12.dat").c_str());
-  ASSERT_TRUE(start(third));  // the second still runs
-  EXPECT_EQ(finishEngine(third).exitCode + finishEngine(second).exitCode, 0);
-  EXPECT_FALSE(engine.has("zivorur12.dat"));
-  EXPECT_TRUE(runEngine(engine, "quit\n").exitCode == 0 && engine.has("zivorur12.dat"));  // alone again
 }
 
 // By a bare name, a link or a long path, the engine keeps its files beside

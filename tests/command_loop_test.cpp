@@ -64,17 +64,6 @@ TEST(ParseDecimal, FollowsAtoiButSaturates) {
   for (const auto& c : cases) EXPECT_EQ(parseDecimal(c.text), c.value) << c.text;
 }
 
-// The board knows no clock: a new game through the session puts the budget
-// back to 7.5 s, a refused set-up leaves it and the game alone.
-TEST(Session, NewGameResetsTheBudgetOnlyWhenTheSetUpIsAccepted) {
-  ASSERT_TRUE(setFen(kStartFen) && playMoves("e2e4", true));
-  searchClock.budget = 1;
-  EXPECT_EQ(setUpGame("4k3/8/8/8/8/8/8/4K3 x"), 0);
-  EXPECT_TRUE(searchClock.budget == 1 && pos.gamePly == 1);
-  EXPECT_EQ(setUpGame("4k3/8/8/8/8/8/8/4K3 b"), 1);
-  EXPECT_TRUE(searchClock.budget == 750 && pos.gamePly == 0);
-}
-
 // Only what the transcripts cannot see: a replay entry lost from the record
 // must not be played as a pass.
 TEST(CommandLoop, RedoNeverReplaysANullMove) {
@@ -89,8 +78,8 @@ TEST(CommandLoop, RedoNeverReplaysANullMove) {
 }
 
 // "st" with a fraction is that many centiseconds, the doubling held to it;
-// every other "st" is whole seconds as before. "level" sets the control that
-// "time" then counts against.
+// every other "st" is whole seconds. "level" sets the control "time" counts
+// against; a new game, not a refused set-up, puts the budget back to 7.5 s.
 TEST(CommandLoop, FractionalSecondsAndLevelSetTheBudget) {
   const ClockKept kept;
   CommandLoop loop{};
@@ -102,7 +91,8 @@ TEST(CommandLoop, FractionalSecondsAndLevelSetTheBudget) {
       {"st -99999999999\n", 500, 1000},  {"st 0.001\n", 1, 1},          {"level 40 1 0\ntime 6000\n", 148, 296},
       {"level 0 1 0\ntime 6000\n", 129, 258},  {"level 0 0:30 0.3\ntime 3000\n", 86, 172},
       {"level 0 1 0\ntime 6000\nlevel 40 1 0\ntime 6000\n", 148, 296},
-      {"level 0 1 0\ntime 6000\nnew\n", 750, 1500}};
+      {"level 0 1 0\ntime 6000\nnew\n", 750, 1500},  {"st 3\nsetboard 4k3/8/8/8/8/8/8/4K3 x\n", 300, 600},
+      {"st 3\nsetboard 4k3/8/8/8/8/8/8/4K3 b\n", 750, 1500}};
   for (const auto& c : cases) {
     std::istringstream lines(c.lines);
     for (std::string line; std::getline(lines, line);) handleLine(loop, &(line += '\n')[0]);
@@ -198,32 +188,34 @@ TEST(XboardLoop, AnswersExactly) {
   }
 }
 
-// A killed instance leaves no stale marker; of two running instances only the
-// first writes the learning file, and an interrupt does not end it.
+// A killed instance leaves no stale marker; while any other runs, even once
+// the first has ended, a later one is second and writes no learning file; an
+// interrupt ends none.
 TEST(Transcript, InstanceMarkerAndInterrupts) {
   EngineDir dir;
-  EngineProcess crashed = launchEngine(dir), first;
-  std::string seen;
-  ASSERT_TRUE(waitForOutput(crashed, kGreeting, seen));
+  auto start = [&](EngineProcess& process) {
+    std::string seen;
+    return waitForText(process = launchEngine(dir), kGreeting, seen);
+  };
+  EngineProcess crashed, first, second;
+  ASSERT_TRUE(start(crashed));
   kill(crashed.pid, SIGKILL);
   finishEngine(crashed);
-  first = launchEngine(dir);
-  seen.clear();
-  ASSERT_TRUE(waitForOutput(first, kGreeting, seen));
-  EXPECT_EQ(runEngine(dir, "quit\n").out, kGreeting);
-  EXPECT_FALSE(dir.has("zivorur12.dat"));
+  ASSERT_TRUE(start(first) && start(second));
   kill(first.pid, SIGINT);
   ASSERT_TRUE(sendInput(first, "protover 2\nquit\n"));
   const EngineRun firstRun = finishEngine(first);
-  EXPECT_EQ(firstRun.exitCode, 0);
-  EXPECT_EQ(seen + firstRun.out, kGreeting + "feature done=1\n");
-  EXPECT_TRUE(dir.has("zivorur12.dat"));
+  EXPECT_TRUE(firstRun.exitCode == 0 && firstRun.out == "feature done=1\n") << firstRun.out;
+  EXPECT_TRUE(dir.has("zivorur12.dat"));  // the first writes
+  std::remove((dir.path + "/zivorur12.dat").c_str());
+  EXPECT_EQ(runEngine(dir, "quit\n").out, kGreeting);  // the second still runs
+  EXPECT_EQ(finishEngine(second).exitCode, 0);
+  EXPECT_FALSE(dir.has("zivorur12.dat"));
+  EXPECT_TRUE(runEngine(dir, "quit\n").exitCode == 0 && dir.has("zivorur12.dat"));  // alone again
 }
 
-// xboard follows "quit" with SIGTERM at once, a closed terminal sends SIGHUP,
-// and a gone interface closes the output pipe: none ends the process before
-// the learning file is saved. A signal ends the input (and a running search
-// at its next clock reading, long before its 30 s).
+// SIGTERM (xboard's after "quit"), SIGHUP and a closed output pipe all end
+// the run, a search too, only after the learning file is saved.
 TEST(Transcript, TheInterfaceGoingAwayStillSavesLearning) {
   if (!engineLauncher().empty()) GTEST_SKIP() << "POSIX signals and pipes only";
   EngineDir dir;
@@ -232,7 +224,7 @@ TEST(Transcript, TheInterfaceGoingAwayStillSavesLearning) {
     std::remove((dir.path + "/zivorur12.dat").c_str());
     EngineProcess engine = launchEngine(dir);
     std::string seen;
-    ASSERT_TRUE(waitForOutput(engine, kGreeting, seen) && sendInput(engine, "force\ne2e4\n"));
+    ASSERT_TRUE(waitForText(engine, kGreeting, seen) && sendInput(engine, "force\ne2e4\n"));
     ASSERT_TRUE(!row.thinking || step(engine, seen, "st 30\ngo\n", "\n 5 "));
     if (row.signal) {
       kill(engine.pid, row.signal);
@@ -249,8 +241,6 @@ TEST(Transcript, TheInterfaceGoingAwayStillSavesLearning) {
   }
 }
 
-// "morvek bench [DEPTH]": the signature as its last line, in the form
-// OpenBench reads (a number before "nodes", a number before "nps").
 // The recorded node count at depth, from tools/bench_signature.txt.
 long long recordedSignature(int depth) {
   std::ifstream file(MORVEK_SOURCE_DIR "/tools/bench_signature.txt");
@@ -259,6 +249,7 @@ long long recordedSignature(int depth) {
   return -2;
 }
 
+// "morvek bench [DEPTH]" ends with the signature as OpenBench reads it.
 TEST(BenchCommand, PrintsTheSignatureLast) {
   const struct { std::vector<std::string> arguments; int status; long long nodes; } rows[] = {
       {{"bench"}, 0, recordedSignature(8)}, {{"bench", "5"}, 0, recordedSignature(5)}, {{"bench", "1"}, 2, -1}, {{"bench", "x"}, 2, -1}};
@@ -278,13 +269,9 @@ TEST(BenchCommand, PrintsTheSignatureLast) {
 }
 
 
-// "hard": after its move the engine searches the reply it expects; that
-// reply coming is a hit and it plays at once, anything else is handled as if
-// nothing had run. "time" while pondering belongs to the game as it stood
-// before the expected move: White at ply 3 pondering black's reply has 40
-// moves to go, and 2000 cs give 49 cs, hit (b8c6) or not. A hit after 80 cs
-// of pondering credits them: the search goes on past them. "otim" waits for
-// the move, and a hit is not carried into the next ponder.
+// "hard": a hit plays at once, a miss as if nothing ran. "time" while
+// pondering counts from before the expected move (40 to go: 2000 cs give 49);
+// 80 cs pondered are credited; a hit is not carried into the next ponder.
 TEST(Pondering, HitsMissesAndTheTimeGivenMeanwhile) {
   const std::string hit = "..\nmove g1f3\n..\nmove f1c4\n..\n";  // pondering again after the hit
   const struct { const char* lines; int pondered; std::string out; const char* errors; int64_t budget; } rows[] = {

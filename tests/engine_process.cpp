@@ -27,11 +27,6 @@ long long monotonicMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-std::string environmentText(const char* name) {
-  const char* value = getenv(name);
-  return value ? value : "";
-}
-
 // Drops each '\r' that ends a line, from index from on. A '\r' still waiting
 // for its '\n' at the end stays until the next read brings it.
 void dropCarriageReturns(std::string& text, size_t from) {
@@ -58,8 +53,8 @@ bool drain(int fd, std::string& into, bool textMode) {
 EngineDir::EngineDir() {
   char pattern[] = "/tmp/morvek-test-XXXXXX";
   path = mkdtemp(pattern) ? pattern : "";
-  std::string source = environmentText("MORVEK_ENGINE_BINARY");
-  if (source.empty()) source = MORVEK_BINARY;
+  const char* const other = getenv("MORVEK_ENGINE_BINARY");
+  const std::string source = other && *other ? other : MORVEK_BINARY;
   // The file name is kept: a Windows program stays a ".exe".
   binary = path + "/" + std::filesystem::path(source).filename().string();
   lockPath = path + "/instance.lock";
@@ -76,7 +71,7 @@ bool EngineDir::has(const char* fileName) const {
   return access((path + "/" + fileName).c_str(), F_OK) == 0;
 }
 
-std::string engineLauncher() { return environmentText("MORVEK_ENGINE_LAUNCHER"); }
+std::string engineLauncher() { return getenv("MORVEK_ENGINE_LAUNCHER") ? getenv("MORVEK_ENGINE_LAUNCHER") : ""; }
 
 EngineProcess launchEngine(const EngineDir& dir, const std::vector<std::string>& args) {
   signal(SIGPIPE, SIG_IGN);  // an engine that ended early must not kill the tests
@@ -125,29 +120,15 @@ bool sendInput(EngineProcess& engine, const std::string& text) {
   return true;
 }
 
-namespace {
-// Reads standard output until found(seen) holds; false on timeout or end.
-template <typename Found>
-bool waitUntil(EngineProcess& engine, std::string& seen, int timeoutMs, Found found) {
+bool waitForText(EngineProcess& engine, const std::string& text, std::string& seen, size_t from, int timeoutMs) {
   const long long deadline = monotonicMs() + timeoutMs;
-  while (!found(seen)) {
+  while (seen.find(text, from) == std::string::npos) {
     const long long left = deadline - monotonicMs();
     if (left <= 0) return false;
     pollfd fd = {engine.output, POLLIN, 0};
     if (poll(&fd, 1, int(left)) > 0 && !drain(engine.output, seen, engine.textMode)) return false;
   }
   return true;
-}
-}  // namespace
-
-bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& seen, int timeoutMs) {
-  return waitUntil(engine, seen, timeoutMs, [&](const std::string& s) {
-    return s.size() >= text.size() && s.compare(s.size() - text.size(), text.size(), text) == 0;
-  });
-}
-
-bool waitForText(EngineProcess& engine, const std::string& text, std::string& seen, size_t from, int timeoutMs) {
-  return waitUntil(engine, seen, timeoutMs, [&](const std::string& s) { return s.find(text, from) != std::string::npos; });
 }
 
 EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {

@@ -38,9 +38,6 @@ struct EngineRun {
 // Starts the engine of dir by its absolute path, then args.
 EngineProcess launchEngine(const EngineDir& dir, const std::vector<std::string>& args = {});
 bool sendInput(EngineProcess& engine, const std::string& text);
-// Reads standard output until it ends with text; false on timeout or end.
-bool waitForOutput(EngineProcess& engine, const std::string& text, std::string& seen,
-                   int timeoutMs = 10000);
 // Reads standard output until text occurs in it at or after from; false on
 // timeout or end.
 bool waitForText(EngineProcess& engine, const std::string& text, std::string& seen, size_t from = 0,

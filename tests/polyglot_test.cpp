@@ -47,16 +47,11 @@ std::string moveText(Move m) {
   return moveToText(m, text);
 }
 
-// An entry's move, and the book's pick, among the root moves as think lists them.
-Move decodeAtRoot(uint16_t raw) {
+// An entry's move (the book's pick without one) among the root moves as think lists them.
+Move atRoot(int raw = -1) {
   searchPly = 0;
   generateLegalMoves();
-  return polyglotMove(raw, listStart[0], listStart[1] - 1);
-}
-Move pickAtRoot() {
-  searchPly = 0;
-  generateLegalMoves();
-  return pickPolyglotMove(listStart[0], listStart[1] - 1);
+  return raw < 0 ? pickPolyglotMove(listStart[0], listStart[1] - 1) : polyglotMove(uint16_t(raw), listStart[0], listStart[1] - 1);
 }
 
 struct BookFixture : ::testing::Test {
@@ -143,7 +138,7 @@ TEST_F(BookFixture, EntriesWrittenAreReadBackAndTheirMovesDecoded) {
   };
   for (const auto& m : moves) {
     ASSERT_TRUE(setFen(m.fen));
-    const Move move = decodeAtRoot(rawMove(m.raw, m.promotion));
+    const Move move = atRoot(rawMove(m.raw, m.promotion));
     EXPECT_EQ(move == 0 ? "" : moveText(move), m.text) << m.raw << m.promotion;
     EXPECT_EQ(move & m.mask, m.flags) << m.raw << m.promotion;
   }
@@ -167,13 +162,13 @@ TEST_F(BookFixture, PicksOnlyLegalMovesOfTheBookByWeight) {
   seedRandom(7);
   int e4 = 0, d4 = 0;
   for (int i = 0; i < 4000; ++i) {
-    const std::string m = moveText(pickAtRoot());
+    const std::string m = moveText(atRoot());
     e4 += m == "e2e4", d4 += m == "d2d4";
   }
   EXPECT_EQ(e4 + d4, 4000);  // never the illegal e2e5 nor the weightless g1f3
   EXPECT_NEAR(e4 / 4000.0, 0.25, 0.03);
   ASSERT_TRUE(playMoves("e2e4", true));
-  EXPECT_EQ(pickAtRoot(), 0u);  // not in the book
+  EXPECT_EQ(atRoot(), 0u);  // not in the book
 }
 
 TEST_F(BookFixture, DebianBookGivesTheMovesPolyglotShows) {
@@ -193,7 +188,7 @@ TEST_F(BookFixture, DebianBookGivesTheMovesPolyglotShows) {
     ASSERT_GT(n, 0) << row.moves;
     double total = 0, weight = -1;
     for (int i = 0; i < n; ++i) {
-      const Move m = decodeAtRoot(found[i].move);
+      const Move m = atRoot(found[i].move);
       EXPECT_NE(m, 0u) << "an entry that is no legal move after " << row.moves;
       total += found[i].weight;
       if (m != 0 && moveText(m) == row.move) weight = found[i].weight;
@@ -220,7 +215,7 @@ TEST_F(BookFixture, BadFilesAreRefusedWithTheirReasonAndTheBookIsClosed) {
     EXPECT_NE(std::string(message).find(row.path + " "), std::string::npos) << message;
     EXPECT_NE(std::string(message).find(row.reason), std::string::npos) << message;
     EXPECT_FALSE(polyglotBookOpen());
-    EXPECT_EQ(pickAtRoot(), 0u);
+    EXPECT_EQ(atRoot(), 0u);
   }
   // A book cut short after it was opened: the probe fails, the book closes.
   ASSERT_TRUE(open(goodPath));

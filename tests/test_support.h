@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,6 +41,12 @@ inline bool playMoves(const char* text, bool commit = false) {
     else if (!commitGameMove(move)) return false;
   }
   return true;
+}
+
+// A file's bytes; empty when it cannot be read.
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline Move boardMove(const char* from, const char* to, int piece, Move flags = 0) {

@@ -1,6 +1,5 @@
-// UCI: first the loop in this process on scripted input, with a clock that
-// moves a second at every reading, so that what each "go" leaves behind is
-// exact; then the built program as a GUI runs it.
+// UCI: the loop in this process, its clock a second a reading so that each
+// "go" leaves exact state; then the built program as a GUI runs it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <regex>
 #include <set>
@@ -55,10 +53,8 @@ void expectGameAt(const std::string& fen, const std::string& why, int ply = -1) 
   EXPECT_EQ(ply < 0 ? now.substr(0, now.find(" ply ")) : now, want) << why;
 }
 
-// The budget and the ceiling it may double to, for the side to move:
-// milliseconds, movestogo 1 as the last move of a control, every edge value,
-// and Move Overhead kept back for every move planned. A mated side has no
-// move: "go" sets the budget and answers at once.
+// The budget and its doubling ceiling, for the side to move, at every edge;
+// Move Overhead kept back per move planned. Mated: "go" answers at once.
 TEST(UciWords, ClockWordsAndMoveOverheadGiveTheBudget) {
   constexpr int64_t kYear = 100LL * 3600 * 24 * 366;  // the longest clock, in centiseconds
   const char* const kRange = "info string Move Overhead must be a whole number from 0 to 5000\n";
@@ -108,9 +104,8 @@ TEST(UciWords, MoveOverheadEndsAMoveTimeSooner) {
   EXPECT_GT(shorter + 40, plain);
 }
 
-// Every option by its row: names and check values in any case, spins within
-// their range (both ends taken, trailing blanks allowed). The levels' options
-// are StrengthLevels.OptionsAndTheCommandLine's.
+// Every option: names and check values in any case, spins within their range
+// (both ends, trailing blanks); the levels' are in strength_test.
 TEST(UciOptions, EachRowSetsItsValueOrSaysWhy) {
   const char* const kMultiPv = "info string MultiPV must be a whole number from 1 to 256\n";
   const struct { const char* line; const char* said; std::function<bool()> holds; } rows[] = {
@@ -162,34 +157,24 @@ TEST(UciOptions, EachRowSetsItsValueOrSaysWhy) {
 // default and range the engine announces.
 TEST(UciOptions, TheDocumentedListIsTheTable) {
   std::ifstream file(MORVEK_SOURCE_DIR "/docs/options.md");
-  std::vector<std::vector<std::string>> rows;
-  for (std::string line; std::getline(file, line);) {
-    if (line.rfind("| `", 0) != 0) continue;
-    std::istringstream parts(line.substr(1));
-    rows.emplace_back();
-    for (std::string cell; std::getline(parts, cell, '|');) rows.back().push_back(cell.substr(1, cell.size() - 2));
-  }
+  std::vector<std::string> rows;
+  for (std::string line; std::getline(file, line);)
+    if (line.rfind("| `", 0) == 0) rows.push_back(line);
   ASSERT_EQ(int(rows.size()), kUciOptionCount);
   const char* const kTypes[] = {"check", "spin", "button", "string", "combo"};
   for (int i = 0; i < kUciOptionCount; ++i) {
     const UciOption& option = kUciOptions[i];
-    const std::vector<std::string>& row = rows[size_t(i)];
-    ASSERT_GE(row.size(), 4u);
-    EXPECT_EQ(row[0], std::string("`") + option.name + "`");
-    EXPECT_EQ(row[1], kTypes[int(option.type)]) << option.name;
-    std::string announced, range;
-    if (option.type == OptionType::kCheck) announced = option.announced() ? "true" : "false";
-    if (option.type == OptionType::kString) announced = "<empty>";
-    if (option.type == OptionType::kSpin) {
-      announced = std::to_string(option.announced());
-      range = std::to_string(option.least) + " to " + std::to_string(option.most);
-    }
+    std::string row = "| `" + std::string(option.name) + "` | " + kTypes[int(option.type)] + " |";
+    if (option.type == OptionType::kCheck) row += option.announced() ? " true |" : " false |";
+    if (option.type == OptionType::kButton) row += " |";
+    if (option.type == OptionType::kString) row += " <empty> |";
+    if (option.type == OptionType::kSpin)
+      row += " " + std::to_string(option.announced()) + " | " + std::to_string(option.least) + " to " + std::to_string(option.most);
     if (option.type == OptionType::kCombo) {
-      announced = option.choices[option.announced()];
-      for (int c = 0; option.choices[c] != nullptr; ++c) range += (c > 0 ? ", " : "") + std::string(option.choices[c]);
+      row += " " + std::string(option.choices[option.announced()]) + " |";
+      for (int c = 0; option.choices[c] != nullptr; ++c) row += (c > 0 ? ", " : " ") + std::string(option.choices[c]);
     }
-    EXPECT_EQ(row[2], announced) << option.name;
-    EXPECT_EQ(range.empty() ? range : row[3].substr(0, row[3].find(" (")), range) << option.name;
+    EXPECT_EQ(rows[size_t(i)].substr(0, row.size() + 1), row + " ");  // a blank ends the range
   }
 }
 
@@ -213,8 +198,6 @@ TEST(UciWords, ScoresMatesDepthsAndThePositionAfterGo) {
       {"3k4/8/2K5/8/8/8/8/7R w - -", "mate 5", "h1e1", "mate 2", 3},
   };
   for (const auto& row : rows) {
-    ASSERT_TRUE(setFen(row.fen));
-    const std::string set = gameState();
     // Twice: the second "go" must see the same position as the first.
     const std::vector<UciGo> goes =
         uciGoes(uciRun(std::string("position fen ") + row.fen + "\ngo " + row.words + "\ngo " + row.words + "\n"));
@@ -222,7 +205,7 @@ TEST(UciWords, ScoresMatesDepthsAndThePositionAfterGo) {
     EXPECT_EQ(goes[0].best + " " + goes[0].last().pv.at(0) + " " + goes[1].best + " " + goes[0].last().scoreText() + " " +
                   std::to_string(goes[0].depth()), std::string(row.move) + " " + row.move + " " + row.move + " " + row.score +
                   " " + std::to_string(row.depth)) << row.fen << " " << row.words;
-    EXPECT_EQ(gameState(), set);
+    expectGameAt(row.fen, row.words, 0);
   }
 }
 
@@ -451,9 +434,6 @@ TEST_F(UciProgram, AnswersInOrder) {
       {"\n  \nuci\r\nsetoption name NoSuch value 1\r\nsetoption name ownbook value false\nfoo\nisready\r\ndebug on\r\nstop\r\n"
        "ponderhit\r\nquit\r\ngo depth 3\n",
        "info string unknown option NoSuch\ninfo string unknown command foo\nreadyok\n"},
-      // One legal move (Kh8-g8 is the only one) after a refused position.
-      {"uci\nposition fen 7k/8/6K1/8/8/8/8/6R1 b - -\nposition fen 8/8/8/8 w\ngo depth 3\n",
-       "info string error: position refused: 8/8/8/8 w\n" + info + "bestmove h8g8(?: ponder [a-h1-8]{4})?\n"},
       // A depth, or no book (which holds e2e4 only): the first move is searched.
       {"uci\nposition startpos\ngo depth 2\nsetoption name OwnBook value false\ngo movetime 100\n",
        info + "bestmove [^\\n]*\n" + info + "bestmove [^\\n]*\n"},
@@ -468,28 +448,35 @@ TEST_F(UciProgram, AnswersInOrder) {
   }
 }
 
-// Read while thinking: "isready" is answered at once, "stop" and
-// "ponderhit" end the search with one bestmove; the end of input ends an
-// infinite search and the learning file is still written. "quit" ends a long
-// search; SaveLearning false keeps the learning file unwritten.
+// While thinking: "isready" at once, one bestmove for "stop" or "ponderhit",
+// the input's end ends it and learning is saved; "quit" too, unsaved when asked.
+// currmove: never in the first second, at most once a second after it.
 TEST_F(UciProgram, ReadsInputWhileThinking) {
   std::filesystem::remove(dir.path + "/Morvek.bk");  // every move searched
   EngineProcess engine = launchEngine(dir);
   std::string seen;
-  ASSERT_TRUE(step(engine, seen, "uci\nposition startpos moves e2e4\ngo infinite\n", "info depth 5 "));
+  ASSERT_TRUE(sendInput(engine, "uci\nposition startpos moves e2e4\ngo depth 5\ngo infinite\n"));
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(waitForText(engine, "info currmove ", seen, 0, 20000));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+  ASSERT_TRUE(waitForText(engine, "info currmove ", seen, seen.find("info currmove ") + 1, 20000));
   ASSERT_TRUE(step(engine, seen, "isready\n", "readyok\n"));
-  EXPECT_EQ(countOf(seen, "bestmove"), 0u);
+  EXPECT_EQ(countOf(seen, "bestmove"), 1u);
   ASSERT_TRUE(step(engine, seen, "stop\n", "bestmove "));
   // Pondering: the ponder move played, then the clock runs; not played, stop.
   ASSERT_TRUE(step(engine, seen, "position startpos moves e2e4 e7e5 g1f3\ngo ponder wtime 3000 btime 3000\n", "info depth 4 "));
-  EXPECT_EQ(countOf(seen, "bestmove"), 1u);
+  EXPECT_EQ(countOf(seen, "bestmove"), 2u);
   ASSERT_TRUE(step(engine, seen, "ponderhit\n", "bestmove "));
   ASSERT_TRUE(step(engine, seen, "position startpos moves d2d4\ngo ponder wtime 3000 btime 3000\n", "info depth 4 "));
   ASSERT_TRUE(step(engine, seen, "stop\n", "bestmove "));
   ASSERT_TRUE(step(engine, seen, "go infinite\n", "info depth 4 "));
   EngineRun rest = finishEngine(engine);  // the input ends
   EXPECT_EQ(rest.exitCode, 0);
-  EXPECT_EQ(countOf(seen + rest.out, "bestmove"), 4u) << seen + rest.out;
+  const std::vector<UciGo> goes = uciGoes(seen + rest.out);
+  ASSERT_EQ(goes.size(), 5u) << seen + rest.out;
+  EXPECT_EQ(goes[0].count("info currmove"), 0u);
+  EXPECT_GE(goes[1].count("info currmove"), 2u);
+  EXPECT_LE(goes[1].count("info currmove"), size_t(parseInfo(goes[1].lines[goes[1].lines.size() - 2]).time / 1000));
   EXPECT_TRUE(dir.has("zivorur12.dat"));
 
   std::filesystem::remove(dir.path + "/zivorur12.dat");
@@ -565,11 +552,8 @@ TEST_F(UciProgram, MultiPvReportsTheBestLinesInOrder) {
   }
 }
 
-// Stopped before its first iteration had all its lines, a several-line
-// search still ends with a scored line, the one of the move it plays.
-// Depth, score, nodes and line of each report of "go depth 7" as the engine
-// gave them before MultiPV existed: MultiPV 1, set back after a MultiPV 3
-// search, must give exactly these. Its lines also go deeper than its depth.
+// Stopped early, a several-line search still ends with its move's scored line;
+// MultiPV set back to 1 reports "go depth 7" exactly as before MultiPV existed.
 TEST_F(UciProgram, MultiPvStoppedEarlyAndMultiPvOne) {
   const std::string fen = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP1BBPPP/R2QK2R w KQ - 0 9";
   const std::vector<std::string> today = {
@@ -579,9 +563,8 @@ TEST_F(UciProgram, MultiPvStoppedEarlyAndMultiPvOne) {
                                         "\ngo nodes 1\nposition fen " + fen + "\ngo depth 4\nsetoption name MultiPV value 1\ngo depth 7\n");
   ASSERT_EQ(result.size(), 3u);
   ASSERT_EQ(result[0].infos.size(), 1u);
-  EXPECT_EQ(result[0].infos[0].depth, 2);
-  EXPECT_EQ(result[0].infos[0].multipv, 1);
-  EXPECT_EQ(result[0].infos[0].pv.at(0), result[0].best);
+  EXPECT_EQ(std::to_string(result[0].last().depth) + " " + std::to_string(result[0].last().multipv) + " " +
+                result[0].last().pv.at(0), "2 1 " + result[0].best);
   std::vector<std::string> seen;
   bool deeper = false;
   for (const UciInfo& info : result[2].infos) {
@@ -647,14 +630,9 @@ TEST_F(UciProgram, SearchMovesRestrictTheRoot) {
   }
 }
 
-// Every go says a score before its bestmove: a book move (with its own info
-// string), a search, a position without moves. The line right before
-// bestmove is the end of the search: its time and nodes are the latest, its
-// line starts with the move; time is in milliseconds, nps comes from it.
-// movetime T ends a think at T less a margin (10 + T/40 ms), no deepening
-// rule sooner (pawn endings end iterations often); a loaded machine may hold
-// a process back: the lower bound must hold for nearly every think, the upper
-// one for the median.
+// A scored line before every bestmove (book, search, no move), the latest in
+// time and nodes; times in ms. movetime T ends at T less 10 + T/40 ms; on a
+// loaded machine the lower bound holds for nearly all, the upper for the median.
 TEST_F(UciProgram, EveryBestmoveFollowsAScoredInfoLineAndMovetimeIsKept) {
   const int moveTime = 250, timed = 12;
   const char* const fens[2] = {"8/5pk1/6p1/8/8/6P1/5PK1/8 w - - 0 1", "8/2p2pk1/3p2p1/8/8/3P2P1/2P2PK1/8 w - - 0 1"};
@@ -706,46 +684,22 @@ TEST_F(UciProgram, EveryBestmoveFollowsAScoredInfoLineAndMovetimeIsKept) {
 #endif
 }
 
-// currmove: never in the first second, at most once a second after it; a
-// short search has none.
-TEST_F(UciProgram, CurrentMoveOnlyAfterTheFirstSecond) {
-  EngineProcess engine = launchEngine(dir);
-  std::string seen;
-  ASSERT_TRUE(sendInput(engine, "uci\nposition startpos moves e2e4\ngo depth 5\ngo infinite\n"));
-  const auto start = std::chrono::steady_clock::now();
-  ASSERT_TRUE(waitForText(engine, "info currmove ", seen, 0, 20000));
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
-  ASSERT_TRUE(waitForText(engine, "info currmove ", seen, seen.find("info currmove ") + 1, 20000));
-  ASSERT_TRUE(sendInput(engine, "stop\nquit\n"));
-  const std::vector<UciGo> result = uciGoes(seen + finishEngine(engine).out);
-  ASSERT_EQ(result.size(), 2u);
-  EXPECT_EQ(result[0].count("info currmove"), 0u);
-  const size_t currmoves = result[1].count("info currmove");
-  EXPECT_GE(currmoves, 2u);
-  EXPECT_LE(currmoves, size_t(parseInfo(result[1].lines[result[1].lines.size() - 2]).time / 1000));
-}
-
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Analysis searches learn nothing: the learning file comes out as a run
 // without any search writes it; a game move still changes it.
 TEST_F(UciProgram, AnalysisWritesNoLearning) {
   const std::string position = "position startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6 b5a4 g8f6 e1g1 f8e7 f1e1 b7b5 a4b3 d7d6 c2c3 e8g8\n";
   const std::string learning = dir.path + "/zivorur12.dat";
   run(position);
-  const std::string untouched = fileBytes(learning);
+  const std::string untouched = readFile(learning);
   ASSERT_FALSE(untouched.empty());
   std::remove(learning.c_str());
   run("setoption name OwnBook value false\n" + position +
       "setoption name MultiPV value 3\ngo movetime 200\nsetoption name MultiPV value 1\n"
       "go movetime 200 searchmoves h2h3\ngo mate 1 movetime 200\ngo infinite\nstop\n");
-  EXPECT_EQ(fileBytes(learning), untouched);
+  EXPECT_EQ(readFile(learning), untouched);
   std::remove(learning.c_str());
   run("setoption name OwnBook value false\n" + position + "go movetime 200\n");
-  EXPECT_NE(fileBytes(learning), untouched);
+  EXPECT_NE(readFile(learning), untouched);
 }
 
 }  // namespace
