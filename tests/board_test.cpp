@@ -24,25 +24,18 @@ TEST(FenSetup, AcceptsWhatTheRulesAllowAndRefusesTheRestWhole) {
   const std::string fits = "4k3/8/8/8/8/8/8/4K3" + std::string(kFenBufferSize - 22, ' ') + " b";
   const std::string tooLong = " " + fits;  // cutting it would drop the side to move
   const struct { const char* text; int side, rights; const char* ep; } accepted[] = {
-      {"r3k2r/8/8/8/8/8/8/R3K2R", kWhite, 0, nullptr},  // placement alone
+      {"r3k2r/8/8/8/8/8/8/R3K2R", kWhite, 0, nullptr}, {"4k3/8/8/8/8/8/8/3K4 w KQkq", kWhite, 15, nullptr},  // as written
       {"\n  4k3/8/8/8/8/8/8/4K3  \n b   Kq\n - 12 40", kBlack, kWhiteKingSide | kBlackQueenSide, nullptr},
-      {"4k3/8/8/8/8/8/8/3K4 w KQkq", kWhite, 15, nullptr},  // rights as written
-      {"k/8/8/8/8/8/8/K", kWhite, 0, nullptr},             // short ranks are not counted
-      {"4k3/8/8/4p3/8/8/8/4K3 w - e6", kWhite, 0, "e6"},
-      {"4k3/8/8/8/4P3/8/8/4K3 b - e3", kBlack, 0, "e3"},
-      {fits.c_str(), kBlack, 0, nullptr},
-  };
+      {"k/8/8/8/8/8/8/K", kWhite, 0, nullptr}, {fits.c_str(), kBlack, 0, nullptr},  // short ranks are not counted
+      {"4k3/8/8/4p3/8/8/8/4K3 w - e6", kWhite, 0, "e6"}, {"4k3/8/8/8/4P3/8/8/4K3 b - e3", kBlack, 0, "e3"}};
   const char* refused[] = {
-      tooLong.c_str(), nullptr, "", "4k3/8/8/8/8/8/8/4K3x", "4k3/8/8/8/8/8/8/9",
-      "4k3/8/8/8/8/8/8/K6kq",  // piece beyond h1
+      tooLong.c_str(), nullptr, "", "4k3/8/8/8/8/8/8/4K3x", "4k3/8/8/8/8/8/8/9", "4k3/8/8/8/8/8/8/K6kq",  // beyond h1
       "8/8/8/8/8/8/8/K7", "4k3/8/8/8/8/8/8/KK2", "QQQQQQQQ/QQQQQQQQ/K6k",  // 17 white pieces
       "4k3/8/8/8/8/8/8/4K3 white", "4k3/8/8/8/8/8/8/4K3 w KQx", "4k3/8/8/4p3/8/8/8/4K3 w - E6",
       "4k3/8/8/4p3/8/8/8/4K3 w - e3", "4k3/8/8/4P3/8/8/8/4K3 w - e6", "4k3/4n3/8/4p3/8/8/8/4K3 w - e6",
-      "4k2P/8/8/8/8/8/8/4K3", "4k3/8/8/8/8/8/8/p3K3",  // pawns on the first and last ranks
-      "4k3/8/4n3/4p3/8/8/8/4K3 w - e6",                 // the passing square occupied
+      "4k2P/8/8/8/8/8/8/4K3", "4k3/8/8/8/8/8/8/p3K3", "4k3/8/4n3/4p3/8/8/8/4K3 w - e6",  // the passing square taken
       // Ranks of more than eight squares, by a piece or by a digit.
-      "4k3N/8/8/8/8/8/8/4K3", "4k4/K", "4k3/8/8/8/8/8/8/4K4", "rnbqkbnrpppppppp8888PPPPPPPPRNBQKBNR",
-  };
+      "4k3N/8/8/8/8/8/8/4K3", "4k4/K", "4k3/8/8/8/8/8/8/4K4", "rnbqkbnrpppppppp8888PPPPPPPPRNBQKBNR"};
   for (const char* text : refused) {
     ASSERT_TRUE(setFen(kStartFen) && commit("e2e4 e7e5"));
     const PositionImage before(sizeof(Position));
@@ -61,19 +54,17 @@ TEST(BoardDeathTest, InconsistentEditsStop) {
   EXPECT_DEATH(removePiece(kBlack, squareFromName("e1"), kKing, 0), "");   // wrong side
   EXPECT_DEATH(makeMove(boardMove("e1", "g1", kKing, kCastleKingSide)), "");
   EXPECT_DEATH(makeMove(boardMove("d1", "d2", kRook)), "");
-  pos.gamePly = kMaxGameMoves;  // a line that would run past the record
-  searchPly = kMaxHistory - 1 - kMaxGameMoves;
+  pos.gamePly = kMaxGameMoves, searchPly = kMaxHistory - 1 - kMaxGameMoves;  // a line past the record
   EXPECT_DEATH(makeMove(0), "");
   searchPly = 0;
 }
 
 TEST(GameRecord, CastlingRightsFollowKingAndCornerRooks) {
+  const char* const corners = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq";
   const struct { const char* fen; const char* moves; int rights, castled; } cases[] = {
-      {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq", "e1g1 e8c8", 0, 2},
-      {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq", "a1a8", kWhiteKingSide | kBlackKingSide, 0},
-      {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq", "h1h4 e8d8 h4h1 d8e8", kWhiteQueenSide, 0},
-      {"4k3/8/8/8/8/8/R7/r3K2R w KQ", "a2a1", kWhiteQueenSide | kWhiteKingSide, 0},  // not its corner
-  };
+      {corners, "e1g1 e8c8", 0, 2}, {corners, "a1a8", kWhiteKingSide | kBlackKingSide, 0},
+      {corners, "h1h4 e8d8 h4h1 d8e8", kWhiteQueenSide, 0},
+      {"4k3/8/8/8/8/8/R7/r3K2R w KQ", "a2a1", kWhiteQueenSide | kWhiteKingSide, 0}};  // not its corner
   for (const auto& c : cases) {
     ASSERT_TRUE(setFen(c.fen) && commit(c.moves)) << c.moves;
     EXPECT_EQ(std::make_pair(pos.castleRights, pos.castledCount[kWhite] + pos.castledCount[kBlack]),
@@ -88,9 +79,7 @@ TEST(GameRecord, UndoAndRedoSurviveLegalityTestsAndSearchesAndTheRecordFills) {
   EXPECT_TRUE(!commitGameMove(0) && !takeBackGameMove() && atStart.unchanged());  // a pass never enters the game
   ASSERT_TRUE(commit("e2e4 e7e5 g1f3"));
   PositionImage afterThree;
-  ASSERT_TRUE(takeBackGameMove() && takeBackGameMove());
-  EXPECT_FALSE(commit("e7e4"));
-  ASSERT_TRUE(playMoves("d7d5 c2c4 --"));
+  ASSERT_TRUE(takeBackGameMove() && takeBackGameMove() && !commit("e7e4") && playMoves("d7d5 c2c4 --"));
   while (searchPly > 0) unmakeMove(lastMove());
   EXPECT_TRUE(replayGameMove() && replayGameMove() && !replayGameMove() && afterThree.unchanged());
   // A new move after undo discards the chain.
@@ -103,9 +92,7 @@ TEST(GameRecord, UndoAndRedoSurviveLegalityTestsAndSearchesAndTheRecordFills) {
   EXPECT_TRUE(pos.gamePly == kMaxGameMoves && !commitGameMove(boardMove("g1", "f3", kKnight)) && full.unchanged());
 }
 
-std::vector<Move> currentList() {
-  return std::vector<Move>(moveStack + listStart[searchPly], moveStack + listStart[searchPly + 1]);
-}
+std::vector<Move> currentList() { return std::vector<Move>(moveStack + listStart[searchPly], moveStack + listStart[searchPly + 1]); }
 
 // The list as text with promotion letters and "ep" marks; "none" on a king capture.
 std::string listed(int (*generator)()) {
@@ -125,8 +112,7 @@ TEST(Attacks, OnePieceReachesThroughEmptySquaresOnly) {
       {"a1", kRook, kWhite, "a3", 1}, {"a1", kRook, kWhite, "a4", 1}, {"a1", kRook, kWhite, "a5", 0},
       {"a1", kRook, kWhite, "h1", 1}, {"h1", kBishop, kBlack, "a8", 1}, {"h1", kBishop, kBlack, "b8", 0},
       {"e2", kPawn, kWhite, "d3", 1}, {"e2", kPawn, kWhite, "f1", 0}, {"e2", kPawn, kBlack, "d1", 1},
-      {"a4", kKing, kWhite, "b5", 1}, {"a4", kKing, kWhite, "c4", 0},
-  };
+      {"a4", kKing, kWhite, "b5", 1}, {"a4", kKing, kWhite, "c4", 0}};
   for (const auto& r : rows)
     EXPECT_EQ(pieceAttacks(squareFromName(r.from), r.type, r.side, squareFromName(r.target)), r.reaches) << r.from << r.target;
 }
@@ -145,22 +131,19 @@ TEST(GenerateMoves, ListsInTheEngineOrderUnderTheRules) {
       {epText, "", all, "d5e6ep", ""}, {epText, "-- --", all, "", "ep"},
       // Castling needs the right, the rook and empty squares; legal, a king
       // out of check that crosses no attacked square (b1 may be attacked).
-      {"4k3/8/8/8/8/8/8/R3K2R w KQ", "", all, "e1g1 e1c1", ""},
-      {"4k3/8/8/8/8/8/8/R3K2R w Q", "", all, "e1c1", "e1g1"}, {"4k3/8/8/8/8/8/8/4K2R w KQ", "", all, "e1g1", "e1c1"},
-      {"4k3/8/8/8/8/8/8/RN2K1NR w KQ", "", all, "", "e1g1 e1c1"},
+      {"4k3/8/8/8/8/8/8/R3K2R w KQ", "", all, "e1g1 e1c1", ""}, {"4k3/8/8/8/8/8/8/R3K2R w Q", "", all, "e1c1", "e1g1"},
+      {"4k3/8/8/8/8/8/8/4K2R w KQ", "", all, "e1g1", "e1c1"}, {"4k3/8/8/8/8/8/8/RN2K1NR w KQ", "", all, "", "e1g1 e1c1"},
       {"1r2k3/8/8/8/8/8/8/R3K2R w KQ", "", legal, "e1g1 e1c1", ""}, {"3rk3/8/8/8/8/8/8/R3K2R w KQ", "", legal, "e1g1", "e1c1"},
       {"4r1k1/8/8/8/8/8/8/R3K2R w KQ", "", legal, "", "e1g1 e1c1"},
       // A king can be taken: the position is illegal for every generator.
       {"4k3/3P4/8/8/8/8/8/4K3 w", "", all, "none", ""}, {"R3k3/8/8/8/8/8/8/4K3 w", "", generateCaptures, "none", ""},
-      {"4k3/8/5N2/8/8/8/8/4K3 w", "", legal, "none", ""},
-  };
+      {"4k3/8/5N2/8/8/8/8/4K3 w", "", legal, "none", ""}};
   for (const auto& c : cases) {
     ASSERT_TRUE(setFen(c.fen) && playMoves(c.moves)) << c.fen;
     const std::string list = listed(c.generator);
     EXPECT_NE(list.find(c.has), std::string::npos) << c.fen << " " << c.moves << ": " << list;
     std::istringstream lacks(c.lacks);
-    for (std::string word; lacks >> word;)
-      EXPECT_EQ(list.find(word), std::string::npos) << c.fen << " " << c.moves << ": " << list;
+    for (std::string word; lacks >> word;) EXPECT_EQ(list.find(word), std::string::npos) << c.fen << " " << c.moves << ": " << list;
   }
 }
 
@@ -186,9 +169,8 @@ TEST(GenerateMoves, AgreesWithMakeAndUnmakeOverRandomGames) {
         ASSERT_TRUE(positionIsConsistent() && lastMove() == m);
         const bool exposed = sideAttacks(pos.sideToMove, pos.kingSquare[mover]);
         unmakeMove(m);
-        ASSERT_TRUE(before.unchanged());
-        // The test without making the move agrees (castling has its own).
-        ASSERT_TRUE((m & kCastleMask) || (moveExposesKing(m) != 0) == exposed) << moveToText(m, text);
+        // Unmade whole; the test without making the move agrees (castling has its own).
+        ASSERT_TRUE(before.unchanged() && ((m & kCastleMask) || (moveExposesKing(m) != 0) == exposed)) << moveToText(m, text);
         if (!exposed && (!(m & kCastleMask) || castleIsLegal(m))) legal.push_back(m);
       }
       ASSERT_TRUE(generateCaptures() && currentList() == captures && generateLegalMoves() && currentList() == legal);
@@ -205,9 +187,8 @@ TEST(MoveStack, HoldsTheLongestListAtEveryPly) {
   ASSERT_TRUE(setFen("1q4q1/3q4/q4q1q/2q4q/4q3/1q4q1/3q2PP/qkq2qNK b"));
   for (searchPly = 0; searchPly < kMaxPlies; ++searchPly) ASSERT_EQ(generateMoves(), 1);
   searchPly = 0;
-  EXPECT_GT(listStart[1] - listStart[0], kMaxLegalMoves);
-  EXPECT_EQ(listStart[kMaxPlies], kMaxPlies * (listStart[1] - listStart[0]));
-  EXPECT_LE(listStart[kMaxPlies], kMoveStackSize);
+  const int size = listStart[1] - listStart[0];
+  EXPECT_TRUE(size > kMaxLegalMoves && listStart[kMaxPlies] == kMaxPlies * size && listStart[kMaxPlies] <= kMoveStackSize);
 }
 
 }  // namespace

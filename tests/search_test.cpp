@@ -23,14 +23,8 @@ namespace {
 // Fresh tables, no book, no tree and a clock that will not stop the search.
 void prepareSearch(const char* fen) {
   ASSERT_TRUE(setFen(fen)) << fen;
-  clearSearchTables();
-  clearBookTable();
-  allocateSearchTree();
-  clearSearchTree();
-  startClock();
-  searchClock.budget = 1000000;
-  iterationDepth = 10;
-  rootSide = pos.sideToMove;
+  clearSearchTables(), clearBookTable(), allocateSearchTree(), clearSearchTree(), startClock();
+  searchClock.budget = 1000000, iterationDepth = 10, rootSide = pos.sideToMove;
   nullMoveAllowed = inNullMove = 0;
   listStart[1] = listStart[0];  // quiescence at the root searches the root list: none here
 }
@@ -48,8 +42,8 @@ TEST(Search, MateStalemateAndKingCaptureAtPlyOne) {  // built by hand: parseMove
       prepareSearch(c.fen);
       makeMove(boardMove(c.move, c.move + 2, c.piece));
       const PositionImage before;
-      EXPECT_EQ(kind == 0 ? principal(3) : inner(3), c.score) << c.fen << " kind " << kind;
-      EXPECT_TRUE(before.unchanged()) << c.fen << " kind " << kind;
+      const int score = kind == 0 ? principal(3) : inner(3);
+      EXPECT_TRUE(score == c.score && before.unchanged()) << c.fen << " kind " << kind << ": " << score;
     }
   EXPECT_EQ(quiesce(-kInfinity, kInfinity), kInfinity - 1);  // quiescence takes the king too
 }
@@ -77,12 +71,10 @@ TEST(Search, RepetitionsInTheLineAndInTheGame) {
 TEST(Search, FiftyReversiblePliesDraw) {
   const std::string white = "b1c1d1e1f1g1g2f2e2d2c2b2a2a3b3c3d3e3f3g3g4f4e4d4c4b4";
   const std::string black = "g8f8e8d8c8b8b7c7d7e7f7g7h7h6g6f6e6d6c6b6b5c5d5e5f5g5";
-  std::vector<std::string> plies;
-  for (int i = 0; i < 50; ++i) plies.push_back((i % 2 ? black : white).substr(i / 2 * 2, 4));
   for (int inGame : {0, 30}) {
     prepareSearch("6rk/8/8/8/8/8/8/KR6 w - - 0 1");
     for (int i = 0; i < 50; ++i) {
-      ASSERT_TRUE(playMoves(plies[i].c_str(), i < inGame)) << plies[i];
+      ASSERT_TRUE(playMoves((i % 2 ? black : white).substr(i / 2 * 2, 4).c_str(), i < inGame)) << i;
       EXPECT_EQ(isRepetition(), i == 49) << i + 1 << " plies, " << inGame << " in the game";
     }
   }
@@ -97,10 +89,9 @@ Moves drain(MovePicker& picker) {
 }
 
 // Ply 1 lists laid by hand against black Qd5 Nf5 h5 and white e4 Ng3 Ra1; the picker trusts them.
-MovePicker pickerFor(const Moves& moves, Move prev = 0, Move hash = 0) {
+Moves pickedFrom(const Moves& moves, Move prev = 0, Move hash = 0) {
   EXPECT_TRUE(setFen("4k3/8/8/3q1n1p/4P3/6N1/8/R3K3 w - -"));
-  inNullMove = 0;
-  searchPly = 1;
+  inNullMove = 0, searchPly = 1;
   pos.moveHistory[pos.gamePly + 1] = prev;
   listStart[1] = 20;
   std::copy(moves.begin(), moves.end(), moveStack + 20);
@@ -108,7 +99,9 @@ MovePicker pickerFor(const Moves& moves, Move prev = 0, Move hash = 0) {
   MovePicker picker;
   resetPicker(picker, 0);
   picker.hashMove = hash;
-  return picker;
+  const Moves out = drain(picker);
+  searchPly = 0;
+  return out;
 }
 
 const Move exd5 = boardMove("e4", "d5", kPawn, kCapture), exf5 = boardMove("e4", "f5", kPawn, kCapture);
@@ -121,8 +114,7 @@ const Move e2e4 = boardMove("e2", "e4", kPawn), d2d4 = boardMove("d2", "d4", kPa
 void plantLostRecords(int plies) {
   if (plies == 0) recordSearchResult(-3000, 99);
   if (plies == 0 || !generateLegalMoves()) return;
-  const std::vector<Move> moves(moveStack + listStart[searchPly], moveStack + listStart[searchPly + 1]);
-  for (const Move move : moves) {
+  for (const Move move : Moves(moveStack + listStart[searchPly], moveStack + listStart[searchPly + 1])) {
     makeMove(move);
     plantLostRecords(plies - 1);
     unmakeMove(move);
@@ -131,23 +123,19 @@ void plantLostRecords(int plies) {
 
 // Learned records answer only beyond ply 4: nearer the root the search knows better.
 TEST(Search, LearnedResultsAnswerOnlyBeyondPly4) {
-  const char* const fen = "4k3/pp3ppp/8/8/8/8/PP3PPP/4K3 w - - 0 1";
   Move first = 0;
-  const auto searchAfterFirst = [&] {  // from ply 1: the root's own list is the deepening's
-    EXPECT_TRUE(parseMove("e1d2", &first));
-    makeMove(first);
-    return principal(6);
-  };
-  prepareSearch(fen);
-  const int plain = searchAfterFirst();
-  for (const int ply : {4, 5}) {
-    prepareSearch(fen);
-    makeMove(first);
-    plantLostRecords(ply - 1);
-    unmakeMove(first);
-    EXPECT_GT(countBookNodes(), 1000);
-    const int planted = searchAfterFirst();
-    EXPECT_EQ(planted == plain, ply == 4) << "records at ply " << ply << ": " << planted << " against " << plain;
+  int plain = 0;
+  for (const int ply : {0, 4, 5}) {  // 0: no records
+    prepareSearch("4k3/pp3ppp/8/8/8/8/PP3PPP/4K3 w - - 0 1");
+    ASSERT_TRUE(parseMove("e1d2", &first));
+    makeMove(first);  // from ply 1: the root's own list is the deepening's
+    if (ply) {
+      plantLostRecords(ply - 1);
+      EXPECT_GT(countBookNodes(), 1000);
+    }
+    const int score = principal(6);
+    if (ply == 0) plain = score;
+    else EXPECT_EQ(score == plain, ply == 4) << "records at ply " << ply << ": " << score << " against " << plain;
   }
 }
 
@@ -155,21 +143,15 @@ TEST(MovePicker, GoodMovesThenHistoryThenTheRestInExchangeOrder) {
   clearSearchTables();
   bestAtPly[1] = kd1;  // 1990: after knight captures, before a plain pawn capture
   pvAtPly[1] = kf1;    // 990: after every capture
-  MovePicker picker = pickerFor({ra2, nxh5, kd1, exf5, kf1, exd5, nxf5, rb1});
-  EXPECT_EQ(drain(picker), (Moves{exd5, exf5, nxf5, kd1, nxh5, kf1, ra2, rb1}));
-
-  picker = pickerFor({exd5, kd1, ra2}, 0, kd1);  // the hash move before every capture
-  EXPECT_EQ(drain(picker)[0], kd1);
-
+  EXPECT_EQ(pickedFrom({ra2, nxh5, kd1, exf5, kf1, exd5, nxf5, rb1}), (Moves{exd5, exf5, nxf5, kd1, nxh5, kf1, ra2, rb1}));
+  EXPECT_EQ(pickedFrom({exd5, kd1, ra2}, 0, kd1)[0], kd1);  // the hash move before every capture
   clearSearchTables();
   historyScore[kWhite][kRook][squareFromName("b1")] = 5;
   historyScore[kWhite][kKing][squareFromName("f1")] = 9;
   historyScore[kWhite][kKing][squareFromName("d1")] = -3;
   historyScore[kBlack][kRook][squareFromName("a2")] = 50;  // the other side's entry
   // The partitions exchange exf5, then rb1 and kf1 forward: ra3 kd1 ra2 remain.
-  picker = pickerFor({ra2, kd1, rb1, ra3, kf1, exf5}, boardMove("h7", "h5", kPawn));
-  EXPECT_EQ(drain(picker), (Moves{exf5, kf1, rb1, ra3, kd1, ra2}));
-  searchPly = 0;
+  EXPECT_EQ(pickedFrom({ra2, kd1, rb1, ra3, kf1, exf5}, boardMove("h7", "h5", kPawn)), (Moves{exf5, kf1, rb1, ra3, kd1, ra2}));
 }
 
 TEST(MovePicker, RootListOnlyThenTreeRepliesUntilABogusNode) {
@@ -180,7 +162,6 @@ TEST(MovePicker, RootListOnlyThenTreeRepliesUntilABogusNode) {
   MovePicker picker;
   resetPicker(picker, 1);
   EXPECT_EQ(drain(picker), (Moves{e2e4, d2d4}));  // the root searches the root list only
-
   // Below: d7d5 from the tree; the bogus node ends the tree stage, so h7h6 comes once, in its place.
   const Move d7d5 = boardMove("d7", "d5", kPawn), h7h6 = boardMove("h7", "h6", kPawn);
   for (Move m : {h7h6, makeMoveWord(0, 0, kPawn), d7d5}) push(&searchTree->rootList->firstChild, m);
@@ -190,8 +171,7 @@ TEST(MovePicker, RootListOnlyThenTreeRepliesUntilABogusNode) {
   Move m = 0;
   EXPECT_TRUE(nextMove(picker, &m) && m == d7d5 && picker.fromTree == 1);
   const Moves rest = drain(picker);
-  EXPECT_EQ(std::count(rest.begin(), rest.end(), h7h6), 1);
-  EXPECT_EQ(int(rest.size()) + 1, listStart[2] - listStart[1]);
+  EXPECT_TRUE(std::count(rest.begin(), rest.end(), h7h6) == 1 && int(rest.size()) + 1 == listStart[2] - listStart[1]);
   unmakeMove(e2e4);
 }
 
@@ -208,15 +188,12 @@ TEST(SearchTables, ProbeReplacementAndHistory) {
   hash = 0;  // too shallow to decide, but the move is still supplied
   EXPECT_TRUE(!probeTable(-100, 100, 6, &value, &hash) && hash == e2e4);
   storeTable(-20, 0, 9, 100);  // upper bound: decides only at or below alpha
-  EXPECT_TRUE(probeTable(-20, 100, 3, &value, &hash) && value == -20);
-  EXPECT_EQ(probeTable(-21, 100, 3, &value, &hash), 0);
+  EXPECT_TRUE(probeTable(-20, 100, 3, &value, &hash) && value == -20 && !probeTable(-21, 100, 3, &value, &hash));
   storeTable(300, d2d4, 9, 300);  // lower bound: only at or above beta
   EXPECT_TRUE(probeTable(-100, 300, 3, &value, &hash) == 1 && probeTable(-100, 301, 3, &value, &hash) == 0);
-  hash = e7e5;  // the other side's table misses and keeps the hash move
-  pos.sideToMove = kBlack;
+  hash = e7e5, pos.sideToMove = kBlack;  // the other side's table misses and keeps the hash move
   EXPECT_TRUE(!probeTable(-100, 100, 0, &value, &hash) && hash == e7e5);
   pos.sideToMove = kWhite;
-
   // Replacement by depth + 2 x bound, equal priority replaces.
   clearSearchTables();
   storeTable(50, e2e4, 3, 100);  // exact depth 3: priority 9
@@ -229,12 +206,9 @@ TEST(SearchTables, ProbeReplacementAndHistory) {
   slot().keyHigh ^= 0x55;  // a foreign position too
   storeTable(-40, 0, 9, 100);
   EXPECT_EQ(slot().keyHigh, pos.keyHigh);
-
   // History: a credit past the limit halves the side that moved, not the other.
   int& queen = historyScore[kWhite][kQueen][squareFromName("a8")];  // the piece promoted to
-  queen = kHistoryLimit;
-  historyScore[kWhite][kKnight][5] = 3;
-  historyScore[kBlack][kPawn][40] = 9;
+  queen = kHistoryLimit, historyScore[kWhite][kKnight][5] = 3, historyScore[kBlack][kPawn][40] = 9;
   updateHistory(boardMove("a7", "a8", kQueen, kPromotion), 200, 200);  // a cutoff credits 2
   EXPECT_TRUE(queen == 8192 && historyScore[kWhite][kKnight][5] == 1 && historyScore[kBlack][kPawn][40] == 9);
 }
@@ -246,7 +220,6 @@ TEST(SearchTables, ThinkingLineAndRootRecords) {
   EXPECT_STREQ(buffer, "12 -127  345         17 e2e4 e7e5 \n");
   formatThinking(buffer, 999995, 9, 10, 1, line + 2);  // wide mate score, no moves
   EXPECT_STREQ(buffer, " 9 100004   10          1 \n");
-
   ASSERT_TRUE(setFen(kStartFen));
   clearSearchTables();
   listStart[0] = 0, listStart[1] = 2;
@@ -280,8 +253,7 @@ TEST(HashTables, ASizeThatCannotBeHadKeepsThePreviousTables) {
     EXPECT_TRUE(resizeTranspositionTables(64) == 0 && kept()) << allowance;
   }
   tableAllocationAllowance = -1;
-  // More than the machine has: refused before the system promises it and
-  // ends the process once it is touched.
+  // More than the machine has: refused before the system promises it and ends the process once touched.
   EXPECT_TRUE(availableMemory() >= (uint64_t(64) << 30) || (resizeTranspositionTables(65536) == 0 && kept()));
   ASSERT_EQ(resizeTranspositionTables(3), 1);
   EXPECT_TRUE(tableMegabytes() == 2u && tableMask == (1u << 16) - 1);
