@@ -15,8 +15,7 @@ namespace {
 bool commit(const char* moves) { return playMoves(moves, true); }
 
 TEST(HashKeys, ComeFromTheFreshGenerator) {
-  initEngineOnce();
-  EXPECT_TRUE(pieceKey[kWhite][kPawn][0] == 0x9904662FB3C24AE1ull && pieceKey[kWhite][kPawn][1] == 0xC59ADCABB4A95F90ull);
+  EXPECT_TRUE(setFen(kStartFen) && pieceKey[kWhite][kPawn][0] == 0x9904662FB3C24AE1ull && pieceKey[kWhite][kPawn][1] == 0xC59ADCABB4A95F90ull);
 }
 
 // A success empties the game record; a refusal leaves the whole record as it was.
@@ -34,8 +33,7 @@ TEST(FenSetup, AcceptsWhatTheRulesAllowAndRefusesTheRestWhole) {
       "4k3/8/8/8/8/8/8/4K3 white", "4k3/8/8/8/8/8/8/4K3 w KQx", "4k3/8/8/4p3/8/8/8/4K3 w - E6",
       "4k3/8/8/4p3/8/8/8/4K3 w - e3", "4k3/8/8/4P3/8/8/8/4K3 w - e6", "4k3/4n3/8/4p3/8/8/8/4K3 w - e6",
       "4k2P/8/8/8/8/8/8/4K3", "4k3/8/8/8/8/8/8/p3K3", "4k3/8/4n3/4p3/8/8/8/4K3 w - e6",  // the passing square taken
-      // Ranks of more than eight squares, by a piece or by a digit.
-      "4k3N/8/8/8/8/8/8/4K3", "4k4/K", "4k3/8/8/8/8/8/8/4K4", "rnbqkbnrpppppppp8888PPPPPPPPRNBQKBNR"};
+      "4k3N/8/8/8/8/8/8/4K3", "4k4/K", "4k3/8/8/8/8/8/8/4K4", "rnbqkbnrpppppppp8888PPPPPPPPRNBQKBNR"};  // 9-square ranks
   for (const char* text : refused) {
     ASSERT_TRUE(setFen(kStartFen) && commit("e2e4 e7e5"));
     const PositionImage before(sizeof(Position));
@@ -54,9 +52,8 @@ TEST(BoardDeathTest, InconsistentEditsStop) {
   EXPECT_DEATH(removePiece(kBlack, squareFromName("e1"), kKing, 0), "");   // wrong side
   EXPECT_DEATH(makeMove(boardMove("e1", "g1", kKing, kCastleKingSide)), "");
   EXPECT_DEATH(makeMove(boardMove("d1", "d2", kRook)), "");
-  pos.gamePly = kMaxGameMoves, searchPly = kMaxHistory - 1 - kMaxGameMoves;  // a line past the record
-  EXPECT_DEATH(makeMove(0), "");
-  searchPly = 0;
+  pos.gamePly = kMaxGameMoves;  // a line past the record
+  EXPECT_DEATH((searchPly = kMaxHistory - 1 - kMaxGameMoves, makeMove(0)), "");
 }
 
 TEST(GameRecord, CastlingRightsFollowKingAndCornerRooks) {
@@ -75,15 +72,14 @@ TEST(GameRecord, CastlingRightsFollowKingAndCornerRooks) {
 // Neither a refused move text nor a searched line at ply 0 may eat the moves waiting for "redo".
 TEST(GameRecord, UndoAndRedoSurviveLegalityTestsAndSearchesAndTheRecordFills) {
   ASSERT_TRUE(setFen(kStartFen));
-  PositionImage atStart;
+  const PositionImage atStart;
   EXPECT_TRUE(!commitGameMove(0) && !takeBackGameMove() && atStart.unchanged());  // a pass never enters the game
   ASSERT_TRUE(commit("e2e4 e7e5 g1f3"));
-  PositionImage afterThree;
+  const PositionImage afterThree;
   ASSERT_TRUE(takeBackGameMove() && takeBackGameMove() && !commit("e7e4") && playMoves("d7d5 c2c4 --"));
   while (searchPly > 0) unmakeMove(lastMove());
   EXPECT_TRUE(replayGameMove() && replayGameMove() && !replayGameMove() && afterThree.unchanged());
-  // A new move after undo discards the chain.
-  EXPECT_TRUE(takeBackGameMove() && commit("b1c3") && !replayGameMove() && pos.moveHistory[0] == 3);
+  EXPECT_TRUE(takeBackGameMove() && commit("b1c3") && !replayGameMove() && pos.moveHistory[0] == 3);  // a new move ends the chain
   // The record holds the longest game the fifty-move rule lets be played, no more.
   static_assert(kMaxGameMoves >= 2 * 5949, "a lawful game would not fit");
   ASSERT_TRUE(setFen(kStartFen));
@@ -125,12 +121,10 @@ TEST(GenerateMoves, ListsInTheEngineOrderUnderTheRules) {
       {kStartFen, "", all,
        "a2a3 a2a4 b2b3 b2b4 c2c3 c2c4 d2d3 d2d4 e2e3 e2e4 f2f3 f2f4 g2g3 g2g4 h2h3 h2h4 b1c3 b1a3 g1h3 g1f3", ""},
       {"3r1b2/4P3/8/8/8/8/8/k3K3 w", "", all, "e7e8q e7e8n e7d8q e7d8n e7f8q e7f8n", ""},
-      // En passant right after the double step, the pawn to its right first;
-      // lapsed after a pass on each side, also for the square of the text.
+      // En passant right after the double step, the pawn to its right first; lapsed after a pass on each side.
       {passing, "e7e5", all, "f5e6ep d5e6ep", ""}, {passing, "e7e5 -- --", all, "", "ep"},
       {epText, "", all, "d5e6ep", ""}, {epText, "-- --", all, "", "ep"},
-      // Castling needs the right, the rook and empty squares; legal, a king
-      // out of check that crosses no attacked square (b1 may be attacked).
+      // Castling needs the right, the rook, empty squares; legal, no check on the king's path (b1 may be attacked).
       {"4k3/8/8/8/8/8/8/R3K2R w KQ", "", all, "e1g1 e1c1", ""}, {"4k3/8/8/8/8/8/8/R3K2R w Q", "", all, "e1c1", "e1g1"},
       {"4k3/8/8/8/8/8/8/4K2R w KQ", "", all, "e1g1", "e1c1"}, {"4k3/8/8/8/8/8/8/RN2K1NR w KQ", "", all, "", "e1g1 e1c1"},
       {"1r2k3/8/8/8/8/8/8/R3K2R w KQ", "", legal, "e1g1 e1c1", ""}, {"3rk3/8/8/8/8/8/8/R3K2R w KQ", "", legal, "e1g1", "e1c1"},
@@ -147,8 +141,7 @@ TEST(GenerateMoves, ListsInTheEngineOrderUnderTheRules) {
   }
 }
 
-// Random games with the odd pass: every move made is consistent and taken back whole; the
-// capture and legal lists are the full list filtered, in order, as making the moves finds.
+// Random games with the odd pass: moves made and taken back whole; captures and legal moves filter the full list.
 TEST(GenerateMoves, AgreesWithMakeAndUnmakeOverRandomGames) {
   const char* starts[] = {kStartFen, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
       "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq -", "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
@@ -161,7 +154,6 @@ TEST(GenerateMoves, AgreesWithMakeAndUnmakeOverRandomGames) {
       ASSERT_EQ(generateMoves(), 1);
       std::vector<Move> captures, legal;
       const int mover = pos.sideToMove;
-      char text[16];
       for (Move m : currentList()) {
         if ((m & (kCapture | kPromotion)) && !(m & kEnPassant)) captures.push_back(m);
         const PositionImage before;
@@ -170,7 +162,7 @@ TEST(GenerateMoves, AgreesWithMakeAndUnmakeOverRandomGames) {
         const bool exposed = sideAttacks(pos.sideToMove, pos.kingSquare[mover]);
         unmakeMove(m);
         // Unmade whole; the test without making the move agrees (castling has its own).
-        ASSERT_TRUE(before.unchanged() && ((m & kCastleMask) || (moveExposesKing(m) != 0) == exposed)) << moveToText(m, text);
+        ASSERT_TRUE(before.unchanged() && ((m & kCastleMask) || (moveExposesKing(m) != 0) == exposed)) << m;
         if (!exposed && (!(m & kCastleMask) || castleIsLegal(m))) legal.push_back(m);
       }
       ASSERT_TRUE(generateCaptures() && currentList() == captures && generateLegalMoves() && currentList() == legal);

@@ -21,8 +21,7 @@ struct ClockTest : ::testing::Test {
   }
   static int64_t doubled() { return doubleBudget(), searchClock.budget; }
   static std::pair<int64_t, int64_t> budgetAndDoubled() { const int64_t budget = searchClock.budget; return {budget, doubled()}; }
-  int stopsIn(int n) {
-    int stops = 0;
+  static int stopsIn(int n, int stops = 0) {
     while (n-- > 0) stops += pollTime();
     return stops;
   }
@@ -52,10 +51,8 @@ TEST_F(ClockTest, SearchAndRemainingTimeGiveTheBudget) {
   }
 }
 
-// Every other control, alone and doubled. The reserve is 20 cs and 1/40 of
-// the clock or 1/50 of the base, whichever is more. Sudden death spreads the
-// rest over 45 - ply/4 moves (at least 20), with 3/4 of the increment, and
-// no move, doubled or not, plans more than a quarter of it.
+// Every other control, alone and doubled. Reserve: 20 cs and the more of clock/40 and base/50. Sudden death:
+// the rest over 45 - ply/4 moves (at least 20), 3/4 of the increment, no move more than a quarter of it.
 TEST_F(ClockTest, EveryKindOfControlGivesABudgetTheClockAffords) {
   struct Row { int moves; int64_t base, inc; int ply; int64_t remaining, budget, doubled; };
   const Row rows[] = {
@@ -98,8 +95,7 @@ TEST_F(ClockTest, EveryKindOfControlGivesABudgetTheClockAffords) {
   EXPECT_EQ(doubled(), 50);
   setSearchTime(1);
   EXPECT_EQ(doubled(), 200);
-  setMoveTime(50);
-  resetBudget();
+  setMoveTime(50), resetBudget();
   EXPECT_EQ(doubled(), 1500);
 }
 
@@ -122,22 +118,20 @@ TEST_F(ClockTest, LevelAndFractionalSecondsRead) {
 }
 
 TEST_F(ClockTest, PollReadsTheClockEvery4096CallsTheStopSticksAndWrapsAreSafe) {
-  searchClock.budget = 100;
-  fakeTicks = 123450;
+  searchClock.budget = 100, fakeTicks = 123450;
   startClock();
   EXPECT_EQ(searchClock.searchStart, 12345u);
   fakeTicks += 990;  // 99 cs: not yet
   EXPECT_EQ(stopsIn(4096), 0);
   fakeTicks += 10, tickReads = 0;  // 100 cs: reached, seen at the next 4096th call
-  EXPECT_TRUE(stopsIn(4095) == 0 && stopsIn(1) == 1);
-  EXPECT_EQ(stopsIn(10000), 10000);
+  EXPECT_TRUE(stopsIn(4095) == 0 && stopsIn(1) == 1 && stopsIn(10000) == 10000);
   EXPECT_EQ(tickReads, 1);  // the flag answers without reading the clock
   startClock();             // a new think clears it
   EXPECT_EQ(stopsIn(4096), 0);
   // A wrapped tick counter: 50 cs counted from the wrap, neither huge nor negative.
   fakeTicks = 0xFFFFFFF0u;
   startClock();
-  fakeTicks = 500;
+  fakeTicks = 500;  // a clock that steps back is caught up
   EXPECT_TRUE(stopsIn(4096) == 0 && elapsedTime() == 0);
   fakeTicks = 1500;
   EXPECT_TRUE(stopsIn(4096) == 1 && elapsedTime() == 100);

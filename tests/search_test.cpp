@@ -3,7 +3,7 @@
 
 #include <algorithm>
 #include <string>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 #include "board/movegen.h"
@@ -52,12 +52,11 @@ TEST(Search, RepetitionsInTheLineAndInTheGame) {
   // A knight up: the zeros below come from the repetition, not the evaluation.
   prepareSearch("4k3/p7/8/8/8/8/P7/4K1N1 w - - 0 1");
   ASSERT_TRUE(playMoves("g1f3 e8d8 f3g1 d8e8 g1f3"));
-  EXPECT_EQ(isRepetition(), 1);  // a second occurrence in the line, black to move
-  EXPECT_EQ(std::make_pair(inner(2), principal(2)), std::make_pair(0, 0));
+  // A second occurrence in the line, black to move.
+  EXPECT_EQ(std::make_tuple(isRepetition(), inner(2), principal(2)), std::make_tuple(1, 0, 0));
   ASSERT_TRUE(playMoves("e8d8"));  // the root side to move: contempt, in the inner search only
   EXPECT_EQ(std::make_pair(inner(2), principal(2)), std::make_pair(kRootSideDraw, 0));
-  // Game moves need a third occurrence; after game moves, a line back to the
-  // root position is a draw at its first return, back to an earlier one not.
+  // Game moves need a third occurrence; a line back to the root is a draw at once, to an earlier position not.
   const struct { const char* game; const char* line; int draw; } rows[] = {
       {"g1f3 e8d8 f3g1 d8e8 g1f3", "", 0}, {"g1f3 e8d8 f3g1 d8e8 g1f3 e8d8 f3g1 d8e8 g1f3", "", 1},
       {"g1f3 e8d8", "f3g1 d8e8 g1f3", 0}, {"g1f3 e8d8", "f3g1 d8e8 g1f3 e8d8", 1}};
@@ -196,13 +195,13 @@ TEST(SearchTables, ProbeReplacementAndHistory) {
   pos.sideToMove = kWhite;
   // Replacement by depth + 2 x bound, equal priority replaces.
   clearSearchTables();
-  storeTable(50, e2e4, 3, 100);  // exact depth 3: priority 9
-  storeTable(500, d2d4, 4, 0);   // lower depth 4: 8, kept out
-  EXPECT_EQ(slot().move, e2e4);
-  storeTable(500, d2d4, 5, 0);  // lower depth 5: 9
-  EXPECT_TRUE(slot().bound == kBoundLower && slot().move == d2d4);
-  storeTable(-30, 0, 9, 100);  // no best move: the slot's move becomes 0
-  EXPECT_TRUE(slot().bound == kBoundUpper && slot().move == 0);
+  // Exact depth 3: priority 9; lower depth 4: 8, kept out; lower depth 5: 9; no best move: the move becomes 0.
+  const struct { int score; Move best; int depth, beta, bound; Move kept; } stores[] = {{50, e2e4, 3, 100, kBoundExact, e2e4},
+      {500, d2d4, 4, 0, kBoundExact, e2e4}, {500, d2d4, 5, 0, kBoundLower, d2d4}, {-30, 0, 9, 100, kBoundUpper, 0}};
+  for (const auto& r : stores) {
+    storeTable(r.score, r.best, r.depth, r.beta);
+    EXPECT_TRUE(slot().bound == r.bound && slot().move == r.kept) << r.depth;
+  }
   slot().keyHigh ^= 0x55;  // a foreign position too
   storeTable(-40, 0, 9, 100);
   EXPECT_EQ(slot().keyHigh, pos.keyHigh);
