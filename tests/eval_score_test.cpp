@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "board/make_move.h"
 #include "board/movegen.h"
 #include "eval/attack_map.h"
 #include "eval/eval_cache.h"
@@ -26,27 +25,27 @@ int scoreOf(const char* fen) {
   return evaluate(-kFull, kFull);
 }
 
-// A side's part of the last evaluation: positional, piece-square, common,
+// A side's part of the last evaluation, its first n of: positional, piece-square, common,
 // hanging count, then what each kind added, pawn to king.
-std::vector<int> partsOf(int s) {
+std::vector<int> partsOf(int s, size_t n) {
   const EvalBreakdown& b = lastEvalBreakdown;
   std::vector<int> parts{b.positional[s], b.pieceSquare[s], b.common[s], b.hanging[s]};
   parts.insert(parts.end(), b.kind[s] + kPawn, b.kind[s] + kKing + 1);
-  return parts;
+  return parts.resize(n), parts;
 }
 
 TEST(EvalScore, WorkedPositionsAndTheirBreakdowns) {
-  // Knights 2 x 50, bishops 2 x 55, rooks 2 x 42; rooks undefended, the king defended by the queen.
+  // Start: knights 2 x 50, bishops 2 x 55, rooks 2 x 42; rooks undefended, the king defended by the queen.
+  // A lone pawn: white +1 for its pawn count, black -16 for having none.
   const std::vector<int> start{541, 134, -1, 0, 0, 100, 110, 84, 116, -2};
-  EXPECT_EQ(scoreOf(kStartFen), 0);
-  EXPECT_EQ(partsOf(kWhite), start);
-  EXPECT_EQ(partsOf(kBlack), start);
-  EXPECT_EQ(scoreOf("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -"), -30);
-  EXPECT_TRUE(partsOf(kWhite)[0] == 571 && partsOf(kBlack)[0] == 541);
-  // White +1 for its pawn count, black -16 for having none.
-  EXPECT_EQ(scoreOf("8/8/8/4k3/8/8/4P3/4K3 w - -"), 1011);
-  EXPECT_EQ(partsOf(kWhite), (std::vector<int>{17, 4, -1, 0, 13, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(partsOf(kBlack), (std::vector<int>{6, 23, -1, 0, 0, 0, 0, 0, 0, 0}));
+  const struct { const char* fen; int score; std::vector<int> white, black; } rows[] = {
+      {kStartFen, 0, start, start}, {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -", -30, {571}, {541}},
+      {"8/8/8/4k3/8/8/4P3/4K3 w - -", 1011, {17, 4, -1, 0, 13, 0, 0, 0, 0, 0}, {6, 23, -1, 0, 0, 0, 0, 0, 0, 0}}};
+  for (const auto& r : rows) {
+    EXPECT_EQ(scoreOf(r.fen), r.score) << r.fen;
+    EXPECT_EQ(partsOf(kWhite, r.white.size()), r.white) << r.fen;
+    EXPECT_EQ(partsOf(kBlack, r.black.size()), r.black) << r.fen;
+  }
 }
 
 TEST(EvalScore, DeadDrawAndLazyExitBoundaries) {
@@ -59,7 +58,7 @@ TEST(EvalScore, DeadDrawAndLazyExitBoundaries) {
                           "4k3/8/8/8/8/8/8/4K2R w - -", "4k3/8/8/8/8/8/8/3QK3 b - -", "4k3/8/8/8/8/8/8/1NNNK3 w - -",
                           "4kbn1/8/8/8/8/8/8/4K3 w - -", "2b1kb2/8/8/8/8/8/8/4K3 w - -"})
     EXPECT_NE(scoreOf(fen), 0) << fen;
-  const int D = 5000;  // white is a rook up: the lazy exit answers D outside a 500 margin
+  const int D = 5000;  // white is a rook up: the lazy exit answers D outside a 500 margin, for either side
   const int full = scoreOf("4k3/pppppppp/8/8/8/8/PPPPPPPP/R3K3 w - -");
   ASSERT_NE(full, D);
   const int windows[][3] = {{D + 500, kFull, D}, {D + 499, kFull, full}, {-kFull, D - 500, D}, {-kFull, D - 499, full}};
@@ -111,7 +110,7 @@ TEST(EvalScore, CachedEvaluationIsTheEvaluationOverRandomPlay) {
   playRandomGames(7, {kStartFen, kMiddleGame, "r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - - 0 12",
                       "4b3/2R3B1/5P2/pk5p/2p2r1P/P1K5/1P6/8 w - - 0 63"}, 8, agree);
   EXPECT_GT(positions, 2500);
-  // One board castled, placed there, placed with rights it cannot use, and under other king tables.
+  // One board castled, placed there (scored apart), placed with rights it cannot use, under other king tables.
   scoreOf("r3k2r/pppq1ppp/8/8/8/8/PPPQ1PPP/R3K2R w KQkq - 0 1");
   ASSERT_TRUE(playMoves("e1g1", true));
   const int castled = evaluate(-kFull, kFull);
