@@ -56,19 +56,6 @@ TEST(BoardDeathTest, InconsistentEditsStop) {
   EXPECT_DEATH((searchPly = kMaxHistory - 1 - kMaxGameMoves, makeMove(0)), "");
 }
 
-TEST(GameRecord, CastlingRightsFollowKingAndCornerRooks) {
-  const char* const corners = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq";
-  const struct { const char* fen; const char* moves; int rights, castled; } cases[] = {
-      {corners, "e1g1 e8c8", 0, 2}, {corners, "a1a8", kWhiteKingSide | kBlackKingSide, 0},
-      {corners, "h1h4 e8d8 h4h1 d8e8", kWhiteQueenSide, 0},
-      {"4k3/8/8/8/8/8/R7/r3K2R w KQ", "a2a1", kWhiteQueenSide | kWhiteKingSide, 0}};  // not its corner
-  for (const auto& c : cases) {
-    ASSERT_TRUE(setFen(c.fen) && commit(c.moves)) << c.moves;
-    EXPECT_EQ(std::make_pair(pos.castleRights, pos.castledCount[kWhite] + pos.castledCount[kBlack]),
-              std::make_pair(c.rights, c.castled)) << c.moves;
-  }
-}
-
 // Neither a refused move text nor a searched line at ply 0 may eat the moves waiting for "redo".
 TEST(GameRecord, UndoAndRedoSurviveLegalityTestsAndSearchesAndTheRecordFills) {
   ASSERT_TRUE(setFen(kStartFen));

@@ -10,9 +10,9 @@
 
 namespace {
 
-// Chess960 rules for the positions set up while it lives.
+// Chess960 rules (or standard ones) for the positions set up while it lives.
 struct Chess960Rules {
-  Chess960Rules() { chess960Rules = 1; }
+  explicit Chess960Rules(bool on = true) { chess960Rules = on; }
   ~Chess960Rules() { chess960Rules = 0; }
 };
 
@@ -68,17 +68,22 @@ TEST(Chess960, CastlingMovesAndTheBoardAfterThem) {
   }
 }
 
-TEST(Chess960, RightsFollowTheCastlingRooks) {
-  const Chess960Rules rules;
-  const char* const twoRooks = "3k4/8/8/8/8/8/8/RR2K2R w HB -";
-  const struct { const char* fen; const char* moves; int rights; } rows[] = {
-      {"k7/8/8/8/8/8/b7/1R2K2R b HB -", "a2b1", kWhiteKingSide},  // taken on its square
-      {twoRooks, "a1a2", kWhiteKingSide | kWhiteQueenSide},          // not the castling rook
-      {twoRooks, "b1b2 d8d7 b2b1", kWhiteKingSide},                  // back on its square, right gone
-      {twoRooks, "e1f1", 0}, {"rk5r/8/8/8/8/8/8/4K2R w Hha -", "h1h8", kBlackQueenSide}};
+// A right ends when its king or rook leaves, or the rook is taken on its square; both rules.
+TEST(CastlingRights, FollowTheKingAndTheCastlingRooks) {
+  const char *const corners = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq", *const twoRooks = "3k4/8/8/8/8/8/8/RR2K2R w HB -";
+  const struct { bool chess960; const char* fen; const char* moves; int rights, castled; } rows[] = {
+      {false, corners, "e1g1 e8c8", 0, 2}, {false, corners, "a1a8", kWhiteKingSide | kBlackKingSide, 0},
+      {false, corners, "h1h4 e8d8 h4h1 d8e8", kWhiteQueenSide, 0},
+      {false, "4k3/8/8/8/8/8/R7/r3K2R w KQ", "a2a1", kWhiteQueenSide | kWhiteKingSide, 0},  // not its corner
+      {true, "k7/8/8/8/8/8/b7/1R2K2R b HB -", "a2b1", kWhiteKingSide, 0},
+      {true, twoRooks, "a1a2", kWhiteKingSide | kWhiteQueenSide, 0},  // not the castling rook
+      {true, twoRooks, "b1b2 d8d7 b2b1", kWhiteKingSide, 0},          // back on its square, right gone
+      {true, twoRooks, "e1f1", 0, 0}, {true, "rk5r/8/8/8/8/8/8/4K2R w Hha -", "h1h8", kBlackQueenSide, 0}};
   for (const auto& r : rows) {
+    const Chess960Rules rules(r.chess960);
     ASSERT_TRUE(setFen(r.fen) && playMoves(r.moves, true)) << r.fen << " " << r.moves;
-    EXPECT_EQ(pos.castleRights, r.rights) << r.fen << " " << r.moves;
+    EXPECT_EQ(std::make_pair(pos.castleRights, pos.castledCount[kWhite] + pos.castledCount[kBlack]),
+              std::make_pair(r.rights, r.castled)) << r.fen << " " << r.moves;
   }
 }
 

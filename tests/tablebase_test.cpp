@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -120,23 +119,20 @@ struct TablesTranscript : ::testing::Test {
 };
 
 TEST_F(TablesTranscript, UciShowsTableScoresMatesAndWhatTheOptionFound) {
-  const std::string set = "uci\nsetoption name SyzygyPath value " MORVEK_SYZYGY_TEST_DIR "\nposition fen ";
-  const struct { std::string fen, lastInfo, bestmove; } rows[] = {  // the last info's score; bestmove "" for any
-      {"8/8/8/4k3/8/8/8/KQ6 w - - 0 1\ngo depth 4\n", "score cp 80000 ", ""},
-      {"8/8/8/4k3/8/8/8/KQ6 b - - 0 1\ngo depth 4\n", "score cp -80000 ", ""},
-      {"8/8/8/8/8/k7/8/KQ5r b - - 0 1\ngo depth 4\n", "score cp 0 ", "bestmove h1b1"},
-      {"2k5/8/1K6/8/8/8/8/7R w - -\ngo depth 4\n", "score mate 2 ", "bestmove h1d1"},
-      {"r3k3/8/8/8/8/8/7P/R3K3 w - - 0 1\ngo depth 3\n", "score cp 79999 ", "bestmove a1a8"}};
-  for (const auto& row : rows) {
-    const EngineRun run = runEngine(dir, set + row.fen);
-    const std::vector<std::string> infos = linesStarting(run.out, "info depth ");
-    ASSERT_FALSE(infos.empty()) << run.out;
-    EXPECT_TRUE(run.out.find("info string " + kFound) != std::string::npos && run.out.find(row.bestmove) != std::string::npos &&
-                infos.back().find(row.lastInfo) != std::string::npos) << run.out;
-  }
-  const EngineRun off = runEngine(dir, "uci\nsetoption name SyzygyPath value /nonexistent\nsetoption name SyzygyPath value\n");
-  EXPECT_NE(off.out.find("info string SyzygyPath /nonexistent: no Syzygy tables found\n"
-                         "info string SyzygyPath empty: no endgame tables\n"), std::string::npos) << off.out;
+  const struct { const char* fen; int depth; const char *score, *best; } rows[] = {  // best "" for any
+      {"8/8/8/4k3/8/8/8/KQ6 w - - 0 1", 4, "cp 80000", ""}, {"8/8/8/4k3/8/8/8/KQ6 b - - 0 1", 4, "cp -80000", ""},
+      {"8/8/8/8/8/k7/8/KQ5r b - - 0 1", 4, "cp 0", "h1b1"}, {"2k5/8/1K6/8/8/8/8/7R w - -", 4, "mate 2", "h1d1"},
+      {"r3k3/8/8/8/8/8/7P/R3K3 w - - 0 1", 3, "cp 79999", "a1a8"}};
+  std::string input = "uci\nsetoption name SyzygyPath value " MORVEK_SYZYGY_TEST_DIR "\n";
+  for (const auto& row : rows) input += std::string("position fen ") + row.fen + "\ngo depth " + std::to_string(row.depth) + "\n";
+  const EngineRun run = runEngine(dir, input + "setoption name SyzygyPath value /nonexistent\nsetoption name SyzygyPath value\n");
+  const std::vector<UciGo> goes = uciGoes(run.out);
+  ASSERT_EQ(goes.size(), 5u) << run.out;
+  for (size_t i = 0; i < goes.size(); ++i)
+    EXPECT_TRUE(goes[i].last().scoreText() == rows[i].score && (!*rows[i].best || goes[i].best == rows[i].best)) << rows[i].fen << "\n" << run.out;
+  EXPECT_NE(run.out.find("info string " + kFound), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\ninfo string SyzygyPath /nonexistent: no Syzygy tables found\n"
+                         "info string SyzygyPath empty: no endgame tables\n"), std::string::npos) << run.out;
 }
 
 TEST_F(TablesTranscript, CommandLineFilesForXboard) {
