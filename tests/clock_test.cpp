@@ -33,8 +33,7 @@ TEST_F(ClockTest, SearchAndRemainingTimeGiveTheBudget) {
     setSearchTime(row[0]);
     EXPECT_EQ(searchClock.budget, row[1]) << row[0];
   }
-  // "time": 99% of the share of the moves to go, which the sides count
-  // differently, at most the clock less its 20 cs reserve; 64-bit.
+  // "time": 99% of the share of the moves to go (counted per side), at most the clock less 20 cs; 64-bit.
   struct Row { int ply, side; int64_t remaining, budget; };
   const Row rows[] = {{0, kWhite, 40000, 990}, {2, kWhite, 39000, 990}, {78, kWhite, 1000, 980}, {80, kWhite, 40000, 990},
       {0, kBlack, 41000, 990}, {1, kBlack, 40000, 990}, {5, kBlack, 39000, 990}, {77, kBlack, 3000, 990},

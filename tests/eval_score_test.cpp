@@ -25,8 +25,7 @@ int scoreOf(const char* fen) {
   return evaluate(-kFull, kFull);
 }
 
-// A side's part of the last evaluation, its first n of: positional, piece-square, common,
-// hanging count, then what each kind added, pawn to king.
+// A side's first n parts: positional, piece-square, common, hanging count, then each kind's, pawn to king.
 std::vector<int> partsOf(int s, size_t n) {
   const EvalBreakdown& b = lastEvalBreakdown;
   std::vector<int> parts{b.positional[s], b.pieceSquare[s], b.common[s], b.hanging[s]};
@@ -67,8 +66,7 @@ TEST(EvalScore, DeadDrawAndLazyExitBoundaries) {
   EXPECT_TRUE(evaluate(-D + 500, kFull) == -D && evaluate(-D + 499, kFull) == -full);
 }
 
-// Random games (the test's own generator); visit sees every position, and again
-// after two moves taken back every sixth ply, so that positions come round again.
+// Random games; visit sees every position, and again after two moves taken back every sixth ply.
 template <typename Visit>
 void playRandomGames(uint32_t seed, std::initializer_list<const char*> starts, int games, Visit visit) {
   for (const char* fen : starts)
@@ -91,8 +89,7 @@ void playRandomGames(uint32_t seed, std::initializer_list<const char*> starts, i
 
 const char* const kMiddleGame = "r3k2r/pp3ppp/2n1bn2/q7/3P4/2N2N2/PP2QPPP/R3K2R w KQkq - 0 12";
 
-// The cache answers as the evaluation whatever the window, side to move, castling or
-// tables; revisits and a flipped side to move make it answer from stored entries.
+// The cache answers as the evaluation whatever the window, side to move, castling or tables, stored or not.
 TEST(EvalScore, CachedEvaluationIsTheEvaluationOverRandomPlay) {
   int positions = 0;
   auto agree = [&positions](const char* where) {

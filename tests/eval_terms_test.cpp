@@ -62,15 +62,13 @@ int castledKingOf(int) { return pos.castledCount[kWhite] = 1, kingSafety(kWhite)
 
 TEST(EvalTerms, OnePieceAtATime) {
   const struct { const char* fen; Term term; const char* square; int value; } cases[] = {
-      // X-rays: the rear slider adds to the count only, through one own slider
-      // of the line's kind: not a bishop on a file, a pawn, an enemy, two pieces.
+      // X-rays add to the count only, through one own slider of the line's kind: not a bishop, pawn, enemy, two.
       {"7k/8/8/8/8/8/R7/R6K w - -", attackWordOf, "a2", 1 | kRookBit}, {"7k/8/8/8/8/8/R7/R6K w - -", attackWordOf, "a8", 2 | kRookBit},
       {"7k/8/8/8/8/8/R7/Q6K w - -", attackWordOf, "a4", 2 | kRookBit}, {"7k/8/8/8/8/8/B7/R6K w - -", attackWordOf, "a3", 0},
       {"7k/8/8/8/8/8/P7/R6K w - -", attackWordOf, "a3", 0},            {"7k/8/8/8/8/8/r7/R6K w - -", attackWordOf, "a3", 0},
       {"7k/8/8/8/8/R7/R7/R6K w - -", attackWordOf, "a4", 2 | kRookBit}, {"7k/8/8/n7/8/8/R7/R6K w - -", attackWordOf, "a5", 2 | kRookBit},
       {"7k/8/8/n7/8/8/R7/R6K w - -", attackWordOf, "a6", 0},
-      // A defender counts when of the same class or cheaper (knight and bishop
-      // are one class); an attacker of a cheaper class makes the piece hang.
+      // A defender counts when of the same class (N = B) or cheaper; a cheaper attacker makes the piece hang.
       {"k7/8/8/8/3r4/8/8/K2R3R w - -", commonOf, "d1", 0}, {"k7/8/8/8/6b1/8/8/K2R3R w - -", commonOf, "d1", 1 - 1 - 5},
       {"k7/8/8/8/8/8/8/K2R3Q w - -", commonOf, "d1", 0},   {"k7/8/8/8/3N4/8/5B2/K7 w - -", commonOf, "d4", 1},
       {"k7/8/8/4n3/8/3B4/4P3/K7 w - -", commonOf, "d3", 0}, {"k7/8/8/8/2p5/3B4/4P3/K7 w - -", commonOf, "d3", 1 - 1 - 3},
@@ -82,8 +80,7 @@ TEST(EvalTerms, OnePieceAtATime) {
       {"k7/8/8/8/4P3/4P3/8/7K w - -", pawnOf, "e3", 1 - 1 - 6 - 12 - 1 + 26 + 4},  // doubled: both
       {"k7/8/8/8/4P3/4P3/8/7K w - -", pawnOf, "e4", 1 - 1 - 6 - 12 + 26 + 8},      // pay and pass
       {"4k3/1P6/2P5/7n/8/8/8/4K3 w - -", pawnOf, "b7", 3 - 1 + 26 + 64 + 34},
-      // Race against the bare king: inside the square nothing, outside 8 x B; rook pawn before the
-      // enemy king -4, +2 with the own king on the front, 8 more for it in the opponent's half only.
+      // Race: inside the square nothing, outside 8 x B; rook pawn -4; own king in front +2, +8 in the far half.
       {"4k3/p7/8/4P3/8/8/8/7K w - -", pawnEndingOf, "e5", 3 - 1 - 12 + 26 + 16 - 2},
       {"8/p7/8/4P3/8/8/8/k6K w - -", pawnEndingOf, "e5", 3 - 1 - 12 + 26 + 16 + 128},
       {"k7/8/P7/8/8/8/8/7K w - -", pawnEndingOf, "a6", 3 - 1 - 12 + 26 + 32 - 2 - 4},
@@ -93,14 +90,12 @@ TEST(EvalTerms, OnePieceAtATime) {
       // Knight outposts: none when defended in its own half, halved when a pawn can chase it.
       {"7k/8/8/3N4/4P3/8/8/K7 w - -", knightOf, "d5", 1 + 1 + 2 + 50 - 8}, {"7k/8/8/8/3N4/4P3/8/K7 w - -", knightOf, "d4", 50 - 8},
       {"7k/2p5/8/3N4/4P3/8/8/K7 w - -", knightOf, "d5", 1 + 1 + 50 - 7},
-      // Sliders: no free square; a pin with a pawn on the pinned knight; a
-      // discovered attack; behind an enemy bishop only a dearer piece is a target.
+      // Sliders: no free square; a pin; a discovered attack; behind an enemy bishop only a dearer target.
       {kStartFen, sliderOf, "c1", -3}, {"4k3/8/8/4n3/3P4/8/7K/4R3 w - -", sliderOf, "e1", 16 + 11},
       {"8/6k1/8/8/3N4/8/1B6/7K w - -", sliderOf, "b2", 6 + 5}, {"k7/8/8/4n3/8/2b5/8/B6K w - -", sliderOf, "a1", 1},
       {"k7/8/8/4r3/8/2b5/8/B6K w - -", sliderOf, "a1", 8 + 1},
-      // King safety: shield 12, two free squares -1, no rights against a queen -18, x 0.5 (castled:
-      // + ph x 8 instead of the prospects); a walled-in king trunc((12 - 4 - 18) x 0.425), and with
-      // two knight jumps and A(2) trunc((trunc(12 - 16 - 12 - A(2)) - 18) x 0.425).
+      // King: shield 12, two free squares -1, no rights v a queen -18, x 0.5 (castled: + ph x 8 instead); walled
+      // in trunc((12 - 4 - 18) x 0.425), with two knight jumps trunc((trunc(12 - 16 - 12 - A(2)) - 18) x 0.425).
       {kStartFen, kingOf, "e1", -2}, {"1n2k3/8/8/8/8/8/PPPPPPPP/RNBQKBNR w KQ -", kingOf, "e1", 0},  // bare opponent
       {"kqr5/ppp5/8/8/8/8/5PPP/6K1 w - -", kingOf, "g1", -3}, {"kqr5/ppp5/8/8/8/8/5PPP/6K1 w - -", castledKingOf, "g1", 7},
       {"4k3/8/8/q7/8/8/5PPP/n4RKB w - -", kingOf, "g1", -4}, {"4k3/8/8/q5n1/8/8/5PPP/5RKB w - -", kingOf, "g1", -28}};

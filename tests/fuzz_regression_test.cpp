@@ -1,5 +1,4 @@
-// Replays every stored fuzz input (seed corpora, inputs that once broke the
-// engine) through the targets' entry points, in every build, sanitized or not.
+// Replays every stored fuzz input (seed corpora, inputs that once broke the engine), in every build.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "board/fen.h"
 #include "book/book_table.h"
 #include "engine/clock.h"
 #include "tests/test_support.h"
@@ -29,8 +27,7 @@ struct FuzzRegression : ::testing::TestWithParam<FuzzTarget> {
   void TearDown() override { searchClock = savedClock; clearBookTable(); setFen(kStartFen); }
   // The engine's moves, thinking lines and "#error" answers go to captures.
   bool replay(const std::string& bytes) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout(), testing::internal::CaptureStderr();
     const bool ok = GetParam().entry(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr();
     return ok;

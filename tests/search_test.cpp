@@ -186,9 +186,8 @@ TEST(SearchTables, ProbeReplacementAndHistory) {
   hash = e7e5, pos.sideToMove = kBlack;  // the other side's table misses and keeps the hash move
   EXPECT_TRUE(!probeTable(-100, 100, 0, &value, &hash) && hash == e7e5);
   pos.sideToMove = kWhite;
-  // Replacement by depth + 2 x bound, equal priority replaces.
+  // Replacement by depth + 2 x bound, equal priority replaces: exact depth 3 is 9, lower depth 4 is 8, kept out.
   clearSearchTables();
-  // Exact depth 3: priority 9; lower depth 4: 8, kept out; lower depth 5: 9; no best move: the move becomes 0.
   const struct { int score; Move best; int depth, beta, bound; Move kept; } stores[] = {{50, e2e4, 3, 100, kBoundExact, e2e4},
       {500, d2d4, 4, 0, kBoundExact, e2e4}, {500, d2d4, 5, 0, kBoundLower, d2d4}, {-30, 0, 9, 100, kBoundUpper, 0}};
   for (const auto& r : stores) {

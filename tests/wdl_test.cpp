@@ -1,5 +1,4 @@
-// The win/draw/loss model of UCI_ShowWDL: its promises over every score and
-// material, a few values of the fit, and the material it counts.
+// The win/draw/loss model of UCI_ShowWDL: its promises, a few values of the fit, the material it counts.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -25,8 +24,7 @@ TEST(WinDrawLoss, PerMilleSummingTo1000MonotoneAndSymmetric) {
   // The extremes of an int stay in range.
   EXPECT_EQ(parts(winDrawLoss(INT32_MAX, 40)), std::make_tuple(1000, 0, 0));
   EXPECT_EQ(parts(winDrawLoss(INT32_MIN, 40)), std::make_tuple(0, 0, 1000));
-  // The fit's shape: an even score is even; the fewer pieces are left, the more a small edge is a
-  // draw and the more a large one is still only likely.
+  // An even score is even; with fewer pieces a small edge is more a draw, a large one less sure a win.
   EXPECT_EQ(winDrawLoss(0, 78).win, winDrawLoss(0, 78).loss);
   EXPECT_TRUE(winDrawLoss(0, 10).draw > winDrawLoss(0, 78).draw && winDrawLoss(100, 78).win > winDrawLoss(100, 10).win);
   EXPECT_TRUE(winDrawLoss(300, 40).win > 800 && winDrawLoss(300, 40).win < 1000 && winDrawLoss(3000, 40).win == 1000);
