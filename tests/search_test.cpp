@@ -214,8 +214,7 @@ TEST(SearchTables, ThinkingLineAndRootRecords) {
   ASSERT_TRUE(setFen(kStartFen));
   clearSearchTables();
   listStart[0] = 0, listStart[1] = 2;
-  moveStack[0] = rootMoves[0].move = e2e4;
-  moveStack[1] = rootMoves[1].move = d2d4;
+  moveStack[0] = rootMoves[0].move = e2e4, moveStack[1] = rootMoves[1].move = d2d4;
   startClock();
   searchClock.pollCount = 5000;  // elapsed 0: the rate divides by 1
   std::fill(line, line + kMaxLine, e7e5);

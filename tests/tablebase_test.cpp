@@ -22,13 +22,9 @@ struct Tables : ::testing::Test {
   void SetUp() override {
     if (!haveTables()) GTEST_SKIP() << "no Fathom or no tables at " MORVEK_SYZYGY_TEST_DIR;
     initEngineOnce();
-    static int pieces = -1;
-    if (pieces < 0) {
-      char message[4300];
-      loadTablebases(MORVEK_SYZYGY_TEST_DIR, message, sizeof message);
-      EXPECT_NE(std::string(message).find("Syzygy tables for up to 4 pieces"), std::string::npos) << message;
-      pieces = tablebasePieces;
-    }
+    static char message[4300];
+    static const int pieces = (loadTablebases(MORVEK_SYZYGY_TEST_DIR, message, sizeof message), tablebasePieces);
+    EXPECT_NE(std::string(message).find("Syzygy tables for up to 4 pieces"), std::string::npos) << message;
     ASSERT_EQ(tablebasePieces = pieces, 4);
   }
   void TearDown() override { tablebasePieces = 0, rootInTables = false; }
