@@ -70,7 +70,7 @@ TEST_F(ClockTest, EveryKindOfControlGivesABudgetTheClockAffords) {
     setTimeControl(row.moves, row.base, row.inc);
     pos.gamePly = row.ply, pos.sideToMove = row.ply % 2 ? kBlack : kWhite;
     setRemainingTime(row.remaining);
-    EXPECT_EQ(budgetAndDoubled(), std::make_pair(row.budget, row.doubled)) << row.moves << " moves, ply " << row.ply << ", " << row.remaining;
+    EXPECT_EQ(budgetAndDoubled(), std::make_pair(row.budget, row.doubled)) << row.moves << " moves, ply " << row.ply;
   }
   // "time" before the opponent's move: planned again for the think's ply, once.
   setTimeControl(20, 1000, 0);

@@ -139,7 +139,7 @@ TEST(MovePicker, GoodMovesThenHistoryThenTheRestInExchangeOrder) {
   EXPECT_EQ(pickedFrom({ra2, nxh5, kd1, exf5, kf1, exd5, nxf5, rb1}), (Moves{exd5, exf5, nxf5, kd1, nxh5, kf1, ra2, rb1}));
   EXPECT_EQ(pickedFrom({exd5, kd1, ra2}, 0, kd1)[0], kd1);  // the hash move before every capture
   clearSearchTables();
-  const auto history = [](int side, int piece, const char* square) -> int& { return historyScore[side][piece][squareFromName(square)]; };
+  const auto history = [](int side, int piece, const char* at) -> int& { return historyScore[side][piece][squareFromName(at)]; };
   history(kWhite, kRook, "b1") = 5, history(kWhite, kKing, "f1") = 9, history(kWhite, kKing, "d1") = -3;
   history(kBlack, kRook, "a2") = 50;  // the other side's entry
   // The partitions exchange exf5, then rb1 and kf1 forward: ra3 kd1 ra2 remain.

@@ -125,7 +125,8 @@ TEST_F(TablesTranscript, UciShowsTableScoresMatesAndWhatTheOptionFound) {
   const std::vector<UciGo> goes = uciGoes(run.out);
   ASSERT_EQ(goes.size(), 5u) << run.out;
   for (size_t i = 0; i < goes.size(); ++i)
-    EXPECT_TRUE(goes[i].last().scoreText() == rows[i].score && (!*rows[i].best || goes[i].best == rows[i].best)) << rows[i].fen << "\n" << run.out;
+    EXPECT_TRUE(goes[i].last().scoreText() == rows[i].score && (!*rows[i].best || goes[i].best == rows[i].best))
+        << rows[i].fen << "\n" << run.out;
   EXPECT_NE(run.out.find("info string " + kFound), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\ninfo string SyzygyPath /nonexistent: no Syzygy tables found\n"
                          "info string SyzygyPath empty: no endgame tables\n"), std::string::npos) << run.out;
