@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,25 +28,19 @@ long long monotonicMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// Drops each '\r' that ends a line, from index from on. A '\r' still waiting
-// for its '\n' at the end stays until the next read brings it.
-void dropCarriageReturns(std::string& text, size_t from) {
-  size_t kept = from;
-  for (size_t i = from; i < text.size(); ++i)
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) text[kept++] = text[i];
-  text.resize(kept);
-}
-
-// Appends what is available on fd; false at end of stream.
+// Appends what is available on fd, in text mode without the '\r' of each
+// "\r\n" (one still waiting for its '\n' stays until the next read); false at
+// end of stream.
 bool drain(int fd, std::string& into, bool textMode) {
   char buffer[4096];
-  ssize_t n = read(fd, buffer, sizeof buffer);
-  if (n > 0) {
-    size_t from = into.empty() ? 0 : into.size() - 1;
-    into.append(buffer, size_t(n));
-    if (textMode) dropCarriageReturns(into, from);
-  }
-  return n > 0 || (n < 0 && errno == EINTR);
+  const ssize_t n = read(fd, buffer, sizeof buffer);
+  if (n <= 0) return n < 0 && errno == EINTR;
+  size_t kept = into.empty() ? 0 : into.size() - 1;
+  into.append(buffer, size_t(n));
+  for (size_t i = kept; textMode && i < into.size(); ++i)
+    if (!(into[i] == '\r' && i + 1 < into.size() && into[i + 1] == '\n')) into[kept++] = into[i];
+  if (textMode) into.resize(kept);
+  return true;
 }
 
 }  // namespace
@@ -55,8 +50,7 @@ EngineDir::EngineDir() {
   path = mkdtemp(pattern) ? pattern : "";
   const char* const other = getenv("MORVEK_ENGINE_BINARY");
   const std::string source = other && *other ? other : MORVEK_BINARY;
-  // The file name is kept: a Windows program stays a ".exe".
-  binary = path + "/" + std::filesystem::path(source).filename().string();
+  binary = path + "/" + std::filesystem::path(source).filename().string();  // a Windows program stays a ".exe"
   lockPath = path + "/instance.lock";
   std::filesystem::copy_file(source, binary);
   chmod(binary.c_str(), 0755);
@@ -67,9 +61,7 @@ EngineDir::~EngineDir() {
   if (!path.empty()) std::filesystem::remove_all(path, ignored);
 }
 
-bool EngineDir::has(const char* fileName) const {
-  return access((path + "/" + fileName).c_str(), F_OK) == 0;
-}
+bool EngineDir::has(const char* fileName) const { return access((path + "/" + fileName).c_str(), F_OK) == 0; }
 
 std::string engineLauncher() { return getenv("MORVEK_ENGINE_LAUNCHER") ? getenv("MORVEK_ENGINE_LAUNCHER") : ""; }
 
@@ -77,45 +69,37 @@ EngineProcess launchEngine(const EngineDir& dir, const std::vector<std::string>&
   signal(SIGPIPE, SIG_IGN);  // an engine that ended early must not kill the tests
   int in[2], out[2], err[2];
   if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return EngineProcess{};
-
   // Everything the child needs is built before the fork.
   std::string lockVariable = "MORVEK_INSTANCE_LOCK=" + dir.lockPath;
-  std::vector<char*> env;
+  std::vector<char*> env, argv;
   for (char** e = environ; *e; ++e)
     if (strncmp(*e, "MORVEK_INSTANCE_LOCK=", 21) != 0) env.push_back(*e);
-  env.push_back(const_cast<char*>(lockVariable.c_str()));
+  env.push_back(&lockVariable[0]);
   env.push_back(nullptr);
-  // The launcher is a command line split at blanks, e.g. "wine64 relay.exe".
-  std::vector<std::string> launcherWords;
+  std::vector<std::string> words;
   std::istringstream launcher(engineLauncher());
-  for (std::string word; launcher >> word;) launcherWords.push_back(word);
-  std::vector<char*> argv;
-  for (std::string& word : launcherWords) argv.push_back(&word[0]);
-  argv.push_back(const_cast<char*>(dir.binary.c_str()));
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  for (std::string word; launcher >> word;) words.push_back(word);
+  words.push_back(dir.binary);
+  words.insert(words.end(), args.begin(), args.end());
+  for (std::string& word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
-
-  pid_t pid = fork();
+  const pid_t pid = fork();
   if (pid == 0) {
     dup2(in[0], 0), dup2(out[1], 1), dup2(err[1], 2);
     chdir(dir.path.c_str());
-    // An interface starts it with SIGPIPE at its default, not ignored as here.
-    signal(SIGPIPE, SIG_DFL);
-    // A launcher is looked up in PATH like a shell would.
-    execvpe(argv[0], argv.data(), env.data());
+    signal(SIGPIPE, SIG_DFL);  // as an interface starts it
+    execvpe(argv[0], argv.data(), env.data());  // a launcher is looked up in PATH
     _exit(127);
   }
   close(in[0]), close(out[1]), close(err[1]);
-  return EngineProcess{pid, in[1], out[0], err[0], !launcherWords.empty()};
+  return EngineProcess{pid, in[1], out[0], err[0], words.size() > args.size() + 1};
 }
 
 bool sendInput(EngineProcess& engine, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(engine.input, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += size_t(n);
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t n = write(engine.input, text.data() + done, text.size() - done);
+    if (n > 0) done += size_t(n);
+    else if (!(n < 0 && errno == EINTR)) return false;
   }
   return true;
 }
@@ -134,14 +118,12 @@ bool waitForText(EngineProcess& engine, const std::string& text, std::string& se
 EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {
   EngineRun run;
   if (engine.pid <= 0) return run;
-  bool timedOut = false;
   if (!keepInput) close(engine.input);
-  long long deadline = monotonicMs() + timeoutMs;
-  bool outOpen = engine.output >= 0, errOpen = engine.error >= 0;  // a test may close one first
+  const long long deadline = monotonicMs() + timeoutMs;
+  bool outOpen = engine.output >= 0, errOpen = engine.error >= 0, timedOut = false;  // a test may close one first
   while (outOpen || errOpen) {
-    long long left = deadline - monotonicMs();
-    if (left <= 0) {
-      timedOut = true;
+    const long long left = deadline - monotonicMs();
+    if ((timedOut = left <= 0)) {
       kill(engine.pid, SIGKILL);
       break;
     }
@@ -150,8 +132,7 @@ EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {
     if (fds[0].revents && !drain(engine.output, run.out, engine.textMode)) outOpen = false;
     if (fds[1].revents && !drain(engine.error, run.err, engine.textMode)) errOpen = false;
   }
-  close(engine.output);
-  close(engine.error);
+  close(engine.output), close(engine.error);
   if (keepInput) close(engine.input);
   int status = 0;
   while (waitpid(engine.pid, &status, 0) < 0 && errno == EINTR) continue;
@@ -160,8 +141,7 @@ EngineRun finishEngine(EngineProcess& engine, int timeoutMs, bool keepInput) {
   return run;
 }
 
-EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutMs,
-                    const std::vector<std::string>& args) {
+EngineRun runEngine(const EngineDir& dir, const std::string& input, int timeoutMs, const std::vector<std::string>& args) {
   EngineProcess engine = launchEngine(dir, args);
   sendInput(engine, input);
   return finishEngine(engine, timeoutMs);
@@ -172,11 +152,11 @@ uint32_t fakeTicks = 0;
 Session hereSession;
 std::string hereErrors;
 
-// The lines held back for a ponder search, and the pipe they go into.
+// The lines held back for a ponder search, the pipe they go into, and the
+// ponder search's clock readings before they come.
 uint32_t (*heldTicks)() = nullptr;
 std::string heldLines;
-int heldInput = -1;
-int heldReadings = 0;  // clock readings of the ponder search before the lines come
+int heldInput = -1, heldReadings = 0;
 
 uint32_t ticksFeedingThePonder() {
   constexpr int64_t kNoBudget = int64_t(1) << 40;  // the front ends' search until stopped
@@ -188,12 +168,7 @@ uint32_t ticksFeedingThePonder() {
   return heldTicks();
 }
 
-int temporaryFile() {  // unlinked at once: gone when closed
-  char name[] = "/tmp/morvek-loop-XXXXXX";
-  const int file = mkstemp(name);
-  unlink(name);
-  return file;
-}
+int temporaryFile() { return memfd_create("morvek-loop", 0); }  // gone when closed
 
 // A stream of this process sent to a new file, and back.
 struct Redirect {
@@ -212,12 +187,10 @@ struct Redirect {
 
 uint32_t secondPerReading() { return fakeTicks += 1000; }
 uint32_t millisecondPerReading() { return fakeTicks += 1; }
-
 const Session& lastLoopSession() { return hereSession; }
 const std::string& lastLoopErrors() { return hereErrors; }
 
-std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const std::string& whilePondering,
-                        int pondered) {
+std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const std::string& whilePondering, int pondered) {
   initEngineOnce();
   int in = -1, ends[2];
   if (whilePondering.empty()) {
@@ -230,8 +203,7 @@ std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const 
   const int commandsTo = heldInput >= 0 ? heldInput : in;
   if (in < 0 || write(commandsTo, commands.data(), commands.size()) != ssize_t(commands.size())) return "";
   if (heldInput < 0) lseek(in, 0, SEEK_SET);
-  fflush(stdout);
-  fflush(stderr);
+  fflush(stdout), fflush(stderr);
   Redirect out(STDOUT_FILENO), errors(STDERR_FILENO);
   resetInput(in);
   setTickSource(ticks);
@@ -239,8 +211,7 @@ std::string runLoopHere(const std::string& commands, uint32_t (*ticks)(), const 
   runCommandLoop(hereSession);
   setTickSource(nullptr);
   heldInput = -1;  // closed by then: without a ponder search the loop waits for the input's end
-  fflush(stdout);
-  fflush(stderr);
+  fflush(stdout), fflush(stderr);
   hereErrors = errors.finish();
   resetInput(STDIN_FILENO);
   close(in);

@@ -2,20 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "book/book_table.h"
 #include "board/random.h"
+#include "board/score.h"
+#include "book/book_table.h"
 #include "book/learning.h"
-#include "engine/clock.h"
-#include "engine/session.h"
 #include "engine/strength.h"
 #include "engine/think.h"
-#include "search/search.h"
-#include "search/search_tables.h"
+#include "search/search_clock.h"
 #include "tests/engine_process.h"
 #include "tests/test_support.h"
 
@@ -30,19 +29,15 @@ TEST(StrengthLevels, LevelsClampAndWeakenStepByStep) {
     EXPECT_EQ(clampElo(r.elo, &clamped), r.level) << r.elo;
     EXPECT_EQ(clamped, r.clamped) << r.elo;
   }
-  // The top level is full strength; every step down takes work away or
-  // allows a larger loss, never the reverse.
+  // The top level is full strength; each step down takes work away or allows a larger loss, never the reverse.
   LevelLimits above = levelLimits(kMaxElo);
-  EXPECT_TRUE(above.nodeLimit == 0 && above.lines == 1 && above.maxLoss == 0);
-  EXPECT_GT(levelLimits(kMaxElo - 1).nodeLimit, 0u);
-  for (int elo = kMaxElo - 1; elo >= kMinElo - 50; --elo) {
+  EXPECT_TRUE(above.nodeLimit == 0 && above.lines == 1 && above.maxLoss == 0 && levelLimits(kMaxElo - 1).nodeLimit > 0);
+  for (int elo = kMaxElo - 1; elo >= kMinElo - 50; above = levelLimits(elo--)) {
     const LevelLimits here = levelLimits(elo);
     EXPECT_TRUE((above.nodeLimit == 0 || here.nodeLimit <= above.nodeLimit) && here.lines >= above.lines &&
                 here.maxLoss >= above.maxLoss) << elo;
-    above = here;
   }
-  // Calibrated anchors and levels between: nodes geometric, the loss linear
-  // in centipawns and kept in thousandths, the lower row's lines.
+  // Anchors and levels between: nodes geometric, the loss linear in centipawns kept in thousandths, the lower row's lines.
   const struct { int elo; uint64_t nodes; int lines, loss; } anchors[] = {
       {1000, 35000, 6, 1800}, {1300, 84852, 5, 1350}, {1500, 244948, 4, 900}, {1850, 2828427, 2, 100}};
   for (const auto& a : anchors) {
@@ -53,19 +48,13 @@ TEST(StrengthLevels, LevelsClampAndWeakenStepByStep) {
 
 TEST(StrengthLevels, TheChoiceStaysWithinTheLossAllowed) {
   const struct { std::vector<int> scores; int maxLoss; std::set<int> allowed; } rows[] = {
-      {{100, 50, -900}, 100, {0, 1}},            // the third is too far below
-      {{-1, 0, 3}, 3, {1, 2}},                   // the loss allowed, and not a point more
-      {{50, 100, 90}, 0, {1}},                    // no handicap: the best
-      {{kNoScore, 10, kNoScore, 5}, 300, {1, 3}}, // unscored moves never
-      {{kNoScore, kNoScore}, 300, {0}},           // nothing scored: the first
-      {{-kMatedAtZero + 5, 999990, -20}, 400, {1}},  // a mate against the rest
-      {{7}, 500, {0}},
-  };
+      {{100, 50, -900}, 100, {0, 1}}, {{-1, 0, 3}, 3, {1, 2}}, {{50, 100, 90}, 0, {1}},  // the loss allowed, not a point more
+      {{kNoScore, 10, kNoScore, 5}, 300, {1, 3}}, {{kNoScore, kNoScore}, 300, {0}},     // unscored moves never
+      {{-kMatedAtZero + 5, 999990, -20}, 400, {1}}, {{7}, 500, {0}}};                   // a mate against the rest
   seedRandom(1);
   for (const auto& r : rows) {
     std::set<int> seen;
-    for (int draw = 0; draw < 400; ++draw)
-      seen.insert(chooseAmongScored(r.scores.data(), int(r.scores.size()), r.maxLoss));
+    for (int draw = 0; draw < 400; ++draw) seen.insert(chooseAmongScored(r.scores.data(), int(r.scores.size()), r.maxLoss));
     EXPECT_EQ(seen, r.allowed) << r.scores[0] << " " << r.maxLoss;  // each allowed move comes up too
   }
 }
@@ -76,14 +65,12 @@ uint32_t steppingTicks() { return fakeMilliseconds += 10; }
 
 // The learning table as the file would hold it.
 std::string learningBytes() {
-  FILE* file = tmpfile();
-  if (!file) return "";
-  writeLearning(file);
-  std::string bytes(size_t(ftell(file)), '\0');
-  rewind(file);
-  const size_t got = fread(&bytes[0], 1, bytes.size(), file);
-  fclose(file);
-  bytes.resize(got);
+  char* data = nullptr;
+  size_t size = 0;
+  FILE* file = open_memstream(&data, &size);
+  if (file) writeLearning(file), fclose(file);
+  const std::string bytes(data ? data : "", data ? size : 0);
+  free(data);
   return bytes;
 }
 
@@ -113,10 +100,9 @@ TEST(StrengthLevels, LimitedThinksPlayLegalMovesAndLearnNothing) {
         if (!found) continue;
         char text[8] = "";
         Move parsed = 0;
-        EXPECT_TRUE(result.move != 0 && parseMove(moveToText(result.move, text), &parsed) == 1 && parsed == result.move)
-            << row.fen << " at " << elo << ": " << text;
-        EXPECT_EQ(std::string(text).find(row.fromOrMove ? row.fromOrMove : ""), 0u) << row.fen << " at " << elo;
-        EXPECT_GE(elapsedTime() * 2, searchClock.budget) << row.fen;
+        EXPECT_TRUE(result.move != 0 && parseMove(moveToText(result.move, text), &parsed) == 1 && parsed == result.move &&
+                    std::string(text).find(row.fromOrMove ? row.fromOrMove : "") == 0 &&
+                    elapsedTime() * 2 >= searchClock.budget) << row.fen << " at " << elo << ": " << text;
       }
   setTickSource(nullptr);
   pauseStepMs = 10;
@@ -128,17 +114,13 @@ TEST(StrengthLevels, OptionsAndTheCommandLine) {
   EngineDir dir;
   const std::string clamp = "uci\nsetoption name UCI_Elo value 1400\nsetoption name UCI_Elo value 12x\n"
                             "setoption name UCI_LimitStrength value true\nuci\n";
+  const std::string noNumber = "morvek: --elo needs a number\n";
   const struct { std::vector<std::string> args; std::string input, out, err; int code; } rows[] = {
-      {{}, clamp,
-       kGreeting + uciIdentity(false, 1900) + "info string UCI_Elo needs a number, not \"12x\"; kept at 1400\n" +
-           uciIdentity(true, 1400), "", 0},
+      {{}, clamp, kGreeting + uciIdentity() + "info string UCI_Elo needs a number, not \"12x\"; kept at 1400\n" + uciIdentity(true, 1400), "", 0},
       {{"--elo", "1234"}, "uci\n", kGreeting + uciIdentity(true, 1234), "", 0},
-      {{"--elo", "5000"}, "uci\n", kGreeting + uciIdentity(true, 1900),
-       "morvek: --elo 5000 is out of range, playing at 1900\n", 0},
+      {{"--elo", "5000"}, "uci\n", kGreeting + uciIdentity(true, 1900), "morvek: --elo 5000 is out of range, playing at 1900\n", 0},
       {{"--elo", "-3"}, "", kGreeting, "morvek: --elo -3 is out of range, playing at 1000\n", 0},
-      {{"--elo"}, "uci\n", "", "morvek: --elo needs a number\n", 2},
-      {{"--elo", "fast"}, "uci\n", "", "morvek: --elo needs a number\n", 2},
-  };
+      {{"--elo"}, "uci\n", "", noNumber, 2}, {{"--elo", "fast"}, "uci\n", "", noNumber, 2}};
   for (const auto& r : rows) {
     const EngineRun run = runEngine(dir, r.input, 30000, r.args);
     EXPECT_EQ(std::make_tuple(run.exitCode, run.out, run.err), std::make_tuple(r.code, r.out, r.err)) << r.input;
@@ -147,16 +129,13 @@ TEST(StrengthLevels, OptionsAndTheCommandLine) {
 
 // Only limited play leaves the learning file absent; a full-strength move in the run is saved.
 TEST(StrengthLevels, LimitedGamesWriteNoLearning) {
-  const char* fen = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP2BPPP/R2QKB1R w KQ - 0 9";
-  const std::string xboardMove = std::string("setboard ") + fen + "\nst 0.3\ngo\n";
-  const std::string uciGame = std::string("uci\nsetoption name UCI_LimitStrength value true\nposition fen ") + fen +
-                              "\ngo wtime 3000 btime 3000\n";
-  const std::string uciFull = std::string("setoption name UCI_LimitStrength value false\nposition fen ") + fen +
-                              " moves c4d5\ngo wtime 3000 btime 3000\n";
+  const std::string fen = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP2BPPP/R2QKB1R w KQ - 0 9";
+  const std::string xboardMove = "setboard " + fen + "\nst 0.3\ngo\n";
+  const std::string uciGame = "uci\nsetoption name UCI_LimitStrength value true\nposition fen " + fen + "\ngo wtime 3000 btime 3000\n";
+  const std::string uciFull = "setoption name UCI_LimitStrength value false\nposition fen " + fen + " moves c4d5\ngo wtime 3000 btime 3000\n";
   const struct { std::vector<std::string> args; std::string input; const char* played; bool written; } rows[] = {
       {{"--elo", "1400"}, xboardMove, "move ", false}, {{}, xboardMove, "move ", true}, {{}, uciGame, "bestmove ", false},
-      {{}, uciGame + uciFull, "bestmove ", true},
-      {{"--elo", "1900"}, xboardMove, "move ", false}};  // the top level counts as limited too
+      {{}, uciGame + uciFull, "bestmove ", true}, {{"--elo", "1900"}, xboardMove, "move ", false}};  // the top level is limited too
   for (const auto& r : rows) {
     EngineDir dir;
     const EngineRun run = runEngine(dir, r.input, 30000, r.args);

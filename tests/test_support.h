@@ -23,15 +23,13 @@ inline void initEngineOnce() {
   (void)done;
 }
 
-// Sets up a position at search ply 0; the result of setupFromFen.
-inline bool setFen(const char* fen) {
+inline bool setFen(const char* fen) {  // at search ply 0
   initEngineOnce();
   searchPly = 0;
   return setupFromFen(fen) == 1;
 }
 
-// Makes the blank-separated move texts ("--" passes) as a search line, or as
-// game moves with commit; false at the first one refused.
+// Makes the move texts ("--" passes) as a search line, or game moves with commit; false at one refused.
 inline bool playMoves(const char* text, bool commit = false) {
   std::istringstream words(text);
   for (std::string word; words >> word;) {
@@ -43,8 +41,7 @@ inline bool playMoves(const char* text, bool commit = false) {
   return true;
 }
 
-// A file's bytes; empty when it cannot be read.
-inline std::string readFile(const std::string& path) {
+inline std::string readFile(const std::string& path) {  // empty when unreadable
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
@@ -53,8 +50,7 @@ inline Move boardMove(const char* from, const char* to, int piece, Move flags = 
   return makeMoveWord(squareFromName(from), squareFromName(to), piece) | flags;
 }
 
-// Byte image of the position record and the search ply; by default short of
-// the redo store, scratch space that may keep stale copies of replayed moves.
+// The position record's bytes and the search ply; by default short of the redo store (stale copies are fine there).
 struct PositionImage {
   std::vector<unsigned char> bytes;
   int ply;
@@ -64,8 +60,6 @@ struct PositionImage {
   bool unchanged() const { return ply == searchPly && memcmp(bytes.data(), &pos, bytes.size()) == 0; }
 };
 
-// White mates in one with a1a8 (a back-rank mate); the position after it.
-constexpr const char* kMateInOne = "6k1/5ppp/8/8/8/8/8/R5K1 w - -";
-constexpr const char* kMatedByRook = "R5k1/5ppp/8/8/8/8/8/6K1 b - -";
-// A king and rook against a king, castling king-side allowed.
+constexpr const char* kMateInOne = "6k1/5ppp/8/8/8/8/8/R5K1 w - -";  // a1a8 mates
+constexpr const char* kMatedByRook = "R5k1/5ppp/8/8/8/8/8/6K1 b - -";  // after it
 constexpr const char* kRookEnding = "4k3/8/8/8/8/8/8/4K2R w K - 0 1";

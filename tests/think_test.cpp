@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "board/move_text.h"
 #include "book/book_table.h"
 #include "engine/clock.h"
 #include "engine/think.h"
@@ -31,8 +30,7 @@ Moves listMoves(const TreeNode* node) {
 }
 
 void freshTree() {
-  ASSERT_TRUE(setFen(kStartFen));
-  ASSERT_EQ(allocateSearchTree(), 1);
+  ASSERT_TRUE(setFen(kStartFen) && allocateSearchTree() == 1);
   clearSearchTree();
 }
 
@@ -71,8 +69,7 @@ TEST(SearchTree, StoredLinesComeToTheFrontShareNodesAndStopWhenThePoolIsFull) {
   EXPECT_TRUE(c2c4->depth == 2 && searchPly == 0);
 }
 
-// One centisecond per clock reading: the search stops after a known number
-// of readings. The largest budget they saw shows the doubling.
+// One centisecond per clock reading; the largest budget seen shows the doubling.
 uint32_t fakeMilliseconds = 0;
 int64_t largestBudgetSeen = 0;
 uint32_t steppingTicks() {
@@ -85,8 +82,7 @@ uint32_t steppingTicks() {
 std::pair<std::string, int> thinkWithBudget(int64_t budget) {
   setTickSource(steppingTicks);
   clearBookTable();
-  searchClock.budget = budget;
-  largestBudgetSeen = 0;
+  searchClock.budget = budget, largestBudgetSeen = 0;
   RootMove result{};
   const int found = think(result, gameMoveRequest());
   setTickSource(nullptr);
@@ -109,54 +105,39 @@ TEST(Think, TheExpectedReplyComesFromThePlayedMovesOwnLine) {
   const struct { Move played; const char* text; const char* reply; } rows[] = {
       {d4, "d2d4", "d7d5"}, {c4, "c2c4", nullptr}, {mv("g1f3", kKnight), "g1f3", nullptr}};
   for (const auto& row : rows) {
-    ASSERT_TRUE(setFen(kStartFen) && playMoves(row.text));
     Move reply = 0;
-    if (row.reply) {
-      ASSERT_TRUE(parseMove(row.reply, &reply));
-    }
+    ASSERT_TRUE(setFen(kStartFen) && playMoves(row.text) && (!row.reply || parseMove(row.reply, &reply)));
     EXPECT_EQ(expectedReply(row.played), reply) << row.text;
   }
   memset(rootMoves, 0, sizeof rootMoves);
 }
 
-TEST(Think, MatesEndTheDeepeningWithTheirScores) {
-  const struct { const char* fen; int plies; const char* move; } cases[] = {
-      {kMateInOne, 1, "a1a8"}, {"r5k1/8/8/8/8/8/5PPP/6K1 b - - 0 1", 1, "a8a1"},
-      {"7k/8/5K2/8/8/8/8/R7 w - - 0 1", 3, nullptr},   {"7k/8/8/4K3/8/8/8/R7 w - - 0 1", 5, nullptr},
-      {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", 0, ""},       {"R6k/8/6K1/8/8/8/8/8 b - - 0 1", 0, ""}};  // no move
-  for (const auto& c : cases) {
-    ASSERT_TRUE(setFen(c.fen));
-    const auto [move, score] = thinkWithBudget(100000);  // far more than a mate needs
+// Thinks after the game moves: the move ("" none, nullptr any), a mate's score with no iteration past it,
+// the budget doubled only before game ply 60 (-1: not checked) and put back, the game as found. Budget 0
+// stops at the 4096th poll, mid-line; the deepening adds only a few polls.
+TEST(Think, DeepeningEndsAtMatesAndTheBudgetAndLeavesTheGameAsFound) {
+  std::string knights;
+  for (int i = 0; i < 60; ++i) knights += std::string("g1f3e8d8f3g1d8e8" + 4 * (i % 4), 4) + " ";
+  const char* const shuffle = "4k3/p7/8/8/8/8/P7/4K1N1 w - - 0 1";
+  const struct { const char* fen; std::string moves; int64_t budget; const char* move; int plies; int64_t largest; } rows[] = {
+      {kMateInOne, "", 100000, "a1a8", 1, -1}, {"r5k1/8/8/8/8/8/5PPP/6K1 b - - 0 1", "", 100000, "a8a1", 1, -1},
+      {"7k/8/5K2/8/8/8/8/R7 w - - 0 1", "", 100000, nullptr, 3, -1}, {"7k/8/8/4K3/8/8/8/R7 w - - 0 1", "", 100000, nullptr, 5, -1},
+      {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "", 100000, "", 0, -1}, {"R6k/8/6K1/8/8/8/8/8 b - - 0 1", "", 100000, "", 0, -1},
+      {shuffle, knights.substr(0, 59 * 5), 7, nullptr, 0, 14}, {shuffle, knights, 7, nullptr, 0, 7},
+      {"r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - - 0 12", "a7a6 a2a3 a6a5", 0, nullptr, 0, -1}};
+  for (const auto& c : rows) {
+    ASSERT_TRUE(setFen(c.fen) && playMoves(c.moves.c_str(), true));
+    const PositionImage before(sizeof(Position));
+    const auto [move, score] = thinkWithBudget(c.budget);
     EXPECT_TRUE(c.move ? move == c.move : move.size() == 4) << c.fen << " " << move;
-    if (!c.plies) continue;
-    EXPECT_EQ(score, kMatedAtZero - c.plies) << c.fen;
-    EXPECT_LE(iterationDepth, c.plies + 2) << c.fen;  // no iteration past the mate
-    EXPECT_TRUE(!searchClock.stopFlag && searchClock.budget == 100000);  // the doubling is undone
+    EXPECT_TRUE(before.unchanged() && searchClock.budget == c.budget && (c.largest < 0 || largestBudgetSeen == c.largest))
+        << c.fen << " " << largestBudgetSeen;
+    if (c.plies) {
+      EXPECT_EQ(score, kMatedAtZero - c.plies) << c.fen;
+      EXPECT_TRUE(iterationDepth <= c.plies + 2 && !searchClock.stopFlag) << c.fen;  // no iteration past the mate
+    }
+    if (c.budget == 0) { EXPECT_TRUE(searchClock.stopFlag && searchClock.pollCount >= 4096u && searchClock.pollCount < 4096u + 8); }
   }
-}
-
-// Doubled before game ply 60, not from there on.
-TEST(Think, TheBudgetDoublesUpToGamePly59) {
-  for (int plies : {59, 60}) {
-    ASSERT_TRUE(setFen("4k3/p7/8/8/8/8/P7/4K1N1 w - - 0 1"));
-    std::string moves;
-    for (int i = 0; i < plies; ++i) moves += std::string(i ? " " : "") + std::string("g1f3e8d8f3g1d8e8" + 4 * (i % 4), 4);
-    ASSERT_TRUE(playMoves(moves.c_str(), true));
-    EXPECT_EQ(thinkWithBudget(7).first.size(), 4u);
-    EXPECT_EQ(largestBudgetSeen, plies < 60 ? 14 : 7) << plies;
-    EXPECT_EQ(searchClock.budget, 7);
-  }
-}
-
-TEST(Think, BudgetZeroStopsAtTheFirstClockReadingAndLeavesTheGameAsFound) {
-  ASSERT_TRUE(setFen("r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - - 0 12"));
-  ASSERT_TRUE(playMoves("a7a6 a2a3 a6a5", true));
-  const PositionImage before(sizeof(Position));
-  // The 4096th poll reads the clock and stops; the deepening loop adds its
-  // own few polls before it gives up. The search is cut off mid-line.
-  EXPECT_EQ(thinkWithBudget(0).first.size(), 4u);
-  EXPECT_TRUE(before.unchanged() && pos.gamePly == 3 && searchClock.stopFlag);
-  EXPECT_TRUE(searchClock.pollCount >= 4096u && searchClock.pollCount < 4096u + 8) << searchClock.pollCount;
 }
 
 TEST(Think, RootOrderByDepthThenScoreAndNoTreeStillPlaysTheBestRecord) {
@@ -171,7 +152,6 @@ TEST(Think, RootOrderByDepthThenScoreAndNoTreeStillPlaysTheBestRecord) {
   EXPECT_TRUE(moveStack[0] == third && moveScore[0] == 1234 && moveStack[1] == fourth);  // first of equals leads
   for (int i = 0; i < 5; ++i) EXPECT_EQ(rootMoves[i].move, moveStack[i]);
   EXPECT_TRUE(rootMoves[2].score == -5 && rootMoves[3].score == 50 && rootMoves[4].score == 9);
-
   // No search-tree block, no root nodes: the move must come from the root records.
   ASSERT_TRUE(setFen(kMateInOne));
   startClock();
