@@ -23,6 +23,7 @@
 #endif
 
 LearningMode learningMode = LearningMode::kOn;
+bool learningFileChosen = false;
 const char* const kLearningModeNames[] = {"on", "read-only", "off", nullptr};
 
 namespace {

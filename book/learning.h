@@ -22,6 +22,9 @@ enum class LearningMode { kOn, kReadOnly, kOff };
 extern LearningMode learningMode;
 // The modes' names, in the order of LearningMode, nullptr after the last.
 extern const char* const kLearningModeNames[];
+// Chess960 games are learned only into a learning file chosen by name, so
+// that the standard book's file never holds what they taught.
+extern bool learningFileChosen;
 
 enum LearningLoad {
   kLearningLoaded,      // every record read

@@ -95,6 +95,7 @@ bool setLearningFile(CommandLoop& loop, const char* path) {
   const char* wanted = backToDefault ? loop.defaultFiles.learningPath : path;
   if (strcmp(wanted, loop.files.learningPath) == 0) return true;
   if (learnedThisRun()) finishEngine(loop);
+  learningFileChosen = !backToDefault;
   if (backToDefault) {
     loop.files = loop.defaultFiles;
   } else {

@@ -32,15 +32,17 @@ int thinkWithLimits(RootMove& result, const SearchRequest& request) {
   if (prepareRoot() == 0) return 0;
 
   // A Polyglot book answers whenever it knows the position; the own book
-  // less and less likely as the game goes on.
-  if (request.useBook && polyglotBookOpen()) {
+  // less and less likely as the game goes on. Both hold standard openings:
+  // in Chess960 they would answer only by accident.
+  const bool useBook = request.useBook && !pos.chess960;
+  if (useBook && polyglotBookOpen()) {
     const Move m = pickPolyglotMove(listStart[0], listStart[1] - 1);
     if (m != 0) {
       result.move = m;
       return 1;
     }
   }
-  const int draw = request.useBook && !polyglotBookOpen() ? nextRandom() % kBookDraws : 0;
+  const int draw = useBook && !polyglotBookOpen() ? nextRandom() % kBookDraws : 0;
   if (std::min(pos.gamePly, kBookPlyCap) < draw) {
     const Move m = pickBookMove(listStart[0], listStart[1] - 1);
     if (m != 0) {
@@ -61,7 +63,8 @@ int thinkWithLimits(RootMove& result, const SearchRequest& request) {
     result.move = deepen(request.lastDepth, request.searchMoves, request.searchMoveCount, searchThreadCount());
   }
 
-  if (request.learn && !limited && learningMode == LearningMode::kOn) {
+  const bool learnable = !pos.chess960 || learningFileChosen;
+  if (request.learn && !limited && learnable && learningMode == LearningMode::kOn) {
     recordSearchResult(rootMoves[0].score, rootMoves[0].depth);
     learnGameResult();
     noteFullStrengthLearning();

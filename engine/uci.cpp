@@ -8,6 +8,7 @@
 #include "board/fen.h"
 #include "board/make_move.h"
 #include "board/move_text.h"
+#include "board/perft.h"
 #include "engine/clock.h"
 #include "engine/go_command.h"
 #include "engine/protocol_words.h"
@@ -337,6 +338,30 @@ void go(char* words) {
     printf("bestmove %s\n", moveToText(result.move, text));
 }
 
+void printPerftMove(Move move, uint64_t leaves) {
+  char text[8];
+  printf("%s: %llu\n", moveToText(move, text), static_cast<unsigned long long>(leaves));
+}
+
+// "go perft N": the leaves below each legal move, then their sum; promotions
+// count all four pieces, so the sums are the published ones. Blocks until done.
+void goPerft(char* cursor) {
+  const char* word = nextWord(&cursor, kWordDelimiters);
+  const long long depth = word ? parseDecimal(word) : 0;
+  if (depth < 1 || depth >= kMaxPlies) {
+    printf("info string perft needs a depth from 1 to %d\n", kMaxPlies - 1);
+    return;
+  }
+  const uint64_t leaves = countLeaves(int(depth), true, printPerftMove);
+  printf("\nNodes searched: %llu\n", static_cast<unsigned long long>(leaves));
+}
+
+// Whether the words after "go" begin with "perft".
+bool asksPerft(const char* cursor) {
+  const char* start = cursor + strspn(cursor, kWordDelimiters);
+  return strncmp(start, "perft", 5) == 0 && strchr(kWordDelimiters, start[5]) != nullptr;
+}
+
 }  // namespace
 
 void uciLoop(CommandLoop& loop) {
@@ -363,6 +388,8 @@ void uciLoop(CommandLoop& loop) {
       setUpGame(kStartFen);
     } else if (strcmp(word, "position") == 0)
       setPosition(cursor);
+    else if (strcmp(word, "go") == 0 && asksPerft(cursor))
+      goPerft(cursor + strspn(cursor, kWordDelimiters) + 5);
     else if (strcmp(word, "go") == 0)
       go(cursor);
     else if (strcmp(word, "stop") == 0 || strcmp(word, "ponderhit") == 0 || strcmp(word, "debug") == 0 ||

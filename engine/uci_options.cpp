@@ -5,6 +5,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "board/position.h"
 #include "engine/clock.h"
 #include "engine/player_files.h"
 #include "engine/protocol_words.h"
@@ -63,6 +64,8 @@ const UciOption kUciOptions[] = {
        uciSettings.moveOverheadMs = ms;
        moveOverheadCs = (ms + 9) / 10;
      }},
+    {"UCI_Chess960", OptionType::kCheck, 0, 1, false, fixed0,
+     [](Session&, int on, const char*) { chess960Rules = on; }},
     {"UCI_ShowWDL", OptionType::kCheck, 0, 1, false, fixed0, [](Session&, int on, const char*) { uciSettings.showWdl = on; }},
     {"Learning", OptionType::kCombo, 0, 2, false, [] { return int(learningMode); },
      [](Session& session, int mode, const char*) { setLearningMode(session, LearningMode(mode)); }, kLearningModeNames},

@@ -252,9 +252,13 @@ void analyse() {
   analysis.best = found ? result.move : 0;
 }
 
+// xboard writes Chess960 castling as O-O and O-O-O and reads it back so.
 void printMove(Move move) {
   char text[8];
-  printf("move %s\n", moveToText(move, text));
+  if (pos.chess960 && (move & kCastleKingSide)) strcpy(text, "O-O");
+  else if (pos.chess960 && (move & kCastleQueenSide)) strcpy(text, "O-O-O");
+  else moveToText(move, text);
+  printf("move %s\n", text);
 }
 
 // The engine has a move the game record has no room for: say so, in the
@@ -356,6 +360,7 @@ bool handleLine(CommandLoop& loop, char* line) {
     return true;
   }
   if (strcmp(word, "new") == 0) {
+    chess960Rules = 0;  // a variant, if any, follows "new"
     setUpGame(kStartFen);
     loop.forceMode = false;
     return true;
@@ -401,6 +406,15 @@ bool handleLine(CommandLoop& loop, char* line) {
     const long long count = value ? parseDecimal(value) : 0;
     if (count >= 1) {
       setSearchThreads(count > kMaxSearchThreads ? kMaxSearchThreads : int(count));
+      return true;
+    }
+  }
+  // Chess960 from the start position on: xboard sends its arrangement next.
+  if (strcmp(word, "variant") == 0) {
+    const char* name = nextWord(&cursor, kWordDelimiters);
+    if (name != nullptr && (strcmp(name, "fischerandom") == 0 || strcmp(name, "normal") == 0)) {
+      chess960Rules = name[0] == 'f';
+      setUpGame(kStartFen);
       return true;
     }
   }

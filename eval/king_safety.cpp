@@ -107,12 +107,12 @@ int kingSafety(int s) {
 
   // Castling prospects while the opponent has a queen.
   if (enemy[kQueen] > 0 && pos.castledCount[s] == 0) {
-    const int home = s == kWhite ? 60 : 4;
-    const bool kingHome = K == home;
+    // The king's and rooks' castling squares: e1, a1 and h1 but in Chess960.
+    const bool kingHome = K == pos.castleKingSquare[s];
     const bool queenSide =
-        kingHome && holds(home - 4, s, kRook) && (pos.castleRights & (1 << (2 * s)));
+        kingHome && holds(pos.castling[castleIndex(s, false)].rookSquare, s, kRook) && (pos.castleRights & (1 << (2 * s)));
     const bool kingSide =
-        kingHome && holds(home + 3, s, kRook) && (pos.castleRights & (2 << (2 * s)));
+        kingHome && holds(pos.castling[castleIndex(s, true)].rookSquare, s, kRook) && (pos.castleRights & (2 << (2 * s)));
     if (!queenSide) sum -= 2;
     if (!kingSide) sum -= 4;
     if (!queenSide && !kingSide) sum -= 12;

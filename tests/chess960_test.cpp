@@ -6,6 +6,8 @@
 #include "board/movegen.h"
 #include "board/position_check.h"
 #include "book/book_table.h"
+#include "eval/eval_setup.h"
+#include "eval/evaluate.h"
 #include "test_support.h"
 
 namespace {
@@ -116,6 +118,24 @@ TEST(Chess960, StandardRulesKeepTheirCastlingText) {
     Move move = 0;
     EXPECT_EQ(parseMove(r.text, &move) ? move & kCastleMask : 0, r.castle) << r.text;
   }
+}
+
+// The king's castling prospects are judged from its own arrangement: keeping
+// both rights is worth as much to a king on g1 between its rooks as on e1.
+TEST(Chess960, CastlingProspectsFollowTheArrangement) {
+  const auto rightsWorth = [](const std::string& board, const char* rights) {
+    EXPECT_TRUE(setFen((board + " w " + rights + " -").c_str())) << board;
+    prepareEvaluation();
+    const int with = evaluate(-1000000, 1000000);
+    EXPECT_TRUE(setFen((board + " w - -").c_str()));
+    prepareEvaluation();
+    return with - evaluate(-1000000, 1000000);
+  };
+  const int standard = rightsWorth("r2qk2r/pppppppp/8/8/8/8/PPPPPPPP/R2QK2R", "KQ");
+  EXPECT_GT(standard, 0);
+  const Chess960Rules rules;
+  EXPECT_EQ(rightsWorth("1r1q2kr/pppppppp/8/8/8/8/PPPPPPPP/1R1Q2KR", "HB"), standard);
+  EXPECT_EQ(rightsWorth("1r1q2kr/pppppppp/8/8/8/8/PPPPPPPP/1R1Q2KR", "H"), rightsWorth("r2qk2r/pppppppp/8/8/8/8/PPPPPPPP/R2QK2R", "K"));
 }
 
 }  // namespace

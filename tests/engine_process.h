@@ -76,7 +76,8 @@ inline std::string uciIdentity(bool limited = false, int elo = 1900) {
          "option name UCI_LimitStrength type check default " + std::string(limited ? "true" : "false") +
          "\noption name UCI_Elo type spin default " + std::to_string(elo) + " min 1000 max 1900\n"
          "option name BookFile type string default <empty>\noption name SyzygyPath type string default <empty>\n"
-         "option name Move Overhead type spin default 0 min 0 max 5000\noption name UCI_ShowWDL type check default false\n"
+         "option name Move Overhead type spin default 0 min 0 max 5000\noption name UCI_Chess960 type check default false\n"
+         "option name UCI_ShowWDL type check default false\n"
          "option name Learning type combo default on var on var read-only var off\n"
          "option name Learning File type string default <empty>\nuciok\n";
 }

@@ -16,9 +16,8 @@
 
 #include "board/attacks.h"
 #include "board/fen.h"
-#include "board/make_move.h"
 #include "board/move_text.h"
-#include "board/movegen.h"
+#include "board/perft.h"
 #include "board/position.h"
 #include "search/trans_table.h"
 
@@ -27,38 +26,13 @@ namespace {
 bool allPromotions = false;
 bool quiet = false;
 
-inline bool isQueenPromotion(Move m) { return (m & kPromotion) && movePiece(m) == kQueen; }
-
-inline Move withPiece(Move m, int type) { return (m & ~kPieceMask) | (Move(type) << 12); }
-
-// Leaves below the position; with divide, each root move is printed with its own count.
-uint64_t perft(int depth, bool divide = false) {
-  if (!generateLegalMoves()) return 0;
-  const int first = listStart[searchPly];
-  const int last = listStart[searchPly + 1];
-  if (depth == 1 && !divide) {  // bulk counting: the list is the answer
-    uint64_t count = uint64_t(last - first);
-    if (allPromotions)
-      for (int i = first; i < last; ++i)
-        if (isQueenPromotion(moveStack[i])) count += 2;
-    return count;
-  }
-  uint64_t total = 0;
+void printRootMove(Move move, uint64_t leaves) {
   char text[8];
-  for (int i = first; i < last; ++i) {
-    const Move move = moveStack[i];
-    const int variants = allPromotions && isQueenPromotion(move) ? 3 : 1;
-    const int pieces[3] = {kQueen, kRook, kBishop};
-    for (int v = 0; v < variants; ++v) {
-      const Move m = v == 0 ? move : withPiece(move, pieces[v]);
-      makeMove(m);
-      const uint64_t count = depth > 1 ? perft(depth - 1) : 1;
-      unmakeMove(m);
-      if (divide) printf("%s %" PRIu64 "\n", moveToText(m, text), count);
-      total += count;
-    }
-  }
-  return total;
+  printf("%s %" PRIu64 "\n", moveToText(move, text), leaves);
+}
+
+uint64_t perft(int depth, bool divide = false) {
+  return countLeaves(depth, allPromotions, divide ? printRootMove : nullptr);
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
