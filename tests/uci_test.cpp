@@ -1,19 +1,17 @@
-// UCI: the loop in this process, its clock a second a reading so that each
-// "go" leaves exact state; then the built program as a GUI runs it.
+// UCI: the loop in this process, its clock a second a reading so that each "go" leaves exact state; then the built program.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "book/learning.h"
 #include "engine/clock.h"
 #include "engine/search_threads.h"
 #include "engine/session.h"
@@ -36,25 +34,32 @@ std::string uciRun(const std::string& commands, uint32_t (*ticks)() = secondPerR
   return identity != std::string::npos ? text.substr(identity + 6) : "";
 }
 
-// Placement, side and castling of the game's position, and its ply.
-std::string gameState() {
-  char text[kPositionTextSize];
-  std::string state = positionText(text);
-  const size_t pawnField = state.find(' ', state.find(' ', state.find(' ') + 1) + 1);
-  return state.substr(0, pawnField) + " ply " + std::to_string(pos.gamePly);
-}
-
-// The game's position must be fen's (and at ply, when given); leaves fen set.
+// The game's placement, side and castling must be fen's (and its ply, when given); leaves fen set.
 void expectGameAt(const std::string& fen, const std::string& why, int ply = -1) {
-  std::string now = gameState();
+  const auto head = [](const char* s) { return std::string(s).substr(0, std::string(s).find(' ', std::string(s).find(' ', std::string(s).find(' ') + 1) + 1)); };
+  char text[kPositionTextSize];
+  const std::string now = head(positionText(text)) + (ply < 0 ? "" : " ply " + std::to_string(pos.gamePly));
   ASSERT_TRUE(setFen(fen.c_str())) << fen;
-  std::string want = gameState();
-  want = want.substr(0, want.find(" ply ")) + (ply < 0 ? "" : " ply " + std::to_string(ply));
-  EXPECT_EQ(ply < 0 ? now.substr(0, now.find(" ply ")) : now, want) << why;
+  EXPECT_EQ(now, head(positionText(text)) + (ply < 0 ? "" : " ply " + std::to_string(ply))) << why;
 }
 
-// The budget and its doubling ceiling, for the side to move, at every edge;
-// Move Overhead kept back per move planned. Mated: "go" answers at once.
+// Each row's input must be answered as its pattern says and leave the game at fenAfter (when given).
+struct Exchange { std::string input, fenAfter, output; int ply = -1; };
+void expectExchanges(const std::vector<Exchange>& rows) {
+  for (const Exchange& row : rows) {
+    const std::string output = uciRun(row.input), why = row.input.substr(0, 200) + " (" + std::to_string(row.input.size()) + ")";
+    EXPECT_TRUE(std::regex_match(output, std::regex(row.output))) << why << "\n" << output.substr(0, 2000);
+    if (!row.fenAfter.empty()) expectGameAt(row.fenAfter, why, row.ply);
+  }
+}
+
+std::string repeated(const std::string& text, int times) {
+  std::string all;
+  while (times-- > 0) all += text;
+  return all;
+}
+
+// The budget and its doubling ceiling for the side to move, at every edge; Move Overhead kept back per move.
 TEST(UciWords, ClockWordsAndMoveOverheadGiveTheBudget) {
   constexpr int64_t kYear = 100LL * 3600 * 24 * 366;  // the longest clock, in centiseconds
   const char* const kRange = "info string Move Overhead must be a whole number from 0 to 5000\n";
@@ -63,8 +68,7 @@ TEST(UciWords, ClockWordsAndMoveOverheadGiveTheBudget) {
       {false, 0, "wtime 1000 btime 60000", 129, 1457},  {true, 0, "wtime 60000 winc -2000", 129, 1457},
       {true, 0, "wtime 60000 btime 1000 winc 2000 binc 0", 279, 1457},  // and 3/4 of the increment
       {false, 0, "btime 60000 wtime 1 binc 2000 winc 99999", 279, 1457},
-      {true, 0, "wtime 1000 btime 1 movestogo 1", 78, 78},  // all but the reserve of 22 cs
-      {true, 0, "wtime 1000 movestogo 2", 39, 39},          // half of it
+      {true, 0, "wtime 1000 btime 1 movestogo 1", 78, 78},  {true, 0, "wtime 1000 movestogo 2", 39, 39},  // less the 22 cs reserve
       {true, 0, "wtime 1000 movestogo 999", 0, 39},         {true, 0, "wtime 1000 movestogo 0", 1, 19},  // sudden death
       {true, 0, "wtime 1000 movestogo 1000", 1, 19},        {true, 0, "wtime 1000 movestogo -3", 1, 19},
       {true, 0, "wtime 0 btime 60000", 0, 0},  {true, 0, "wtime -5000 btime 60000", 0, 0},  {true, 0, "wtime", 0, 0},
@@ -72,13 +76,10 @@ TEST(UciWords, ClockWordsAndMoveOverheadGiveTheBudget) {
       {true, 0, "movetime 1500 wtime 60000", kYear, kYear},  // a deadline of its own, in ms
       {true, 0, "movetime 19", kYear, kYear},  {true, 0, "movetime 0", kYear, kYear},  {true, 0, "movetime -20", kYear, kYear},
       {true, 0, "searchmoves a1a2 wtime 60000", 129, 1457},  {true, 0, "depth 3 wtime 60000", 129, 1457},
-      // These end only by their limit or "stop".
-      {true, 0, "depth 3", kYear, kYear},  {true, 0, "nodes 100", kYear, kYear},  {true, 0, "nodes 0", kYear, kYear},
+      {true, 0, "depth 3", kYear, kYear},  {true, 0, "nodes 100", kYear, kYear},  {true, 0, "nodes 0", kYear, kYear},  // only their limit or "stop"
       {true, 0, "infinite wtime 60000", kYear, kYear},  {true, 0, "ponder wtime 60000", kYear, kYear},
-      {true, 100, "wtime 60000 btime 1000", 119, 1348},  // 5550 cs: 5392 usable over 45 moves
-      {true, 95, "wtime 60000 btime 1000", 119, 1348},   // rounded up to whole centiseconds
-      {true, 100, "wtime 1000 movestogo 1", 68, 68},     // 90 cs less the reserve of 22
-      {true, 100, "wtime 1000 movestogo 2", 29, 29},     // 80 cs less the reserve, halved
+      {true, 100, "wtime 60000 btime 1000", 119, 1348},  {true, 95, "wtime 60000 btime 1000", 119, 1348},  // whole cs, rounded up
+      {true, 100, "wtime 1000 movestogo 1", 68, 68},  {true, 100, "wtime 1000 movestogo 2", 29, 29},
       {true, 100, "wtime 100 btime 60000", 0, 0},  {true, 5000, "wtime 60000 btime 1000", 0, 0},  // all of it lag
       {true, 5001, "wtime 60000 btime 1000", 129, 1457, kRange},  {true, -1, "wtime 60000 btime 1000", 129, 1457, kRange},
   };
@@ -92,8 +93,7 @@ TEST(UciWords, ClockWordsAndMoveOverheadGiveTheBudget) {
   }
 }
 
-// A move time ends Move Overhead sooner: 1000 - 35 ms, then 35 ms less 20
-// (this clock moves a millisecond at every reading, one at every poll).
+// Move Overhead shortens a move time: 1000 - 35 ms, then 35 ms less 20 (a millisecond a reading, one a poll).
 TEST(UciWords, MoveOverheadEndsAMoveTimeSooner) {
   const std::string start = "position fen r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - -\ngo movetime 1000\n";
   uciRun(start, millisecondPerReading);
@@ -104,57 +104,45 @@ TEST(UciWords, MoveOverheadEndsAMoveTimeSooner) {
   EXPECT_GT(shorter + 40, plain);
 }
 
-// Every option: names and check values in any case, spins within their range
-// (both ends, trailing blanks); the levels' are in strength_test.
+// Every option: names and check values in any case, spins within their range (both ends, trailing blanks).
 TEST(UciOptions, EachRowSetsItsValueOrSaysWhy) {
-  const char* const kMultiPv = "info string MultiPV must be a whole number from 1 to 256\n";
-  const struct { const char* line; const char* said; std::function<bool()> holds; } rows[] = {
-      {"setoption name ownbook value FALSE", "", [] { return !uciSettings.ownBook; }},
-      {"setoption name OwnBook value True", "", [] { return uciSettings.ownBook; }},
-      {"setoption name OwnBook value yes", "info string OwnBook must be true or false\n", [] { return uciSettings.ownBook; }},
-      {"setoption name UCI_ShowWDL value true  ", "", [] { return uciSettings.showWdl; }},
-      {"setoption name uci_showwdl value false", "", [] { return !uciSettings.showWdl; }},
-      {"setoption name SaveLearning value false", "", [] { return lastLoopSession().learningKept; }},
-      {"setoption name SaveLearning value true", "", [] { return !lastLoopSession().learningKept; }},
-      {"setoption name learning value READ-ONLY", "", [] { return learningMode == LearningMode::kReadOnly; }},
-      {"setoption name Learning value on ", "", [] { return learningMode == LearningMode::kOn; }},
-      {"setoption name Learning value of", "info string Learning must be one of on, read-only, off\n",
-       [] { return learningMode == LearningMode::kOn; }},
-      {"setoption name Ponder value true", "", [] { return uciSettings.ponder; }},
-      {"setoption name Ponder value false", "", [] { return !uciSettings.ponder; }},
-      {"setoption name multipv value 256", "", [] { return uciSettings.multiPv == 256; }},
-      {"setoption name MultiPV value 257", kMultiPv, [] { return uciSettings.multiPv == 256; }},
-      {"setoption name MultiPV value 0", kMultiPv, [] { return uciSettings.multiPv == 256; }},
-      {"setoption name MultiPV value 1 ", "", [] { return uciSettings.multiPv == 1; }},
-      {"setoption name MultiPV value 2x", kMultiPv, [] { return uciSettings.multiPv == 1; }},
-      {"setoption name move overhead value 5000", "", [] { return uciSettings.moveOverheadMs == 5000 && moveOverheadCs == 500; }},
-      {"setoption name Move Overhead value 0", "", [] { return moveOverheadCs == 0; }},
-      {"setoption name Hash value 2", "", [] { return tableMegabytes() == 2; }},
-      {"setoption name Hash value 3", "info string Hash 2 MB, rounded down to a power of two\n", [] { return tableMegabytes() == 2; }},
-      {"setoption name Hash value 0", "info string Hash must be a whole number from 1 to 65536\n", [] { return tableMegabytes() == 2; }},
-      {"setoption name UCI_Elo value 1900", "", [] { return strength.elo == 1900; }},
-      {"setoption name UCI_Elo value 1000", "", [] { return strength.elo == 1000; }},
-      {"setoption name UCI_Elo value 500", "info string UCI_Elo 500 is out of range, set to 1000\n", [] { return strength.elo == 1000; }},
-      {"setoption name UCI_Elo value 2500", "info string UCI_Elo 2500 is out of range, set to 1900\n", [] { return strength.elo == 1900; }},
-      {"setoption name UCI_Elo value strong", "info string UCI_Elo needs a number, not \"strong\"; kept at 1900\n",
-       [] { return strength.elo == 1900; }},
-      {"setoption name UCI_LimitStrength value true", "", [] { return strength.limited; }},
-      {"setoption name UCI_LimitStrength value false", "", [] { return !strength.limited; }},
-      {"setoption name threads value 3", "", [] { return searchThreadCount() == 3; }},
-      {"setoption name Threads value 257", "info string Threads must be a whole number from 1 to 256\n",
-       [] { return searchThreadCount() == 3; }},
-      {"setoption name Threads value 1", "", [] { return searchThreadCount() == 1; }},
-      {"setoption name Contempt value 4", "info string unknown option Contempt\n", [] { return true; }},
+  using Get = int (*)();
+  const Get book = [] { return int(uciSettings.ownBook); }, wdl = [] { return int(uciSettings.showWdl); },
+            kept = [] { return int(lastLoopSession().learningKept); }, learning = [] { return int(learningMode); },
+            ponder = [] { return int(uciSettings.ponder); }, pvs = [] { return uciSettings.multiPv; },
+            overhead = [] { return int(uciSettings.moveOverheadMs * 1000 + moveOverheadCs); },
+            hash = [] { return int(tableMegabytes()); }, elo = [] { return strength.elo; },
+            limited = [] { return int(strength.limited); }, threads = [] { return searchThreadCount(); };
+  const std::string kMultiPv = "info string MultiPV must be a whole number from 1 to 256\n";
+  const struct { const char* line; std::string said; Get get; int want; } rows[] = {
+      {"ownbook value FALSE", "", book, 0},  {"OwnBook value True", "", book, 1},
+      {"OwnBook value yes", "info string OwnBook must be true or false\n", book, 1},
+      {"UCI_ShowWDL value true  ", "", wdl, 1},  {"uci_showwdl value false", "", wdl, 0},
+      {"SaveLearning value false", "", kept, 1},  {"SaveLearning value true", "", kept, 0},
+      {"learning value READ-ONLY", "", learning, int(LearningMode::kReadOnly)},  {"Learning value on ", "", learning, int(LearningMode::kOn)},
+      {"Learning value of", "info string Learning must be one of on, read-only, off\n", learning, int(LearningMode::kOn)},
+      {"Ponder value true", "", ponder, 1},  {"Ponder value false", "", ponder, 0},
+      {"multipv value 256", "", pvs, 256},  {"MultiPV value 257", kMultiPv, pvs, 256},  {"MultiPV value 0", kMultiPv, pvs, 256},
+      {"MultiPV value 1 ", "", pvs, 1},  {"MultiPV value 2x", kMultiPv, pvs, 1},
+      {"move overhead value 5000", "", overhead, 5000 * 1000 + 500},  {"Move Overhead value 0", "", overhead, 0},
+      {"Hash value 2", "", hash, 2},  {"Hash value 3", "info string Hash 2 MB, rounded down to a power of two\n", hash, 2},
+      {"Hash value 0", "info string Hash must be a whole number from 1 to 65536\n", hash, 2},
+      {"UCI_Elo value 1900", "", elo, 1900},  {"UCI_Elo value 1000", "", elo, 1000},
+      {"UCI_Elo value 500", "info string UCI_Elo 500 is out of range, set to 1000\n", elo, 1000},
+      {"UCI_Elo value 2500", "info string UCI_Elo 2500 is out of range, set to 1900\n", elo, 1900},
+      {"UCI_Elo value strong", "info string UCI_Elo needs a number, not \"strong\"; kept at 1900\n", elo, 1900},
+      {"UCI_LimitStrength value true", "", limited, 1},  {"UCI_LimitStrength value false", "", limited, 0},
+      {"threads value 3", "", threads, 3},  {"Threads value 257", "info string Threads must be a whole number from 1 to 256\n", threads, 3},
+      {"Threads value 1", "", threads, 1},  {"Contempt value 4", "info string unknown option Contempt\n", threads, 1},
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(uciRun(std::string(row.line) + "\n"), row.said) << row.line;
-    EXPECT_TRUE(row.holds()) << row.line;
+    EXPECT_EQ(uciRun("setoption name " + std::string(row.line) + "\n"), row.said) << row.line;
+    EXPECT_EQ(row.get(), row.want) << row.line;
   }
   uciRun("setoption name Hash value " + std::to_string(kDefaultTableMegabytes) + "\n");
 }
 
-// docs/options.md has one row for each option, in order, with the type,
-// default and range the engine announces.
+// docs/options.md has one row for each option, in order, with the type, default and range announced.
 TEST(UciOptions, TheDocumentedListIsTheTable) {
   std::ifstream file(MORVEK_SOURCE_DIR "/docs/options.md");
   std::vector<std::string> rows;
@@ -170,17 +158,14 @@ TEST(UciOptions, TheDocumentedListIsTheTable) {
     if (option.type == OptionType::kString) row += " <empty> |";
     if (option.type == OptionType::kSpin)
       row += " " + std::to_string(option.announced()) + " | " + std::to_string(option.least) + " to " + std::to_string(option.most);
-    if (option.type == OptionType::kCombo) {
-      row += " " + std::string(option.choices[option.announced()]) + " |";
-      for (int c = 0; option.choices[c] != nullptr; ++c) row += (c > 0 ? ", " : " ") + std::string(option.choices[c]);
-    }
+    if (option.type == OptionType::kCombo) row += " " + std::string(option.choices[option.announced()]) + " |";
+    for (int c = 0; option.type == OptionType::kCombo && option.choices[c] != nullptr; ++c) row += (c > 0 ? ", " : " ") + std::string(option.choices[c]);
     EXPECT_EQ(rows[size_t(i)].substr(0, row.size() + 1), row + " ");  // a blank ends the range
   }
 }
 
-// Scores in centipawns and mates in moves, both signs; the depth kept to (2
-// at least, 90 at most); "go mate N" ends with a mate short enough, however
-// deep; the position as it was set after every "go".
+// Scores in centipawns and mates, both signs, and their win/draw/loss; the depth kept to 2..90; "go mate N"
+// ends at a mate short enough, however deep; the position as it was set after every "go".
 TEST(UciWords, ScoresMatesDepthsAndThePositionAfterGo) {
   const struct { const char* fen; const char* words; const char* move; const char* score; int depth; } rows[] = {
       {kMateInOne, "depth 3", "a1a8", "mate 1", 2},  // a mate ends the deepening
@@ -198,19 +183,23 @@ TEST(UciWords, ScoresMatesDepthsAndThePositionAfterGo) {
       {"3k4/8/2K5/8/8/8/8/7R w - -", "mate 5", "h1e1", "mate 2", 3},
   };
   for (const auto& row : rows) {
-    // Twice: the second "go" must see the same position as the first.
-    const std::vector<UciGo> goes =
-        uciGoes(uciRun(std::string("position fen ") + row.fen + "\ngo " + row.words + "\ngo " + row.words + "\n"));
+    const std::string go = std::string("\ngo ") + row.words;  // twice: the second sees the same position
+    const std::vector<UciGo> goes = uciGoes(uciRun(std::string("setoption name UCI_ShowWDL value true\nposition fen ") + row.fen +
+                                                   go + go + "\nsetoption name UCI_ShowWDL value false\n"));
     ASSERT_EQ(goes.size(), 2u) << row.fen;
-    EXPECT_EQ(goes[0].best + " " + goes[0].last().pv.at(0) + " " + goes[1].best + " " + goes[0].last().scoreText() + " " +
-                  std::to_string(goes[0].depth()), std::string(row.move) + " " + row.move + " " + row.move + " " + row.score +
-                  " " + std::to_string(row.depth)) << row.fen << " " << row.words;
+    const UciInfo& end = goes[0].last();
+    EXPECT_EQ(goes[0].best + " " + end.pv.at(0) + " " + goes[1].best + " " + end.scoreText() + " " + std::to_string(goes[0].depth()),
+              std::string(row.move) + " " + row.move + " " + row.move + " " + row.score + " " + std::to_string(row.depth))
+        << row.fen << " " << row.words;
     expectGameAt(row.fen, row.words, 0);
+    // Certain for a mate, else the model's for the root's material.
+    const WinDrawLoss model = end.scoreKind == "mate" ? WinDrawLoss{end.score > 0 ? 1000 : 0, 0, end.score > 0 ? 0 : 1000}
+                                                      : winDrawLoss(int(end.score), materialCount());
+    EXPECT_EQ(std::vector<int>(end.wdl, end.wdl + 3), (std::vector<int>{model.win, model.draw, model.loss})) << row.fen;
   }
 }
 
-// "nodes": the count is looked at every 4096 nodes, and the search stops at
-// the first look that reaches the limit.
+// "nodes": the count is looked at every 4096 nodes; the search stops at the first look that reaches the limit.
 TEST(UciWords, NodesStopAtTheFirstLookThatReachesTheLimit) {
   for (const auto& [nodes, looks] : {std::pair<int, uint64_t>{1, 1}, {4096, 1}, {4097, 2}}) {
     EXPECT_EQ(uciGoes(uciRun("position startpos\ngo nodes " + std::to_string(nodes) + "\n")).size(), 1u);
@@ -218,11 +207,11 @@ TEST(UciWords, NodesStopAtTheFirstLookThatReachesTheLimit) {
   }
 }
 
-// The position after "position" (all or nothing), "ucinewgame" and a
-// refused text; what was answered, in order, also while searching.
+// The position after "position" (all or nothing), "ucinewgame" and a refused text; what was answered, in
+// order, also while searching.
 TEST(UciWords, EachWordLeavesItsState) {
-  const std::string rook = std::string("position fen ") + kRookEnding + "\n";
-  const struct { std::string input, fenAfter, output; } rows[] = {
+  const std::string rook = std::string("position fen ") + kRookEnding + "\n", mate = std::string("position fen ") + kMateInOne + "\n";
+  expectExchanges({
       {"position startpos moves e2e4 e7e5\n", "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6", ""},
       {std::string("position fen ") + kRookEnding + " moves e1g1 e8d7\n", "8/3k4/8/8/8/8/8/5RK1 w - -", ""},
       {rook + "position fen " + kRookEnding + " moves h1h2 e8e7 h2h9\n", kRookEnding,
@@ -235,47 +224,35 @@ TEST(UciWords, EachWordLeavesItsState) {
       {rook + "ucinewgame\n", kStartFen, ""},
       {"setoption name Own Book value true\nsetoption value x\nstop\nponderhit\ndebug on\nregister later\nisready\n", "",
        "info string unknown option Own Book\ninfo string setoption needs a name\nreadyok\n"},
-      // "isready" is answered at once, and nothing ends "go infinite" but
-      // "stop" or the end of the input, even a mate found.
-      {std::string("position fen ") + kMateInOne + "\ngo infinite\nisready\nstop\nisready\n", "",
-       "(?:info [^\\n]*\\n)+readyok\\n(?:info [^\\n]*\\n)*bestmove a1a8\\nreadyok\\n"},
-      {std::string("position fen ") + kMateInOne + "\ngo ponder wtime 1000 btime 1000\nisready\nstop\n", "",
-       "(?:info [^\\n]*\\n)+readyok\\n(?:info [^\\n]*\\n)*bestmove a1a8\\n"},
+      // "isready" is answered at once; only "stop" or the input's end ends "go infinite", even with a mate found.
+      {mate + "go infinite\nisready\nstop\nisready\n", "", "(?:info [^\\n]*\\n)+readyok\\n(?:info [^\\n]*\\n)*bestmove a1a8\\nreadyok\\n"},
+      {mate + "go ponder wtime 1000 btime 1000\nisready\nstop\n", "", "(?:info [^\\n]*\\n)+readyok\\n(?:info [^\\n]*\\n)*bestmove a1a8\\n"},
       // Lines that came during a search wait, and keep their order behind it.
       {"position fen r1bq1r1k/ppp2pp1/2nbp2p/6NQ/3P4/2PB4/P1P2PPP/R1B2RK1 b - -\ngo depth 5\nucinewgame\ngo depth 5\nisready\n",
        kStartFen, "(?:info [^\\n]*\\n)+bestmove [^\\n]*\\n(?:info [^\\n]*\\n)+bestmove [^\\n]*\\nreadyok\\n"},
-  };
-  for (const auto& row : rows) {
-    const std::string output = uciRun(row.input);
-    EXPECT_TRUE(std::regex_match(output, std::regex(row.output))) << row.input << "\n" << output;
-    if (!row.fenAfter.empty()) expectGameAt(row.fenAfter, row.input);
-  }
+  });
 }
 
-// A game sent again with moves added, from "startpos" or its FEN, keeps its
-// once-a-game learning mark; a shorter or another line, another start or
-// "ucinewgame" is a new game; a refused line keeps all.
+// A game sent again with moves added, from "startpos" or its FEN, keeps its once-a-game learning mark; a
+// shorter or another line, another start or "ucinewgame" is a new game; a refused line keeps all.
 TEST(UciWords, TheSameGameSentAgainKeepsItsLearningMark) {
-  const struct { const char* before; std::string after; bool kept; } rows[] = {
-      {"position startpos moves e2e4", "position startpos moves e2e4 e7e5 g1f3", true},
-      {"position startpos moves e2e4", "position startpos moves e2e4", true},
-      {"position startpos moves e2e4", "position startpos moves e2e4 e7e4", true},
-      {"position startpos moves e2e4 e7e5", "position startpos moves e2e4", false},
-      {"position startpos moves e2e4", "position startpos moves d2d4 e7e5", false},
-      {"position startpos moves e2e4", std::string("position fen ") + kStartFen + " moves e2e4 e7e5", true},
-      {"position startpos moves e2e4", "position fen rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - moves e7e5", false},
-      {"position startpos moves e2e4", "ucinewgame\nposition startpos moves e2e4 e7e5", false},
+  const std::string afterE4 = "position fen rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - moves e7e5";
+  const struct { std::string before, after; bool kept; } rows[] = {
+      {"e2e4", "e2e4 e7e5 g1f3", true},  {"e2e4", "e2e4", true},  {"e2e4", "e2e4 e7e4", true},  {"e2e4 e7e5", "e2e4", false},
+      {"e2e4", "d2d4 e7e5", false},  {"e2e4", std::string("position fen ") + kStartFen + " moves e2e4 e7e5", true},
+      {"e2e4", afterE4, false},  {"e2e4", "ucinewgame\nposition startpos moves e2e4 e7e5", false},
   };
+  const auto line = [](const std::string& s) { return (s.find("position") == 0 || s.find("ucinewgame") == 0 ? s : "position startpos moves " + s) + "\n"; };
   for (const auto& row : rows) {
-    uciRun(std::string(row.before) + "\n");
+    uciRun(line(row.before));
     pos.learnedThisGame = 1;
-    uciRun(row.after + "\n");
+    uciRun(line(row.after));
     EXPECT_EQ(pos.learnedThisGame == 1, row.kept) << row.before << " then " << row.after;
   }
 }
 
-// "ponderhit": the clock words of "go ponder" count from then on, with the
-// time pondered so far credited; a bare ponder search never ends on its own.
+// "ponderhit": the clock words of "go ponder" count from then on, the time pondered credited; a bare
+// ponder search never ends on its own.
 uint32_t ponderedTicks = 0;
 uint32_t ponderedSecondPerReading() { return ponderedTicks += 1000; }
 
@@ -283,14 +260,12 @@ TEST(UciWords, PonderhitCreditsTheTimePondered) {
   const std::string start = "position fen r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3\n";
   uciRun(start + "go wtime 60000 btime 60000\n");
   EXPECT_EQ(searchClock.budget, 129);
-  // The credit is whole seconds of this clock, at least one, and no more
-  // than the run's clock went on (in centiseconds, not milliseconds).
+  // The credit: whole seconds, at least one, no more than the run's clock went on (in cs, not ms).
   const std::string output = uciRun(start + "go ponder wtime 60000 btime 60000\nponderhit\n", ponderedSecondPerReading);
   const int64_t credit = searchClock.budget - 129;
   EXPECT_TRUE(credit >= 100 && credit % 100 == 0 && credit <= int64_t(ponderedTicks / 10)) << credit;
   ASSERT_EQ(uciGoes(output).size(), 1u);
-  // Two seconds give 6 cs, doubled: a search stops at its first look at the
-  // clock (a second later), one pondered a second goes on.
+  // 2 s give 6 cs, doubled: stopped at the first look at the clock (a second on), unless pondered a second.
   uciRun(start + "go wtime 2000 btime 2000\n");
   const uint64_t unpondered = searchClock.pollCount;
   uciRun(start + "go ponder wtime 2000 btime 2000\nponderhit\n");
@@ -300,13 +275,12 @@ TEST(UciWords, PonderhitCreditsTheTimePondered) {
 
 // A "position" line padded with blanks to length characters.
 std::string positionLine(const std::string& moves, size_t length) {
-  std::string line = "position startpos moves e2e4";
-  const std::string last = " " + moves + "\n";
+  const std::string line = "position startpos moves e2e4", last = " " + moves + "\n";
   return line + std::string(length - line.size() - last.size() + 1, ' ') + last;
 }
 
-// A whole game in one "position" line before every move, as GUIs send it: a
-// random legal game of 260 plies (chess.js), the FEN after every ply.
+// A whole game in one "position" line before every move, as GUIs send it: a random legal game of 260
+// plies (chess.js), the FEN after every ply.
 TEST(UciLongInput, AGameSentWholeBeforeEveryMoveIsPlayedFromItsPosition) {
   std::ifstream file(MORVEK_TEST_DATA "/long_game.txt");
   std::string line, input, moves;
@@ -328,84 +302,32 @@ TEST(UciLongInput, AGameSentWholeBeforeEveryMoveIsPlayedFromItsPosition) {
   }
 }
 
-// A line beyond the reader's limit, or one that cannot be text, is refused
-// whole and the next one answered; so is a FEN longer than the set-up's
-// buffer, never cut to a text that happens to read.
-TEST(UciLongInput, LinesUpToTheLimitAreWholeLongerOnesAreRefused) {
-  const std::string kAfter = "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6";
-  const std::string kBefore = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3";
-  const std::string kRefused = "info string error: line of ";
-  std::string padding;
-  for (int i = 0; i < 120; ++i) padding += " 0";
-  const struct { std::string line, output, fenAfter; } rows[] = {
-      {positionLine("e7e5", 1023), "", kAfter},
-      {positionLine("e7e5", 65536), "", kAfter},
-      {positionLine("e7e5", kMaxLineLength), "", kAfter},
-      {positionLine("e7e5", kMaxLineLength).replace(kMaxLineLength, 1, "\r\n"), "", kAfter},
-      {positionLine("e7e5", kMaxLineLength + 1), kRefused + "1048577 characters ignored: longer than 1048576 characters\n", kBefore},
-      {positionLine("e7e5", 2 * kMaxLineLength) + "isready\n",
-       kRefused + "2097152 characters ignored: longer than 1048576 characters\nreadyok\n", kBefore},
-      {std::string("position startpos moves e2e4 e7e5\0\n", 35) + "isready\n",
-       kRefused + "34 characters ignored: holds a zero byte\nreadyok\n", kBefore},
-      {"position startpos moves e2e4 e7e5 \xff\nisready\n", kRefused + "35 characters ignored: is not UTF-8\nreadyok\n", kBefore},
-      {"position startpos moves e2e4 e7e5 \xed\xa0\x80\n", kRefused + "37 characters ignored: is not UTF-8\n", kBefore},
-      {"position startpos moves e2e4 e7e5 \xc0\xaf\n", kRefused + "36 characters ignored: is not UTF-8\n", kBefore},
-      // Text that is UTF-8 is a command as any other.
-      {"position startpos moves e2e4 e7e5 \xc3\xa9\n", "info string error: illegal move \xc3\xa9, position unchanged\n", kBefore},
-      // The end of the input inside a line that is too long.
-      {std::string("isready\n") + std::string(kMaxLineLength + 5, 'x'), "readyok\n" + kRefused + "1048581 characters ignored: longer than 1048576 characters\n", kBefore},
-      {std::string("position fen ") + kRookEnding + padding + "\n", "info string error: position refused: \n", kBefore},
-  };
-  for (const auto& row : rows) {
-    EXPECT_EQ(uciRun("position startpos moves e2e4\n" + row.line), row.output) << row.line.size();
-    expectGameAt(row.fenAfter, std::to_string(row.line.size()));
-  }
-}
-
-// While a search runs: a refused line is said at once and the search goes
-// on; a long line behind a finite search waits for it, whole.
-TEST(UciLongInput, LongLinesDuringASearch) {
-  std::string output = uciRun("position startpos\ngo infinite\n" + std::string(2 << 20, 'x') + "\nisready\nstop\n");
-  EXPECT_TRUE(std::regex_match(output, std::regex("(?:info [^\\n]*\\n)+info string error: line of 2097152 characters "
-                                                  "ignored: longer than 1048576 characters\\nreadyok\\n(?:info [^\\n]*\\n)*"
-                                                  "bestmove [^\\n]*\\n")))
-      << output.substr(0, 2000);
-  output = uciRun("position startpos moves e2e4\ngo depth 3\n" + positionLine("e7e5 g1f3", 70000) + "isready\n");
-  EXPECT_TRUE(std::regex_match(output, std::regex("(?:info [^\\n]*\\n)+bestmove [^\\n]*\\nreadyok\\n"))) << output;
-  expectGameAt("rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq -", "after the search");
-}
-
-// Two thousand plies and more, from the start or a FEN, shuffles and
-// repetitions included; and a path too long to be a file is not cut.
-TEST(UciLongInput, GamesOfThousandsOfPliesAndLongValues) {
-  std::string shuffle, rook;
-  for (int i = 0; i < 500; ++i) shuffle += " g1f3 g8f6 f3g1 f6g8";
-  for (int i = 0; i < 600; ++i) rook += " h1h2 e8d8 h2h1 d8e8";
-  uciRun("position startpos moves" + shuffle + " e2e4\n");
-  expectGameAt("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -", "from the start", 2001);
-  uciRun(std::string("position fen ") + kRookEnding + " moves" + rook + " e1f1\n");
-  expectGameAt("4k3/8/8/8/8/8/8/5K1R b - -", "from a FEN", 2401);
-  const std::string path = "/tmp/" + std::string(5000, 'b');
-  EXPECT_EQ(uciRun("setoption name BookFile value " + path + "\nsetoption name SyzygyPath value " + path + "\n"),
-            "info string BookFile: a path of 5005 characters is too long, the book is unchanged\n"
-            "info string SyzygyPath: a path of 5005 characters is too long, the tables are unchanged\n");
-}
-
-// No wdl unless asked; then on every scored line: certain for a mate, from
-// the model of the root's material otherwise.
-TEST(WinDrawLoss, InfoLinesCarryItWhenAsked) {
-  const std::string searches = "position fen " + std::string(kMateInOne) + "\ngo depth 3\n" +
-                               "position fen 4k3/8/8/8/8/8/8/4K2Q b - -\ngo depth 3\n";
-  EXPECT_EQ(uciRun(searches).find(" wdl "), std::string::npos);
-  std::map<std::string, std::vector<int>> seen;  // by score
-  for (const UciGo& go : uciGoes(uciRun("setoption name UCI_ShowWDL value true\n" + searches + "setoption name UCI_ShowWDL value false\n")))
-    for (const UciInfo& info : go.infos) {
-      EXPECT_EQ(info.wdl[0] + info.wdl[1] + info.wdl[2], 1000) << info.scoreText();
-      seen[info.scoreText()].assign(info.wdl, info.wdl + 3);
-    }
-  const WinDrawLoss down = winDrawLoss(-1019, 9);
-  EXPECT_EQ(seen["mate 1"], (std::vector<int>{1000, 0, 0}));
-  EXPECT_EQ(seen["cp -1019"], (std::vector<int>{down.win, down.draw, down.loss}));
+// A line beyond the reader's limit, or not UTF-8, is refused whole and the next answered (at once while a
+// search runs); so is a FEN longer than the set-up's buffer. Thousands of plies and long paths are read whole.
+TEST(UciLongInput, LongLinesAreReadWholeOrRefusedWhole) {
+  const std::string e4 = "position startpos moves e2e4\n", kRefused = "info string error: line of ",
+                    kAfter = "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6",
+                    kBefore = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3", path = "/tmp/" + std::string(5000, 'b');
+  expectExchanges({
+      {e4 + positionLine("e7e5", kMaxLineLength), kAfter, ""},
+      {e4 + positionLine("e7e5", kMaxLineLength).replace(kMaxLineLength, 1, "\r\n"), kAfter, ""},
+      {e4 + positionLine("e7e5", kMaxLineLength + 1), kBefore, kRefused + "1048577 characters ignored: longer than 1048576 characters\n"},
+      {e4 + "position startpos moves e2e4 e7e5 \xed\xa0\x80\n", kBefore, kRefused + "37 characters ignored: is not UTF-8\n"},
+      {e4 + "position startpos moves e2e4 e7e5 \xc0\xaf\n", kBefore, kRefused + "36 characters ignored: is not UTF-8\n"},
+      {e4 + "position startpos moves e2e4 e7e5 \xc3\xa9\n", kBefore, "info string error: illegal move \xc3\xa9, position unchanged\n"},
+      {e4 + "isready\n" + std::string(kMaxLineLength + 5, 'x'), kBefore,  // the input ends inside it
+       "readyok\n" + kRefused + "1048581 characters ignored: longer than 1048576 characters\n"},
+      {e4 + "position fen " + kRookEnding + repeated(" 0", 120) + "\n", kBefore, "info string error: position refused: \n"},
+      {"position startpos\ngo infinite\n" + std::string(2 << 20, 'x') + "\nisready\nstop\n", "",
+       "(?:info [^\\n]*\\n)+" + kRefused + "2097152 characters ignored: longer than 1048576 characters\\nreadyok\\n(?:info [^\\n]*\\n)*bestmove [^\\n]*\\n"},
+      {e4 + "go depth 3\n" + positionLine("e7e5 g1f3", 70000) + "isready\n", "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq -",
+       "(?:info [^\\n]*\\n)+bestmove [^\\n]*\\nreadyok\\n"},
+      {"position startpos moves" + repeated(" g1f3 g8f6 f3g1 f6g8", 500) + " e2e4\n", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -", "", 2001},
+      {std::string("position fen ") + kRookEnding + " moves" + repeated(" h1h2 e8d8 h2h1 d8e8", 600) + " e1f1\n", "4k3/8/8/8/8/8/8/5K1R b - -", "", 2401},
+      {"setoption name BookFile value " + path + "\nsetoption name SyzygyPath value " + path + "\n", "",
+       "info string BookFile: a path of 5005 characters is too long, the book is unchanged\n"
+       "info string SyzygyPath: a path of 5005 characters is too long, the tables are unchanged\n"},
+  });
 }
 
 // The built program, as a GUI runs it, in a directory of its own with the
