@@ -330,8 +330,7 @@ TEST(UciLongInput, LongLinesAreReadWholeOrRefusedWhole) {
   });
 }
 
-// The built program, as a GUI runs it, in a directory of its own with the
-// shipped book beside it.
+// The built program, as a GUI runs it, in a directory of its own with the shipped book beside it.
 struct UciProgram : ::testing::Test {
   EngineDir dir;
   UciProgram() { std::filesystem::copy_file(MORVEK_SOURCE_DIR "/data/Morvek.bk", dir.path + "/Morvek.bk"); }
@@ -348,8 +347,7 @@ struct UciProgram : ::testing::Test {
   }
 };
 
-// Piped in one go, UCI answers each command in order, in the fields and
-// order strict match runners read; nothing is read after "quit".
+// Piped in one go, each command answered in order, in the fields strict runners read; nothing after "quit".
 TEST_F(UciProgram, AnswersInOrder) {
   const std::string info = "(?:info depth \\d+ seldepth \\d+ score (?:cp -?\\d+|mate -?\\d+)(?: lowerbound)? time \\d+ nodes \\d+ nps \\d+ hashfull \\d+ pv(?: [a-h][1-8][a-h][1-8][qrbn]?)+\\n)+";
   const struct { std::string input, out; } cases[] = {
@@ -370,9 +368,8 @@ TEST_F(UciProgram, AnswersInOrder) {
   }
 }
 
-// While thinking: "isready" at once, one bestmove for "stop" or "ponderhit",
-// the input's end ends it and learning is saved; "quit" too, unsaved when asked.
-// currmove: never in the first second, at most once a second after it.
+// While thinking: "isready" at once, one bestmove for "stop" or "ponderhit"; the input's end ends it and
+// learning is saved, "quit" too, unsaved when asked. currmove: not in the first second, then once a second.
 TEST_F(UciProgram, ReadsInputWhileThinking) {
   std::filesystem::remove(dir.path + "/Morvek.bk");  // every move searched
   EngineProcess engine = launchEngine(dir);
@@ -412,9 +409,8 @@ TEST_F(UciProgram, ReadsInputWhileThinking) {
   EXPECT_FALSE(dir.has("zivorur12.dat"));
 }
 
-// The lines of a MultiPV search, one block per depth: lines 1..k in order,
-// every depth complete before the next, distinct moves, and bestmove the
-// first line of the last block, which repeats the last depth at the end.
+// A MultiPV search's blocks, one per depth: lines 1..k in order, distinct moves, every depth complete
+// before the next, bestmove the first line of the last block, which repeats the last depth.
 std::vector<std::vector<UciInfo>> checkBlocks(const UciGo& go, size_t lines) {
   std::vector<std::vector<UciInfo>> blocks;
   for (const UciInfo& info : go.infos) {
@@ -442,25 +438,29 @@ long long order(const UciInfo& info) {
   return info.score;
 }
 
-TEST_F(UciProgram, MultiPvReportsTheBestLinesInOrder) {
+// MultiPV 3, and searchmoves (illegal ones said and passed over): the best lines in order, of the moves allowed.
+TEST_F(UciProgram, MultiPvAndSearchMovesReportTheBestLinesAllowed) {
+  const std::string kQueen = "6k1/5ppp/3n4/8/1q6/8/5PPP/1R2R1K1 w - - 0 1",
+                    kIgnored = "info string searchmoves: e2e4 is no legal move here, ignored\n";
   const struct {
-    const char* fen;
+    std::string fen, words;
     size_t lines;
     std::vector<std::set<std::string>> expected;  // the moves each leading line may start with
     long long gap;                                // the least lead of line 1 over line 2, centipawns
-    const char* scores;                           // of lines 1 and 2, when known
+    std::string scores, said;                     // of lines 1 and 2, when known; info strings
   } rows[] = {
-      // Rook takes queen, far ahead of the back-rank capture; Stockfish agrees.
-      {"6k1/5ppp/3n4/8/1q6/8/5PPP/1R2R1K1 w - - 0 1", 3, {{"b1b4"}, {"e1e8"}}, 300, ""},
-      // Only the exchange saves the game; every other line loses the rook.
-      {"6k1/5ppp/8/8/1q6/8/1r3PPP/1R2R1K1 w - - 0 1", 3, {{"e1e8"}, {"b1c1", "b1a1", "b1d1"}}, 800, ""},
-      {"r5k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1", 3, {{"a1a8"}}, 0, "mate 1 cp"},
-      // Two legal moves: two lines, whatever was asked.
-      {"k7/8/7p/8/8/8/1R6/K7 b - - 0 1", 2, {{"a8a7", "h6h5"}, {"a8a7", "h6h5"}}, -1, ""},
+      {kQueen, "", 3, {{"b1b4"}, {"e1e8"}}, 300, "", ""},  // rook takes queen, far ahead of the back-rank capture
+      {"6k1/5ppp/8/8/1q6/8/1r3PPP/1R2R1K1 w - - 0 1", "", 3, {{"e1e8"}, {"b1c1", "b1a1", "b1d1"}}, 800, "", ""},  // or loses the rook
+      {"r5k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1", "", 3, {{"a1a8"}}, 0, "mate 1 cp", ""},
+      {"k7/8/7p/8/8/8/1R6/K7 b - - 0 1", "", 2, {{"a8a7", "h6h5"}, {"a8a7", "h6h5"}}, -1, "", ""},  // two legal moves
+      {kQueen, " searchmoves h2h3", 1, {{"h2h3"}}, -1, "", ""},
+      {kQueen, " searchmoves e1e8 e2e4 g2g3", 2, {{"e1e8", "g2g3"}, {"e1e8", "g2g3"}}, -1, "", kIgnored},
+      {kQueen, " searchmoves h2h3 g2g3", 2, {{"h2h3", "g2g3"}, {"h2h3", "g2g3"}}, -1, "", ""},
+      {kQueen, " searchmoves e2e4", 3, {{"b1b4"}}, -1, "", kIgnored + "info string searchmoves: no legal move given, searching every move\n"},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.fen);
-    const std::vector<UciGo> result = run(std::string("setoption name MultiPV value 3\nposition fen ") + row.fen + "\ngo depth 6\n");
+    SCOPED_TRACE(row.fen + row.words);
+    const std::vector<UciGo> result = run("setoption name MultiPV value 3\nposition fen " + row.fen + "\ngo depth 6" + row.words + "\n");
     ASSERT_EQ(result.size(), 1u);
     const auto blocks = checkBlocks(result[0], row.lines);
     ASSERT_FALSE(blocks.empty());
@@ -470,19 +470,24 @@ TEST_F(UciProgram, MultiPvReportsTheBestLinesInOrder) {
       EXPECT_EQ(row.expected[i].count(last[i].pv[0]), 1u) << "line " << i + 1 << " " << last[i].pv[0];
     for (size_t i = 1; i < last.size(); ++i) EXPECT_GE(order(last[i - 1]), order(last[i]));
     EXPECT_TRUE(row.gap < 0 || order(last[0]) - order(last[1]) >= row.gap);
-    EXPECT_EQ(*row.scores ? last[0].scoreText() + " " + last[1].scoreKind : "", row.scores);
+    EXPECT_EQ(row.scores.empty() ? "" : last[0].scoreText() + " " + last[1].scoreKind, row.scores);
+    // Fewer lines than asked: at every depth, only the moves allowed.
+    for (const UciInfo& info : result[0].infos) EXPECT_TRUE(row.lines == 3 || row.expected[0].count(info.pv.at(0))) << info.pv[0];
+    std::string said;
+    for (const std::string& line : result[0].lines) said += line.rfind("info string", 0) == 0 ? line + "\n" : "";
+    EXPECT_EQ(said, row.said);
   }
 }
 
-// Stopped early, a several-line search still ends with its move's scored line;
-// MultiPV set back to 1 reports "go depth 7" exactly as before MultiPV existed.
+// Stopped early, a several-line search still ends with its move's scored line; MultiPV set back to 1
+// reports "go depth 7" exactly as before MultiPV existed.
 TEST_F(UciProgram, MultiPvStoppedEarlyAndMultiPvOne) {
-  const std::string fen = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP1BBPPP/R2QK2R w KQ - 0 9";
   const std::vector<std::string> today = {
 #include "tests/data/multipv1_depth7.inc"
   };
   const std::vector<UciGo> result = run("setoption name MultiPV value 3\nposition fen " + std::string(kTestPositions[0]) +
-                                        "\ngo nodes 1\nposition fen " + fen + "\ngo depth 4\nsetoption name MultiPV value 1\ngo depth 7\n");
+                                        "\ngo nodes 1\nposition fen r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP1BBPPP/R2QK2R w KQ - 0 9"
+                                        "\ngo depth 4\nsetoption name MultiPV value 1\ngo depth 7\n");
   ASSERT_EQ(result.size(), 3u);
   ASSERT_EQ(result[0].infos.size(), 1u);
   EXPECT_EQ(std::to_string(result[0].last().depth) + " " + std::to_string(result[0].last().multipv) + " " +
@@ -490,11 +495,10 @@ TEST_F(UciProgram, MultiPvStoppedEarlyAndMultiPvOne) {
   std::vector<std::string> seen;
   bool deeper = false;
   for (const UciInfo& info : result[2].infos) {
-    EXPECT_EQ(info.multipv, 0);
     deeper = deeper || info.seldepth > info.depth;
     std::string text = std::to_string(info.depth) + " " + info.scoreText() + " " + std::to_string(info.nodes);
     for (const std::string& move : info.pv) text += " " + move;
-    seen.push_back(text);
+    seen.push_back(text + (info.multipv ? " multipv" : ""));  // none with one line
   }
   ASSERT_FALSE(seen.empty());
   seen.pop_back();  // the last line before bestmove is new: the end of the search again
@@ -502,8 +506,7 @@ TEST_F(UciProgram, MultiPvStoppedEarlyAndMultiPvOne) {
   EXPECT_TRUE(deeper);
 }
 
-// Hash: a smaller table fills sooner and changes the search; the default
-// size searches as before; refused values leave the table as it was.
+// Hash: a smaller table fills sooner and changes the search; refused values leave the table as it was.
 TEST_F(UciProgram, HashSizesAndBadValues) {
   const std::string search = "position fen " + std::string(kTestPositions[1]) + "\ngo depth 7\n";
   std::string err;
@@ -527,34 +530,8 @@ TEST_F(UciProgram, HashSizesAndBadValues) {
   for (const UciGo& go : result) EXPECT_EQ(go.count("info string unknown option"), 0u);
 }
 
-// searchmoves: only the moves given, illegal ones said and passed over.
-TEST_F(UciProgram, SearchMovesRestrictTheRoot) {
-  const std::string position = "position fen 6k1/5ppp/3n4/8/1q6/8/5PPP/1R2R1K1 w - - 0 1\n";
-  const std::string kIgnored = "info string searchmoves: e2e4 is no legal move here, ignored\n";
-  const struct { std::string go; std::set<std::string> allowed; size_t lines; std::string said; } rows[] = {
-      {"go depth 5 searchmoves h2h3", {"h2h3"}, 1, ""},
-      {"go searchmoves e1e8 e2e4 g2g3 depth 5", {"e1e8", "g2g3"}, 1, kIgnored},
-      // Nothing legal: every move, and the best of them.
-      {"go depth 5 searchmoves e2e4", {}, 1, kIgnored + "info string searchmoves: no legal move given, searching every move\n"},
-      {"setoption name MultiPV value 3\ngo depth 5 searchmoves h2h3 g2g3", {"h2h3", "g2g3"}, 2, ""},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.go);
-    const std::vector<UciGo> result = run(position + row.go + "\n");
-    ASSERT_EQ(result.size(), 1u);
-    const UciGo& go = result[0];
-    EXPECT_EQ(row.allowed.empty() ? go.best == "b1b4" : row.allowed.count(go.best) == 1, true) << go.best;
-    for (const UciInfo& info : go.infos) EXPECT_TRUE(row.allowed.empty() || row.allowed.count(info.pv.at(0)) == 1) << info.pv[0];
-    if (row.lines > 1) checkBlocks(go, row.lines);
-    std::string said;
-    for (const std::string& line : go.lines) said += line.rfind("info string", 0) == 0 ? line + "\n" : "";
-    EXPECT_EQ(said, row.said);
-  }
-}
-
-// A scored line before every bestmove (book, search, no move), the latest in
-// time and nodes; times in ms. movetime T ends at T less 10 + T/40 ms; on a
-// loaded machine the lower bound holds for nearly all, the upper for the median.
+// A scored line before every bestmove (book, search, no move), the latest in time and nodes; times in ms.
+// movetime T ends at T less 10 + T/40 ms: under load the lower bound holds for nearly all, the upper for the median.
 TEST_F(UciProgram, EveryBestmoveFollowsAScoredInfoLineAndMovetimeIsKept) {
   const int moveTime = 250, timed = 12;
   const char* const fens[2] = {"8/5pk1/6p1/8/8/6P1/5PK1/8 w - - 0 1", "8/2p2pk1/3p2p1/8/8/3P2P1/2P2PK1/8 w - - 0 1"};
@@ -606,8 +583,7 @@ TEST_F(UciProgram, EveryBestmoveFollowsAScoredInfoLineAndMovetimeIsKept) {
 #endif
 }
 
-// Analysis searches learn nothing: the learning file comes out as a run
-// without any search writes it; a game move still changes it.
+// Analysis searches learn nothing: the learning file comes out as without a search; a game move changes it.
 TEST_F(UciProgram, AnalysisWritesNoLearning) {
   const std::string position = "position startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6 b5a4 g8f6 e1g1 f8e7 f1e1 b7b5 a4b3 d7d6 c2c3 e8g8\n";
   const std::string learning = dir.path + "/zivorur12.dat";
