@@ -34,11 +34,6 @@ struct UciGo {
   std::vector<UciInfo> infos;
   std::vector<std::string> lines;
   std::string best;
-  long long depth() const {
-    long long most = -1;
-    for (const UciInfo& info : infos) most = std::max(most, info.depth);
-    return most;
-  }
   const UciInfo& last() const {  // said last before bestmove: the end of the search
     static const UciInfo none;
     return infos.empty() ? none : infos.back();
