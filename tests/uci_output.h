@@ -29,15 +29,14 @@ inline UciInfo parseInfo(const std::string& line) {
   return info;
 }
 
+inline const UciInfo kNoInfo{};
+
 // What one "go" answered: its scored info lines, every line in order, its bestmove.
 struct UciGo {
   std::vector<UciInfo> infos;
   std::vector<std::string> lines;
   std::string best;
-  const UciInfo& last() const {  // said last before bestmove: the end of the search
-    static const UciInfo none;
-    return infos.empty() ? none : infos.back();
-  }
+  const UciInfo& last() const { return infos.empty() ? kNoInfo : infos.back(); }  // the end of the search
   size_t count(const std::string& start) const {
     return size_t(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; }));
   }
