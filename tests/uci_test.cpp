@@ -35,12 +35,14 @@ std::string uciRun(const std::string& commands, uint32_t (*ticks)() = secondPerR
 
 // The game's placement, side and castling must be fen's (and its ply, when given); leaves fen set.
 void expectGameAt(const std::string& fen, const std::string& why, int ply = -1) {
-  const auto head = [](const char* s) { return std::string(s).substr(0, std::string(s).find(' ', std::string(s).find(' ', std::string(s).find(' ') + 1) + 1)); };
   char text[kPositionTextSize];
-  const std::string now = head(positionText(text)) + (ply < 0 ? "" : " ply " + std::to_string(pos.gamePly));
+  const auto head = [&] { const std::string s = positionText(text); return s.substr(0, s.find(' ', s.find(' ', s.find(' ') + 1) + 1)); };
+  const std::string now = head() + (ply < 0 ? "" : " ply " + std::to_string(pos.gamePly));
   ASSERT_TRUE(setFen(fen.c_str())) << fen;
-  EXPECT_EQ(now, head(positionText(text)) + (ply < 0 ? "" : " ply " + std::to_string(ply))) << why;
+  EXPECT_EQ(now, head() + (ply < 0 ? "" : " ply " + std::to_string(ply))) << why;
 }
+
+std::string repeated(const std::string& text, int times) { return times > 0 ? text + repeated(text, times - 1) : ""; }
 
 // Each row's input must be answered as its pattern says and leave the game at fenAfter (when given).
 struct Exchange { std::string input, fenAfter, output; int ply = -1; };
@@ -143,9 +145,8 @@ TEST(UciOptions, TheDocumentedListIsTheTable) {
 // Scores, mates and their win/draw/loss; depths kept to 2..90; "go mate N"; the position unchanged by "go".
 TEST(UciWords, ScoresMatesDepthsAndThePositionAfterGo) {
   const struct { const char* fen; const char* words; const char* move; const char* score; int depth; } rows[] = {
-      {kMateInOne, "depth 3", "a1a8", "mate 1", 2},  // a mate ends the deepening
-      {"k7/8/1K6/8/8/8/8/7R b - -", "depth 3", "a8b8", "mate -1", 3},   // being mated does not,
-      {"k7/8/1K6/8/8/8/8/7R b - -", "depth 10", "a8b8", "mate -1", 7},  // before depth 7
+      {kMateInOne, "depth 3", "a1a8", "mate 1", 2},  // a mate ends the deepening; being mated does not, before depth 7
+      {"k7/8/1K6/8/8/8/8/7R b - -", "depth 3", "a8b8", "mate -1", 3},  {"k7/8/1K6/8/8/8/8/7R b - -", "depth 10", "a8b8", "mate -1", 7},
       {"2k5/8/1K6/8/8/8/8/7R w - -", "depth 4", "h1d1", "mate 2", 3},  {"4k3/8/8/8/8/8/8/4K2Q w - -", "depth 2", "h1e4", "cp 1020", 2},
       {"4k3/8/8/8/8/8/8/4K2Q b - -", "depth 2", "e8e7", "cp -1019", 2},  {"4k3/8/8/8/8/8/8/3NKN2 w - -", "depth 2", "f1e3", "cp 0", 2},
       {"4k3/8/8/8/8/8/8/4K2R w - -", "depth 0", "h1h7", "cp 511", 2},  {"4k3/8/8/8/8/8/8/4K2R w - -", "depth -5", "h1h7", "cp 511", 2},
@@ -162,9 +163,8 @@ TEST(UciWords, ScoresMatesDepthsAndThePositionAfterGo) {
               std::string(row.move) + " " + row.move + " " + row.move + " " + row.score + " " + std::to_string(row.depth))
         << row.fen << " " << row.words;
     expectGameAt(row.fen, row.words, 0);
-    // Certain for a mate, else the model's for the root's material.
-    const WinDrawLoss model = end.scoreKind == "mate" ? WinDrawLoss{end.score > 0 ? 1000 : 0, 0, end.score > 0 ? 0 : 1000}
-                                                      : winDrawLoss(int(end.score), materialCount());
+    const WinDrawLoss model = end.scoreKind == "mate" ? WinDrawLoss{end.score > 0 ? 1000 : 0, 0, end.score > 0 ? 0 : 1000}  // certain
+                                                      : winDrawLoss(int(end.score), materialCount());  // for the root's material
     EXPECT_EQ(std::vector<int>(end.wdl, end.wdl + 3), (std::vector<int>{model.win, model.draw, model.loss})) << row.fen;
   }
 }
@@ -208,7 +208,8 @@ TEST(UciWords, TheSameGameSentAgainKeepsItsLearningMark) {
   const struct { std::string before, after; bool kept; } rows[] = {
       {"e2e4", "e2e4 e7e5 g1f3", true},  {"e2e4", "e2e4", true},  {"e2e4", "e2e4 e7e4", true},  {"e2e4 e7e5", "e2e4", false},
       {"e2e4", "d2d4 e7e5", false},  {"e2e4", std::string("position fen ") + kStartFen + " moves e2e4 e7e5", true},
-      {"e2e4", "position fen rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - moves e7e5", false},  {"e2e4", "ucinewgame\nposition startpos moves e2e4 e7e5", false},
+      {"e2e4", "ucinewgame\nposition startpos moves e2e4 e7e5", false},
+      {"e2e4", "position fen rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - moves e7e5", false},
   };
   const auto line = [](const std::string& s) { return (s.find("position") == 0 || s.find("ucinewgame") == 0 ? s : "position startpos moves " + s) + "\n"; };
   for (const auto& row : rows) {
@@ -251,16 +252,14 @@ TEST(UciLongInput, AGameSentWholeBeforeEveryMoveIsPlayedFromItsPosition) {
   for (std::string move; words >> move;) input += "position startpos moves" + (moves += " " + move) + "\ngo depth 1\n";
   std::vector<std::string> fens;
   while (std::getline(file, line)) fens.push_back(line);
-  ASSERT_EQ(fens.size(), 260u);
   const std::string output = uciRun(input);
   expectGameAt(fens.back(), "the last position", 260);
   EXPECT_EQ(output.find("error"), std::string::npos);
   const std::vector<UciGo> goes = uciGoes(output);
-  ASSERT_EQ(goes.size(), fens.size());
+  ASSERT_TRUE(fens.size() == 260 && goes.size() == 260) << fens.size() << " " << goes.size();
   for (size_t k = 0; k < goes.size(); ++k) {
-    ASSERT_TRUE(setFen(fens[k].c_str()));
     Move move = 0;
-    EXPECT_TRUE(parseMove(goes[k].best.c_str(), &move)) << "ply " << k + 1 << ": " << goes[k].best;
+    EXPECT_TRUE(setFen(fens[k].c_str()) && parseMove(goes[k].best.c_str(), &move)) << "ply " << k + 1 << ": " << goes[k].best;
   }
 }
 
@@ -269,7 +268,6 @@ TEST(UciLongInput, LongLinesAreReadWholeOrRefusedWhole) {
   const std::string e4 = "position startpos moves e2e4\n", kRefused = "info string error: line of ",
                     kAfter = "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6",
                     kBefore = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3", path = "/tmp/" + std::string(5000, 'b');
-  const auto repeated = [](const std::string& text, int times) { std::string all; while (times-- > 0) all += text; return all; };
   expectExchanges({
       {e4 + positionLine("e7e5", kMaxLineLength), kAfter, ""},
       {e4 + positionLine("e7e5", kMaxLineLength).replace(kMaxLineLength, 1, "\r\n"), kAfter, ""},
@@ -326,7 +324,7 @@ TEST_F(UciProgram, AnswersInOrder) {
   }
 }
 
-// While thinking: "isready", "stop", "ponderhit", the input's end and "quit"; currmove once a second after the first.
+// While thinking: "isready", "stop", "ponderhit", the input's end (learning saved); currmove once a second after the first.
 TEST_F(UciProgram, ReadsInputWhileThinking) {
   std::filesystem::remove(dir.path + "/Morvek.bk");  // every move searched
   EngineProcess engine = launchEngine(dir);
@@ -336,16 +334,16 @@ TEST_F(UciProgram, ReadsInputWhileThinking) {
   ASSERT_TRUE(waitForText(engine, "info currmove ", seen, 0, 20000));
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
   ASSERT_TRUE(waitForText(engine, "info currmove ", seen, seen.find("info currmove ") + 1, 20000));
-  ASSERT_TRUE(step(engine, seen, "isready\n", "readyok\n"));
-  EXPECT_EQ(countOf(seen, "bestmove"), 1u);
-  ASSERT_TRUE(step(engine, seen, "stop\n", "bestmove "));
-  // Pondering: the ponder move played, then the clock runs; not played, stop.
-  ASSERT_TRUE(step(engine, seen, "position startpos moves e2e4 e7e5 g1f3\ngo ponder wtime 3000 btime 3000\n", "info depth 4 "));
-  EXPECT_EQ(countOf(seen, "bestmove"), 2u);
-  ASSERT_TRUE(step(engine, seen, "ponderhit\n", "bestmove "));
-  ASSERT_TRUE(step(engine, seen, "position startpos moves d2d4\ngo ponder wtime 3000 btime 3000\n", "info depth 4 "));
-  ASSERT_TRUE(step(engine, seen, "stop\n", "bestmove "));
-  ASSERT_TRUE(step(engine, seen, "go infinite\n", "info depth 4 "));
+  // Then pondering: the ponder move played, the clock runs; not played, stop. Each step's bestmoves so far.
+  const struct { std::string input, awaited; size_t bestmoves; } steps[] = {
+      {"isready\n", "readyok\n", 1}, {"stop\n", "bestmove ", 2},
+      {"position startpos moves e2e4 e7e5 g1f3\ngo ponder wtime 3000 btime 3000\n", "info depth 4 ", 2}, {"ponderhit\n", "bestmove ", 3},
+      {"position startpos moves d2d4\ngo ponder wtime 3000 btime 3000\n", "info depth 4 ", 3}, {"stop\n", "bestmove ", 4},
+      {"go infinite\n", "info depth 4 ", 4}};
+  for (const auto& s : steps) {
+    ASSERT_TRUE(step(engine, seen, s.input, s.awaited)) << s.input;
+    EXPECT_EQ(countOf(seen, "bestmove"), s.bestmoves) << s.input;
+  }
   EngineRun rest = finishEngine(engine);  // the input ends
   EXPECT_EQ(rest.exitCode, 0);
   const std::vector<UciGo> goes = uciGoes(seen + rest.out);
@@ -354,16 +352,6 @@ TEST_F(UciProgram, ReadsInputWhileThinking) {
   EXPECT_GE(goes[1].count("info currmove"), 2u);
   EXPECT_LE(goes[1].count("info currmove"), size_t(parseInfo(goes[1].lines[goes[1].lines.size() - 2]).time / 1000));
   EXPECT_TRUE(dir.has("zivorur12.dat"));
-
-  std::filesystem::remove(dir.path + "/zivorur12.dat");
-  engine = launchEngine(dir);
-  seen.clear();
-  ASSERT_TRUE(step(engine, seen, "uci\nsetoption name SaveLearning value false\nposition startpos\ngo movetime 60000\n", "info depth 5 "));
-  ASSERT_TRUE(sendInput(engine, "quit\n"));
-  rest = finishEngine(engine, 10000);
-  EXPECT_EQ(rest.exitCode, 0);
-  EXPECT_EQ(countOf(seen + rest.out, "bestmove"), 1u);
-  EXPECT_FALSE(dir.has("zivorur12.dat"));
 }
 
 // A MultiPV search's blocks, one a depth, of lines 1..k; bestmove leads the last, which repeats the depth before.
@@ -457,7 +445,7 @@ TEST_F(UciProgram, MultiPvStoppedEarlyAndMultiPvOne) {
 }
 
 // Hash: a smaller table fills sooner and changes the search; "Clear Hash" empties it.
-TEST_F(UciProgram, HashSizesAndBadValues) {
+TEST_F(UciProgram, HashSizesAndClearHash) {
   const std::string search = "position fen " + std::string(kTestPositions[1]) + "\ngo depth 7\n";
   const std::vector<UciGo> result =
       run(search + "setoption name Hash value 1\n" + search + "setoption name Hash value 64\n" + search +
@@ -465,8 +453,7 @@ TEST_F(UciProgram, HashSizesAndBadValues) {
   ASSERT_EQ(result.size(), 5u);
   const UciInfo byDefault = result[0].last(), one = result[1].last(), big = result[2].last();
   EXPECT_NE(one.nodes, byDefault.nodes);
-  EXPECT_GT(one.hashfull, big.hashfull);
-  EXPECT_GT(byDefault.hashfull, big.hashfull);
+  EXPECT_TRUE(one.hashfull > big.hashfull && byDefault.hashfull > big.hashfull) << one.hashfull << " " << big.hashfull;
   EXPECT_EQ(result[3].last().nodes, byDefault.nodes);
   EXPECT_EQ(result[4].last().nodes, big.nodes);  // 100 MB rounds down to 64
   EXPECT_EQ(result[4].count("info string Hash 64 MB, rounded down to a power of two"), 1u);
@@ -476,13 +463,11 @@ TEST_F(UciProgram, HashSizesAndBadValues) {
 // A scored line, the latest, before every bestmove; movetime T ends at T - 10 - T/40 ms (under load: nearly all).
 TEST_F(UciProgram, EveryBestmoveFollowsAScoredInfoLineAndMovetimeIsKept) {
   const int moveTime = 250, timed = 12;
-  const char* const fens[2] = {"8/5pk1/6p1/8/8/6P1/5PK1/8 w - - 0 1", "8/2p2pk1/3p2p1/8/8/3P2P1/2P2PK1/8 w - - 0 1"};
-  std::string input = "position startpos\n";
-  for (int i = 0; i < 8; ++i) input += "go movetime 250\n";
-  input += "setoption name OwnBook value false\n";
-  for (int i = 0; i < timed; ++i) input += "position fen " + std::string(fens[i % 2]) + "\ngo movetime " + std::to_string(moveTime) + "\n";
-  input += "position fen 7k/5Q2/6K1/8/8/8/8/8 b - -\ngo depth 3\nposition fen " + std::string(kMateInOne) + " moves a1a8\ngo\n";
-  const std::vector<UciGo> result = run(input);
+  const std::vector<UciGo> result = run(
+      "position startpos\n" + repeated("go movetime 250\n", 8) + "setoption name OwnBook value false\n" +
+      repeated("position fen 8/5pk1/6p1/8/8/6P1/5PK1/8 w - - 0 1\ngo movetime 250\nposition fen 8/2p2pk1/3p2p1/8/8/3P2P1/2P2PK1/8 w - - 0 1\n"
+               "go movetime 250\n", timed / 2) +
+      "position fen 7k/5Q2/6K1/8/8/8/8/8 b - -\ngo depth 3\nposition fen " + kMateInOne + " moves a1a8\ngo\n");
   ASSERT_EQ(result.size(), 10u + timed);
   int books = 0, notTens = 0;
   std::vector<long long> times;
@@ -521,8 +506,9 @@ TEST_F(UciProgram, EveryBestmoveFollowsAScoredInfoLineAndMovetimeIsKept) {
 #endif
 }
 
-// Analysis searches learn nothing: the learning file comes out as without a search; a game move changes it.
-TEST_F(UciProgram, AnalysisWritesNoLearning) {
+// Analysis learns nothing: the learning file comes out as without a search; a game move changes it; "quit" while
+// thinking ends the search and, asked, saves nothing.
+TEST_F(UciProgram, AnalysisAndSaveLearningFalseWriteNoLearning) {
   const std::string position = "position startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6 b5a4 g8f6 e1g1 f8e7 f1e1 b7b5 a4b3 d7d6 c2c3 e8g8\n";
   const std::string learning = dir.path + "/zivorur12.dat";
   run(position);
@@ -536,6 +522,9 @@ TEST_F(UciProgram, AnalysisWritesNoLearning) {
   std::remove(learning.c_str());
   run("setoption name OwnBook value false\n" + position + "go movetime 200\n");
   EXPECT_NE(readFile(learning), untouched);
+  std::remove(learning.c_str());
+  EXPECT_EQ(run("setoption name OwnBook value false\nsetoption name SaveLearning value false\n" + position + "go movetime 600000\nquit\n").size(), 1u);
+  EXPECT_EQ(readFile(learning), "");
 }
 
 }  // namespace
