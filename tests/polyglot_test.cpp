@@ -91,17 +91,19 @@ TEST(PolyglotKey, MatchesThePublishedTestKeys) {
 TEST_F(BookFixture, EntriesWrittenAreReadBackAndTheirMovesDecoded) {
   const char* const castling = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", *promoting = "8/P6k/8/8/8/8/8/K7 w - - 0 1";
   const uint64_t castles = (setFen(castling), polyglotKey()), promotes = (setFen(promoting), polyglotKey());
-  std::vector<PolyglotEntry> entries = {
-      {1, rawMove("a1a2"), 7, 0xDEADBEEF},  // another position, before
-      {castles, rawMove("e1h1"), 10, 1},     {castles, rawMove("e1a1"), 20, 2},
-      {castles, rawMove("e1f1"), 30, 3},     {castles, rawMove("e2e4"), 40, 4},  // not legal there
-      {promotes, rawMove("a7a8", 1), 1, 0},  {promotes, rawMove("a7a8", 2), 2, 0},
-      {promotes, rawMove("a7a8", 3), 3, 0},  {promotes, rawMove("a7a8", 4), 65535, 0xFFFFFFFF},
-      {~0ull, rawMove("h8h7"), 1, 0},        // the largest key, last
-  };
-  std::sort(entries.begin(), entries.end(), [](const PolyglotEntry& a, const PolyglotEntry& b) { return a.key < b.key; });
+  // King takes rook is castling; rook and bishop promotions too (the generator lists only queen and knight).
+  const struct { const char* fen; const char* raw; int promotion; const char* text; Move mask, flags; } moves[] = {
+      {castling, "e1h1", 0, "e1g1", kCastleMask, kCastleKingSide}, {castling, "e1a1", 0, "e1c1", kCastleMask, kCastleQueenSide},
+      {castling, "e1f1", 0, "e1f1", 0, 0}, {castling, "e2e4", 0, "", 0, 0}, {castling, "h1h8", 0, "h1h8", kCapture, kCapture},
+      {promoting, "a7a8", 1, "a7a8n", kPromotion, kPromotion}, {promoting, "a7a8", 2, "a7a8b", kPromotion, kPromotion},
+      {promoting, "a7a8", 3, "a7a8r", kPromotion, kPromotion}, {promoting, "a7a8", 4, "a7a8q", kPromotion, kPromotion},
+      {promoting, "a7a8", 0, "", 0, 0}};
+  std::vector<PolyglotEntry> entries = {{1, rawMove("a1a2"), 65535, 0xFFFFFFFF}, {~0ull, rawMove("h8h7"), 1, 0}};  // both ends
+  for (const auto& m : moves)
+    entries.push_back({m.fen == castling ? castles : promotes, rawMove(m.raw, m.promotion), uint16_t(entries.size()), 7});
+  std::stable_sort(entries.begin(), entries.end(), [](const PolyglotEntry& a, const PolyglotEntry& b) { return a.key < b.key; });
   ASSERT_TRUE(open(writeBook("roundtrip.bin", entries))) << message;
-  EXPECT_NE(std::string(message).find(": 10 entries"), std::string::npos) << message;
+  EXPECT_NE(std::string(message).find(": 12 entries"), std::string::npos) << message;
   PolyglotEntry found[kMaxPolyglotMoves];
   for (uint64_t key : {uint64_t(1), castles, promotes, ~uint64_t(0), uint64_t(2)}) {
     std::vector<PolyglotEntry> expected;
@@ -111,15 +113,6 @@ TEST_F(BookFixture, EntriesWrittenAreReadBackAndTheirMovesDecoded) {
         << std::hex << key;  // memcmp: an entry has no padding
   }
   EXPECT_EQ(polyglotEntries(castles, found, 2), 2);  // never beyond the room given
-
-  // King takes rook is castling; rook and bishop promotions too (the generator lists only queen and knight).
-  const struct { const char* fen; const char* raw; int promotion; const char* text; Move mask, flags; } moves[] = {
-      {castling, "e1h1", 0, "e1g1", kCastleMask, kCastleKingSide}, {castling, "e1a1", 0, "e1c1", kCastleMask, kCastleQueenSide},
-      {castling, "e1f1", 0, "e1f1", 0, 0}, {castling, "e2e4", 0, "", 0, 0},
-      {castling, "h1h8", 0, "h1h8", kCapture, kCapture},
-      {promoting, "a7a8", 1, "a7a8n", kPromotion, kPromotion}, {promoting, "a7a8", 2, "a7a8b", kPromotion, kPromotion},
-      {promoting, "a7a8", 3, "a7a8r", kPromotion, kPromotion}, {promoting, "a7a8", 4, "a7a8q", kPromotion, kPromotion},
-      {promoting, "a7a8", 0, "", 0, 0}};
   for (const auto& m : moves) {
     ASSERT_TRUE(setFen(m.fen));
     const Move move = atRoot(rawMove(m.raw, m.promotion));
@@ -128,15 +121,11 @@ TEST_F(BookFixture, EntriesWrittenAreReadBackAndTheirMovesDecoded) {
   }
 }
 
-TEST(PolyglotChoice, DrawsInProportionToTheWeightsAndNeverAWeightOfZero) {
+TEST_F(BookFixture, PicksByWeightOnlyLegalMovesAndNeverAWeightOfZero) {
   const PolyglotEntry entries[4] = {{0, 0, 0, 0}, {0, 1, 1, 0}, {0, 2, 3, 0}, {0, 3, 6, 0}};
-  const struct { uint64_t draw; int index; } rows[] = {
-      {0, 1}, {1, 2}, {3, 2}, {4, 3}, {9, 3}, {10, 1}, {~0ull, 3}};  // ~0 % 10 = 5
+  const struct { uint64_t draw; int index; } rows[] = {{0, 1}, {1, 2}, {3, 2}, {4, 3}, {9, 3}, {10, 1}, {~0ull, 3}};
   for (const auto& row : rows) EXPECT_EQ(drawPolyglotEntry(entries, 4, row.draw), row.index) << row.draw;
   EXPECT_TRUE(drawPolyglotEntry(entries, 1, 12345) == -1 && drawPolyglotEntry(entries, 0, 12345) == -1);  // no move
-}
-
-TEST_F(BookFixture, PicksOnlyLegalMovesOfTheBookByWeight) {
   const uint64_t start = (setFen(kStartFen), polyglotKey());
   ASSERT_TRUE(open(writeBook("pick.bin", {{start, rawMove("e2e4"), 1, 0}, {start, rawMove("d2d4"), 3, 0},
                                           {start, rawMove("e2e5"), 1000, 0}, {start, rawMove("g1f3"), 0, 0}}))) << message;
@@ -145,8 +134,7 @@ TEST_F(BookFixture, PicksOnlyLegalMovesOfTheBookByWeight) {
   for (int i = 0; i < 4000; ++i) { const std::string m = moveText(atRoot()); e4 += m == "e2e4", d4 += m == "d2d4"; }
   EXPECT_EQ(e4 + d4, 4000);  // never the illegal e2e5 nor the weightless g1f3
   EXPECT_NEAR(e4 / 4000.0, 0.25, 0.03);
-  ASSERT_TRUE(playMoves("e2e4", true));
-  EXPECT_EQ(atRoot(), 0u);  // not in the book
+  EXPECT_TRUE(playMoves("e2e4", true) && atRoot() == 0u);  // not in the book
 }
 
 TEST_F(BookFixture, DebianBookGivesTheMovesPolyglotShows) {
