@@ -27,8 +27,7 @@ void writeFile(const std::string& path, const std::string& bytes) { std::ofstrea
 BookNode* linkedNode(uint32_t keyLow, uint32_t keyHigh, int side, const std::string& text) {
   BookNode* node = allocateBookNode(int(text.size()));
   node->weight = 16, node->size = 48 + int(text.size()), node->keyLow = keyLow, node->keyHigh = keyHigh;
-  node->side = int8_t(side), node->isBook = 1;
-  memcpy(node->text, text.c_str(), text.size() + 1);
+  node->side = int8_t(side), node->isBook = 1, memcpy(node->text, text.c_str(), text.size() + 1);
   linkNode(node);
   return node;
 }
@@ -538,8 +537,7 @@ TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {
 // "read-only" and "off" leave the learning file as it is; a file of one's own is read and written instead.
 TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
   auto learnedAfter = [](const char* moves) {  // a searched position's record in the table
-    const BookNode* node = setFen(kStartFen) && playMoves(moves, true) ? findNode() : nullptr;
-    return node != nullptr && !node->isBook;
+    return setFen(kStartFen) && playMoves(moves, true) && findNode() != nullptr && !findNode()->isBook;
   };
   writeFile(file("Morvek.bk"), "a2a3 h7h6\n");
   const std::string learned = file("zivorur12.dat"), own = file("own.dat");
@@ -565,10 +563,9 @@ TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
   EXPECT_TRUE(learnedAfter("d2d3") && learnedAfter("e2e3") && !learnedAfter("b2b3"));
   EXPECT_TRUE(untouched());
   // "<empty>" (an interface's empty string) is the default file again; too long a name is refused.
-  const EngineRun back = runEngine(engine, "uci\nsetoption name Learning File value " + own +
-                                               "\nsetoption name Learning File value <empty>\nposition startpos moves f2f3\n"
-                                               "go movetime 100\nsetoption name Learning File value " +
-                                               std::string(5000, 'x') + "\nquit\n");
+  const EngineRun back = runEngine(engine, "uci\nsetoption name Learning File value " + own + "\nsetoption name Learning File "
+                                   "value <empty>\nposition startpos moves f2f3\ngo movetime 100\n"
+                                   "setoption name Learning File value " + std::string(5000, 'x') + "\nquit\n");
   EXPECT_NE(back.out.find("info string Learning File not changed\n"), std::string::npos) << back.out;
   ASSERT_EQ(load(readFile(learned)), 1);
   EXPECT_TRUE(learnedAfter("f2f3") && learnedAfter("b2b3") && !learnedAfter("d2d3"));
@@ -576,8 +573,7 @@ TEST_F(Book, LearningModesAndALearningFileOfItsOwn) {
 
   // In this process: "off" is the book text alone, "read-only" the file again and frozen.
   Session session{};
-  session.files = dataFiles(learned);
-  session.secondInstance = true;  // whatever this process learned before stays out of the file
+  session.files = dataFiles(learned), session.secondInstance = true;  // what this process learned stays out of the file
   ASSERT_EQ(load(learnedBefore), 1);
   setLearningMode(session, LearningMode::kOff);
   const std::string offTable = save();
