@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <string>
-#include <vector>
 
 #include "board/movegen.h"
 #include "board/random.h"
@@ -37,15 +35,11 @@ std::string writeBook(const char* name, const std::vector<PolyglotEntry>& entrie
 }
 
 // Polyglot's move field from coordinate text: "e1h1", "a7a8" with promo 1..4.
-uint16_t rawMove(const char* text, int promotion = 0) {
-  return uint16_t((text[2] - 'a') | (text[3] - '1') << 3 | (text[0] - 'a') << 6 | (text[1] - '1') << 9 |
-                  promotion << 12);
+uint16_t rawMove(const char* t, int promotion = 0) {
+  return uint16_t((t[2] - 'a') | (t[3] - '1') << 3 | (t[0] - 'a') << 6 | (t[1] - '1') << 9 | promotion << 12);
 }
 
-std::string moveText(Move m) {
-  char text[16];
-  return moveToText(m, text);
-}
+std::string moveText(Move m) { char text[16]; return moveToText(m, text); }
 
 // An entry's move (the book's pick without one) among the root moves as think lists them.
 Move atRoot(int raw = -1) {
@@ -96,46 +90,29 @@ TEST(PolyglotKey, MatchesThePublishedTestKeys) {
 
 TEST_F(BookFixture, EntriesWrittenAreReadBackAndTheirMovesDecoded) {
   const char* const castling = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", *promoting = "8/P6k/8/8/8/8/8/K7 w - - 0 1";
-  ASSERT_TRUE(setFen(castling));
-  const uint64_t castles = polyglotKey();
-  ASSERT_TRUE(setFen(promoting));
-  const uint64_t promotes = polyglotKey();
-  std::vector<PolyglotEntry> entries = {
-      {1, rawMove("a1a2"), 7, 0xDEADBEEF},  // another position, before
-      {castles, rawMove("e1h1"), 10, 1},     {castles, rawMove("e1a1"), 20, 2},
-      {castles, rawMove("e1f1"), 30, 3},     {castles, rawMove("e2e4"), 40, 4},  // not legal there
-      {promotes, rawMove("a7a8", 1), 1, 0},  {promotes, rawMove("a7a8", 2), 2, 0},
-      {promotes, rawMove("a7a8", 3), 3, 0},  {promotes, rawMove("a7a8", 4), 65535, 0xFFFFFFFF},
-      {~0ull, rawMove("h8h7"), 1, 0},        // the largest key, last
-  };
-  std::sort(entries.begin(), entries.end(), [](const PolyglotEntry& a, const PolyglotEntry& b) { return a.key < b.key; });
+  const uint64_t castles = (setFen(castling), polyglotKey()), promotes = (setFen(promoting), polyglotKey());
+  // King takes rook is castling; rook and bishop promotions too (the generator lists only queen and knight).
+  const struct { const char* fen; const char* raw; int promotion; const char* text; Move mask, flags; } moves[] = {
+      {castling, "e1h1", 0, "e1g1", kCastleMask, kCastleKingSide}, {castling, "e1a1", 0, "e1c1", kCastleMask, kCastleQueenSide},
+      {castling, "e1f1", 0, "e1f1", 0, 0}, {castling, "e2e4", 0, "", 0, 0}, {castling, "h1h8", 0, "h1h8", kCapture, kCapture},
+      {promoting, "a7a8", 1, "a7a8n", kPromotion, kPromotion}, {promoting, "a7a8", 2, "a7a8b", kPromotion, kPromotion},
+      {promoting, "a7a8", 3, "a7a8r", kPromotion, kPromotion}, {promoting, "a7a8", 4, "a7a8q", kPromotion, kPromotion},
+      {promoting, "a7a8", 0, "", 0, 0}};
+  std::vector<PolyglotEntry> entries = {{1, rawMove("a1a2"), 65535, 0xFFFFFFFF}, {~0ull, rawMove("h8h7"), 1, 0}};  // both ends
+  for (const auto& m : moves)
+    entries.push_back({m.fen == castling ? castles : promotes, rawMove(m.raw, m.promotion), uint16_t(entries.size()), 7});
+  std::stable_sort(entries.begin(), entries.end(), [](const PolyglotEntry& a, const PolyglotEntry& b) { return a.key < b.key; });
   ASSERT_TRUE(open(writeBook("roundtrip.bin", entries))) << message;
-  EXPECT_NE(std::string(message).find(": 10 entries"), std::string::npos) << message;
+  EXPECT_NE(std::string(message).find(": 12 entries"), std::string::npos) << message;
   PolyglotEntry found[kMaxPolyglotMoves];
   for (uint64_t key : {uint64_t(1), castles, promotes, ~uint64_t(0), uint64_t(2)}) {
     std::vector<PolyglotEntry> expected;
-    for (const PolyglotEntry& e : entries)
-      if (e.key == key) expected.push_back(e);
+    std::copy_if(entries.begin(), entries.end(), std::back_inserter(expected), [&](auto& e) { return e.key == key; });
     const int n = polyglotEntries(key, found, kMaxPolyglotMoves);
-    ASSERT_EQ(n, int(expected.size())) << std::hex << key;
-    EXPECT_TRUE(n == 0 || memcmp(found, expected.data(), n * sizeof *found) == 0) << std::hex << key;  // no padding in an entry
+    EXPECT_TRUE(n == int(expected.size()) && (n == 0 || memcmp(found, expected.data(), n * sizeof *found) == 0))
+        << std::hex << key;  // memcmp: an entry has no padding
   }
   EXPECT_EQ(polyglotEntries(castles, found, 2), 2);  // never beyond the room given
-
-  // King takes rook is castling; every promotion piece, the rook and bishop
-  // too (the generator lists only queen and knight); an illegal move is none.
-  const struct { const char* fen; const char* raw; int promotion; const char* text; Move mask, flags; } moves[] = {
-      {castling, "e1h1", 0, "e1g1", kCastleMask, kCastleKingSide},
-      {castling, "e1a1", 0, "e1c1", kCastleMask, kCastleQueenSide},
-      {castling, "e1f1", 0, "e1f1", 0, 0},
-      {castling, "e2e4", 0, "", 0, 0},
-      {castling, "h1h8", 0, "h1h8", kCapture, kCapture},
-      {promoting, "a7a8", 1, "a7a8n", kPromotion, kPromotion},
-      {promoting, "a7a8", 2, "a7a8b", kPromotion, kPromotion},
-      {promoting, "a7a8", 3, "a7a8r", kPromotion, kPromotion},
-      {promoting, "a7a8", 4, "a7a8q", kPromotion, kPromotion},
-      {promoting, "a7a8", 0, "", 0, 0},
-  };
   for (const auto& m : moves) {
     ASSERT_TRUE(setFen(m.fen));
     const Move move = atRoot(rawMove(m.raw, m.promotion));
@@ -144,31 +121,20 @@ TEST_F(BookFixture, EntriesWrittenAreReadBackAndTheirMovesDecoded) {
   }
 }
 
-TEST(PolyglotChoice, DrawsInProportionToTheWeightsAndNeverAWeightOfZero) {
+TEST_F(BookFixture, PicksByWeightOnlyLegalMovesAndNeverAWeightOfZero) {
   const PolyglotEntry entries[4] = {{0, 0, 0, 0}, {0, 1, 1, 0}, {0, 2, 3, 0}, {0, 3, 6, 0}};
-  const struct { uint64_t draw; int index; } rows[] = {
-      {0, 1}, {1, 2}, {3, 2}, {4, 3}, {9, 3}, {10, 1}, {~0ull, 3}};  // ~0 % 10 = 5
+  const struct { uint64_t draw; int index; } rows[] = {{0, 1}, {1, 2}, {3, 2}, {4, 3}, {9, 3}, {10, 1}, {~0ull, 3}};
   for (const auto& row : rows) EXPECT_EQ(drawPolyglotEntry(entries, 4, row.draw), row.index) << row.draw;
-  EXPECT_EQ(drawPolyglotEntry(entries, 1, 12345), -1);  // only weight 0: no move
-  EXPECT_EQ(drawPolyglotEntry(entries, 0, 12345), -1);
-}
-
-TEST_F(BookFixture, PicksOnlyLegalMovesOfTheBookByWeight) {
-  ASSERT_TRUE(setFen(kStartFen));
-  const uint64_t start = polyglotKey();
+  EXPECT_TRUE(drawPolyglotEntry(entries, 1, 12345) == -1 && drawPolyglotEntry(entries, 0, 12345) == -1);  // no move
+  const uint64_t start = (setFen(kStartFen), polyglotKey());
   ASSERT_TRUE(open(writeBook("pick.bin", {{start, rawMove("e2e4"), 1, 0}, {start, rawMove("d2d4"), 3, 0},
-                                          {start, rawMove("e2e5"), 1000, 0}, {start, rawMove("g1f3"), 0, 0}})))
-      << message;
+                                          {start, rawMove("e2e5"), 1000, 0}, {start, rawMove("g1f3"), 0, 0}}))) << message;
   seedRandom(7);
   int e4 = 0, d4 = 0;
-  for (int i = 0; i < 4000; ++i) {
-    const std::string m = moveText(atRoot());
-    e4 += m == "e2e4", d4 += m == "d2d4";
-  }
+  for (int i = 0; i < 4000; ++i) { const std::string m = moveText(atRoot()); e4 += m == "e2e4", d4 += m == "d2d4"; }
   EXPECT_EQ(e4 + d4, 4000);  // never the illegal e2e5 nor the weightless g1f3
   EXPECT_NEAR(e4 / 4000.0, 0.25, 0.03);
-  ASSERT_TRUE(playMoves("e2e4", true));
-  EXPECT_EQ(atRoot(), 0u);  // not in the book
+  EXPECT_TRUE(playMoves("e2e4", true) && atRoot() == 0u);  // not in the book
 }
 
 TEST_F(BookFixture, DebianBookGivesTheMovesPolyglotShows) {
@@ -185,7 +151,6 @@ TEST_F(BookFixture, DebianBookGivesTheMovesPolyglotShows) {
   for (const auto& row : rows) {
     ASSERT_TRUE(setFen(kStartFen) && playMoves(row.moves, true)) << row.moves;
     const int n = polyglotEntries(polyglotKey(), found, kMaxPolyglotMoves);
-    ASSERT_GT(n, 0) << row.moves;
     double total = 0, weight = -1;
     for (int i = 0; i < n; ++i) {
       const Move m = atRoot(found[i].move);
@@ -193,14 +158,12 @@ TEST_F(BookFixture, DebianBookGivesTheMovesPolyglotShows) {
       total += found[i].weight;
       if (m != 0 && moveText(m) == row.move) weight = found[i].weight;
     }
-    ASSERT_GE(weight, 0) << row.move << " after " << row.moves;
-    EXPECT_NEAR(100 * weight / total, row.percent, 1.0) << row.move << " after " << row.moves;
+    EXPECT_NEAR(weight < 0 ? -100 : 100 * weight / total, row.percent, 1.0) << row.move << " after " << row.moves;
   }
 }
 
 TEST_F(BookFixture, BadFilesAreRefusedWithTheirReasonAndTheBookIsClosed) {
-  ASSERT_TRUE(setFen(kStartFen));
-  const uint64_t key = polyglotKey();
+  const uint64_t key = (setFen(kStartFen), polyglotKey());
   const std::vector<PolyglotEntry> good = {{key, rawMove("e2e4"), 1, 0}, {key + 1, rawMove("d2d4"), 1, 0}};
   const std::string goodPath = writeBook("good.bin", good);
   const struct { std::string path; const char* reason; } rows[] = {
@@ -212,17 +175,15 @@ TEST_F(BookFixture, BadFilesAreRefusedWithTheirReasonAndTheBookIsClosed) {
   for (const auto& row : rows) {
     ASSERT_TRUE(open(goodPath));
     EXPECT_FALSE(open(row.path)) << row.path;
-    EXPECT_NE(std::string(message).find(row.path + " "), std::string::npos) << message;
-    EXPECT_NE(std::string(message).find(row.reason), std::string::npos) << message;
-    EXPECT_FALSE(polyglotBookOpen());
-    EXPECT_EQ(atRoot(), 0u);
+    const std::string said = message;
+    EXPECT_TRUE(said.find(row.path + " ") != std::string::npos && said.find(row.reason) != std::string::npos) << said;
+    EXPECT_TRUE(!polyglotBookOpen() && atRoot() == 0u);
   }
   // A book cut short after it was opened: the probe fails, the book closes.
   ASSERT_TRUE(open(goodPath));
   ASSERT_EQ(truncate(goodPath.c_str(), 8), 0);
   PolyglotEntry found[4];
-  EXPECT_EQ(polyglotEntries(key, found, 4), -1);
-  EXPECT_FALSE(polyglotBookOpen());
+  EXPECT_TRUE(polyglotEntries(key, found, 4) == -1 && !polyglotBookOpen());
 }
 
 TEST_F(BookFixture, ALargeBookIsProbedWithoutBeingReadIntoMemory) {
@@ -237,7 +198,6 @@ TEST_F(BookFixture, ALargeBookIsProbedWithoutBeingReadIntoMemory) {
     fwrite(chunk.data(), 1, chunk.size(), f);
   }
   fclose(f);
-  std::vector<unsigned char>().swap(chunk);
   rusage before, after;
   getrusage(RUSAGE_SELF, &before);
   ASSERT_TRUE(open(path)) << message;
@@ -259,18 +219,14 @@ TEST(PolyglotTranscript, UciPlaysTheBookAtOnceAndSaysWhatTheFileHolds) {
   const EngineRun book = runEngine(dir, "uci\nsetoption name BookFile value " MORVEK_GNUCHESS_BOOK "\n"
                                         "position startpos moves e2e4 c7c6 d2d4 d7d6 b1c3 g7g6\n"
                                         "go wtime 60000 btime 60000\ngo depth 3\n"
-                                        "setoption name BookFile value <empty>\n"
-                                        "setoption name BookFile value /nonexistent.bin\n");
+                                        "setoption name BookFile value <empty>\n");
   const size_t first = book.out.find("info string BookFile " MORVEK_GNUCHESS_BOOK ": 180358 entries\nbestmove ");
   ASSERT_NE(first, std::string::npos) << book.out;
   // The five moves "polyglot dump-book" shows there: Be3, f4, Nf3, a4, Bc4.
   const std::string move = book.out.substr(book.out.find("bestmove ", first) + 9, 4);
-  EXPECT_TRUE(move == "c1e3" || move == "f2f4" || move == "g1f3" || move == "a2a4" || move == "f1c4") << book.out;
+  EXPECT_NE(std::string(" c1e3 f2f4 g1f3 a2a4 f1c4 ").find(" " + move + " "), std::string::npos) << book.out;
   EXPECT_NE(book.out.find("info depth 3 "), std::string::npos) << book.out;
-  EXPECT_NE(book.out.find("info string BookFile empty: the engine's own book\n"
-                          "info string BookFile /nonexistent.bin cannot be opened (No such file or directory), "
-                          "not used\n"),
-            std::string::npos) << book.out;
+  EXPECT_NE(book.out.find("info string BookFile empty: the engine's own book\n"), std::string::npos) << book.out;
 }
 
 }  // namespace
