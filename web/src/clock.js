@@ -3,6 +3,8 @@
 //   sudden: {minutes, increment}  (sudden death plus an increment per move)
 //   moves:  {moves, minutes}      (that many moves in that time, repeated)
 //   fixed:  {seconds}             (every engine move gets that long; no flags)
+// As on the playing sites, a side's clock starts once it has made its first
+// move: that move costs no time and earns no increment.
 
 export function newClock(kind, settings) {
   const base = kind === 'fixed' ? 0 : Math.round(settings.minutes * 60000);
@@ -15,17 +17,23 @@ export function newClock(kind, settings) {
   };
 }
 
+export function clockStarted(clock, side) {
+  return clock.movesMade[side] > 0;
+}
+
 // The time a side has left, counting the turn in progress.
 export function timeLeft(clock, side, runningMs = 0) {
-  return clock.kind === 'fixed' ? Infinity : clock.remaining[side] - runningMs;
+  if (clock.kind === 'fixed') return Infinity;
+  return clock.remaining[side] - (clockStarted(clock, side) ? runningMs : 0);
 }
 
 // A side has finished its move after elapsedMs: the time comes off, then the
 // increment or, at the end of a control, the next control's time is added.
 // Returns false when the side had run out of time before the move.
 export function recordMove(clock, side, elapsedMs) {
+  const started = clockStarted(clock, side);
   clock.movesMade[side] += 1;
-  if (clock.kind === 'fixed') return true;
+  if (clock.kind === 'fixed' || !started) return true;
   clock.remaining[side] -= elapsedMs;
   if (clock.remaining[side] <= 0) return false;
   if (clock.kind === 'sudden') clock.remaining[side] += Math.round(clock.settings.increment * 1000);

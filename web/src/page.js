@@ -5,7 +5,7 @@ import { Chess } from 'chess.js';
 import { Chessboard, COLOR, INPUT_EVENT_TYPE, FEN } from 'cm-chessboard/src/Chessboard.js';
 import { Markers, MARKER_TYPE } from 'cm-chessboard/src/extensions/markers/Markers.js';
 import { PromotionDialog } from 'cm-chessboard/src/extensions/promotion-dialog/PromotionDialog.js';
-import { newClock, recordMove, forgetMove, goWords, timeLeft, formatTime } from './clock.js';
+import { newClock, recordMove, forgetMove, goWords, timeLeft, clockStarted, formatTime } from './clock.js';
 import { Engine, scoreText, whiteScore } from './uci.js';
 import { drawGraph } from './graph.js';
 import { learnedRecords, learnedSummary } from './learned.js';
@@ -389,7 +389,7 @@ function updateClocks() {
     const left = timeLeft(clock, side, spent);
     const element = $(side === 'w' ? 'clockWhite' : 'clockBlack');
     element.textContent = `${side === 'w' ? 'White' : 'Black'} ${formatTime(left)}`;
-    element.classList.toggle('running', running && state.game.turn() === side);
+    element.classList.toggle('running', running && state.game.turn() === side && clockStarted(clock, side));
     if (running && state.game.turn() === side && left <= 0) {
       endGame(side === 'w' ? '0-1 (White lost on time)' : '1-0 (Black lost on time)');
       return;

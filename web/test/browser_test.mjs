@@ -399,6 +399,11 @@ await check('phone size, playing Black: the engine opens, a reply by touch, the 
   const game = new Chess();
   game.move(first);
   await waitFor(phone, () => window.morvek.board.getOrientation() === 'b', 5000, 'Black at the bottom');
+  // Each side's clock starts with its own first move: after a while on
+  // Black's first one, both still read the five minutes, neither running.
+  await sleep(1200);
+  assert.deepEqual(await phone.$$eval('.clock', (c) => c.map((e) => `${e.textContent}${e.classList.contains('running') ? ' running' : ''}`)),
+    ['Black 5:00', 'White 5:00']);
   const reply = game.moves({ verbose: true }).find((m) => !m.captured);
   await playOnBoard(phone, reply, true);
   game.move(reply);
