@@ -25,6 +25,7 @@ const state = {
   ponderSearch: null,
   lines: new Map(),      // analysis lines by multipv number
   analysing: false,
+  multipv: 1,            // the lines the engine was last asked for
 };
 
 const engine = new Engine('morvek-worker.js');
@@ -174,6 +175,9 @@ function engineToMove() {
 // before each of them so that a change applies from the next move.
 function settingLines() {
   const lines = [];
+  // An analysis may have asked for several lines; a game move wants one.
+  if (state.multipv > 1) lines.push('setoption name MultiPV value 1');
+  state.multipv = 1;
   if (engine.options.has('Learning')) lines.push(`setoption name Learning value ${$('learningMode').value}`);
   if (!engine.options.has('UCI_LimitStrength')) return lines;
   const level = $('strength').value;
@@ -320,6 +324,7 @@ function analyse() {
   }
   const count = Math.max(1, Math.min(8, Number($('multipv').value) || 1));
   if (engine.options.has('MultiPV')) engine.send(`setoption name MultiPV value ${count}`);
+  state.multipv = count;
   const fen = state.game.fen();
   const side = state.game.turn();
   const ply = state.game.history().length;
