@@ -48,6 +48,8 @@ const copies = [
   [join(modules, 'cm-chessboard/assets/extensions/promotion-dialog/promotion-dialog.css'), 'promotion-dialog.css'],
   [join(modules, 'cm-chessboard/LICENSE'), 'licenses/cm-chessboard.txt'],
   [join(modules, 'chess.js/LICENSE'), 'licenses/chess.js.txt'],
+  [join(modules, 'chessops/LICENSE.txt'), 'licenses/chessops.txt'],
+  [join(modules, '@badrap/result/LICENSE'), 'licenses/badrap-result.txt'],
 ];
 for (const [from, to] of copies) copyFileSync(from, join(site, to));
 
@@ -57,5 +59,5 @@ const version = JSON.parse(readFileSync(join(web, 'package.json'), 'utf8')).vers
 writeFileSync(join(site, 'files.json'), JSON.stringify({ version, files: [
   './', 'index.html', 'page.js', 'page.css', 'chessboard.css', 'markers.css', 'pieces/standard.svg',
   'extensions/markers/markers.svg', 'promotion-dialog.css', 'licenses/cm-chessboard.txt',
-  'licenses/chess.js.txt', 'morvek-worker.js', 'morvek-core.js', 'morvek.js', 'morvek.wasm', 'Morvek.bk',
+  'licenses/chess.js.txt', 'licenses/chessops.txt', 'licenses/badrap-result.txt', 'morvek-worker.js', 'morvek-core.js', 'morvek.js', 'morvek.wasm', 'Morvek.bk',
 ] }, null, 1));

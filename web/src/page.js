@@ -1,11 +1,13 @@
 // The page: a board to play Morvek on or to analyse with it. The engine runs
-// in its UCI worker (morvek-worker.js); chess.js keeps the rules, cm-chessboard
-// draws the board and takes the moves (drag or two taps).
+// in its UCI worker (morvek-worker.js); chess.js keeps the rules (chessops, in
+// chess960.js, those of Chess960), cm-chessboard draws the board and takes the
+// moves (drag or two taps).
 import { Chess } from 'chess.js';
 import { Chessboard, COLOR, INPUT_EVENT_TYPE, FEN } from 'cm-chessboard/src/Chessboard.js';
 import { Markers, MARKER_TYPE } from 'cm-chessboard/src/extensions/markers/Markers.js';
 import { PromotionDialog } from 'cm-chessboard/src/extensions/promotion-dialog/PromotionDialog.js';
 import { newClock, recordMove, forgetMove, goWords, timeLeft, clockStarted, formatTime } from './clock.js';
+import { Game960, startFen960, number960 } from './chess960.js';
 import { Engine, scoreText, whiteScore } from './uci.js';
 import { drawGraph } from './graph.js';
 import { learnedRecords, learnedSummary } from './learned.js';
@@ -16,6 +18,8 @@ const state = {
   mode: 'play',          // 'play' or 'analyse'
   startFen: FEN.start,
   game: new Chess(),
+  chess960: false,       // the game's rules; state.game is a Game960 then
+  engine960: false,      // what the engine was last told of UCI_Chess960
   human: 'w',
   clock: null,
   turnStart: 0,          // when the side to move began thinking
@@ -46,8 +50,13 @@ function positionWords() {
   return moves.length ? `${start} moves ${moves.join(' ')}` : start;
 }
 
+// A game from fen under the rules of the one on the board.
+function gameAt(fen) {
+  return state.chess960 ? new Game960(fen) : new Chess(fen);
+}
+
 function sanLine(fen, pv, count = 12) {
-  const game = new Chess(fen);
+  const game = gameAt(fen);
   const out = [];
   for (const lan of pv.slice(0, count)) {
     let move = null;
@@ -205,7 +214,7 @@ function engineMoved(best, ponder) {
     const side = state.game.turn() === 'w' ? 'b' : 'w';
     const words = `${positionWords()}${state.game.history().length ? '' : ' moves'} ${ponder}`;
     const ponderFen = (() => {
-      const g = new Chess(state.game.fen());
+      const g = gameAt(state.game.fen());
       try { g.move(ponder); } catch (e) { return null; }
       return g.fen();
     })();
@@ -233,7 +242,8 @@ function onBoardInput(event) {
   if (event.type === INPUT_EVENT_TYPE.validateMoveInput) {
     // The board never moves a piece on its own: the page draws every
     // position it accepts, so the board and the game cannot drift apart.
-    const legal = state.game.moves({ square: event.squareFrom, verbose: true }).filter((m) => m.to === event.squareTo);
+    const to = state.chess960 ? state.game.castlingSquare(event.squareFrom, event.squareTo) : event.squareTo;
+    const legal = state.game.moves({ square: event.squareFrom, verbose: true }).filter((m) => m.to === to);
     if (legal.length === 0) return false;
     if (legal[0].promotion) {
       board.showPromotionDialog(event.squareTo, state.game.turn(), (result) => {
@@ -242,8 +252,15 @@ function onBoardInput(event) {
       });
       return false;
     }
-    humanMove(event.squareFrom + event.squareTo);
+    humanMove(event.squareFrom + to);
     return false;
+  }
+  if (event.type === INPUT_EVENT_TYPE.moveInputCanceled && event.reason === 'clickedAnotherPiece' && state.chess960
+      && state.game.moves({ square: event.squareFrom, verbose: true }).some((m) => m.to === event.squareTo)) {
+    // The king clicked, then its own rook: castling. The board puts the
+    // king back where it stood once this returns; draw the game again then.
+    humanMove(event.squareFrom + event.squareTo);
+    setTimeout(() => board.setPosition(state.game.fen(), false));
   }
   return true;
 }
@@ -272,11 +289,12 @@ function clockSettings() {
   return newClock(kind, { seconds: Number($('fixedSeconds').value) });
 }
 
-function newGame(fen = FEN.start) {
+function newGame(fen = FEN.start, chess960 = state.chess960) {
   engine.dropAll();
   // A game left unfinished is a game played: what it taught is kept too.
   if (!state.over && state.mode === 'play' && state.game.history().length > 0) saveLearning();
-  state.game = new Chess(fen);
+  state.chess960 = chess960;
+  state.game = gameAt(fen);
   state.startFen = fen;
   state.evals = [];
   state.over = null;
@@ -286,6 +304,13 @@ function newGame(fen = FEN.start) {
   state.lines.clear();
   $('thinking').textContent = '';
   $('lines').innerHTML = '';
+  const number = chess960 ? number960(state.game.fen()) : null;
+  $('game960').textContent = chess960 ? `Chess960${number === null ? '' : ` no. ${number}`}` : '';
+  // Said only when it changes, so a standard game's talk stays as it was.
+  if (chess960 !== state.engine960) {
+    engine.send(`setoption name UCI_Chess960 value ${chess960}`);
+    state.engine960 = chess960;
+  }
   engine.send('ucinewgame');
   engine.send(`setoption name Ponder value ${$('ponder').checked}`);
   turnBoard(state.human === 'w' ? COLOR.white : COLOR.black);
@@ -405,15 +430,19 @@ function updateClocks() {
 // --- PGN and FEN ---
 
 function pgnText() {
+  const date = new Date();
+  const headers = [
+    ['Event', state.mode === 'play' ? 'Game against Morvek' : 'Analysis'],
+    ['Site', location.host || 'local'],
+    ['Date', `${date.getFullYear()}.${String(date.getMonth() + 1).padStart(2, '0')}.${String(date.getDate()).padStart(2, '0')}`],
+    ['White', state.mode === 'play' && state.human === 'b' ? 'Morvek' : 'Player'],
+    ['Black', state.mode === 'play' && state.human === 'w' ? 'Morvek' : 'Player'],
+    ['Result', state.over ? state.over.split(' ')[0] : '*'],
+  ];
+  if (state.chess960) return state.game.pgn(headers);
   const game = new Chess(state.startFen);
   for (const m of state.game.history({ verbose: true })) game.move(m.lan);
-  const date = new Date();
-  game.setHeader('Event', state.mode === 'play' ? 'Game against Morvek' : 'Analysis');
-  game.setHeader('Site', location.host || 'local');
-  game.setHeader('Date', `${date.getFullYear()}.${String(date.getMonth() + 1).padStart(2, '0')}.${String(date.getDate()).padStart(2, '0')}`);
-  game.setHeader('White', state.mode === 'play' && state.human === 'b' ? 'Morvek' : 'Player');
-  game.setHeader('Black', state.mode === 'play' && state.human === 'w' ? 'Morvek' : 'Player');
-  game.setHeader('Result', state.over ? state.over.split(' ')[0] : '*');
+  for (const [name, value] of headers) game.setHeader(name, value);
   return game.pgn();
 }
 
@@ -441,15 +470,27 @@ function downloadPgn() {
   download('morvek.pgn', pgnText(), 'application/x-chess-pgn');
 }
 
+// A FEN set up under the rules the Variant box names.
 function setFen() {
   const fen = $('fen').value.trim();
+  const chess960 = $('variant').value === '960';
   try {
-    new Chess(fen);
+    if (chess960) new Game960(fen);
+    else new Chess(fen);
   } catch (e) {
     $('status').textContent = `FEN refused: ${e.message}`;
     return;
   }
-  newGame(fen);
+  newGame(fen, chess960);
+}
+
+// The start the Variant box asks for: the standard one, or the Chess960 one
+// of the number typed (a random one when none is).
+function chosenStart() {
+  if ($('variant').value !== '960') return [FEN.start, false];
+  const typed = $('number960').value.trim();
+  const number = typed === '' ? Math.floor(Math.random() * 960) : Math.max(0, Math.min(959, Math.floor(Number(typed)) || 0));
+  return [startFen960(number), true];
 }
 
 // --- Start ---
@@ -459,7 +500,7 @@ function wire() {
   $('newGame').onclick = () => {
     state.human = $('color').value === 'random' ? (Math.random() < 0.5 ? 'w' : 'b') : $('color').value;
     if (state.mode !== 'play') setMode('play');
-    newGame();
+    newGame(...chosenStart());
   };
   $('takeBack').onclick = takeBack;
   $('flip').onclick = () => turnBoard(document.body.dataset.orientation === COLOR.white ? COLOR.black : COLOR.white);
@@ -480,6 +521,8 @@ function wire() {
   };
   $('clockKind').onchange = () => { document.body.dataset.clock = $('clockKind').value; };
   document.body.dataset.clock = $('clockKind').value;
+  $('variant').onchange = () => { document.body.dataset.variant = $('variant').value; };
+  document.body.dataset.variant = $('variant').value;
   document.addEventListener('visibilitychange', () => {
     if (document.visibilityState === 'hidden') saveLearning();
   });
@@ -530,6 +573,7 @@ async function start() {
   await ready;
   $('multipvRow').hidden = !engine.options.has('MultiPV');
   $('strengthRow').hidden = !engine.options.has('UCI_LimitStrength');
+  $('variantRow').hidden = !engine.options.has('UCI_Chess960');
   const isReady = engine.waitFor((line) => line === 'readyok');
   engine.send('isready');
   await isReady;

@@ -3,8 +3,8 @@
 // every engine move found as the one legal move that gives the board it
 // shows; a strength level chosen; analysis of a set-up position with
 // several lines; an infinite search stopped; the learning kept across a
-// reload; a move by touch at phone size; the bench signature in a browser
-// worker; no console errors.
+// reload; a Chess960 game with its castlings from the board; a move by touch
+// at phone size; the bench signature in a browser worker; no console errors.
 // Screenshots go to build-web/screenshots/.
 //   node web/test/browser_test.mjs [build-web/site]
 import assert from 'node:assert/strict';
@@ -13,6 +13,11 @@ import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { Chess } from 'chess.js';
+import { Chess as Position960 } from 'chessops/chess';
+import { makeBoardFen, makeFen, parseFen } from 'chessops/fen';
+import { parsePgn, startingPosition } from 'chessops/pgn';
+import { parseSan } from 'chessops/san';
+import { parseUci } from 'chessops/util';
 import puppeteer from 'puppeteer-core';
 import { startServer } from '../serve.mjs';
 
@@ -81,19 +86,42 @@ const boardPlacement = (page) => page.evaluate(() => {
   return fen;
 });
 
-async function clickSquare(page, square, tap = false) {
+async function squareCenter(page, square) {
   // The board may be redrawing (a new game turns it): wait for the square.
+  // On a phone the board may be scrolled away (New game is below it).
   let box = null;
   for (let tries = 0; tries < 40 && !box; ++tries) {
     const element = await page.$(`#board rect[data-square="${square}"]`);
+    if (element) await element.evaluate((e) => e.scrollIntoView({ block: 'nearest' }));
     box = element && (await element.boundingBox());
     if (!box) await sleep(50);
   }
   assert.ok(box, `square ${square} on the board`);
-  const x = box.x + box.width / 2;
-  const y = box.y + box.height / 2;
+  return { x: box.x + box.width / 2, y: box.y + box.height / 2 };
+}
+
+async function clickSquare(page, square, tap = false) {
+  const { x, y } = await squareCenter(page, square);
   if (tap) await page.touchscreen.tap(x, y);
   else await page.mouse.click(x, y);
+}
+
+async function dragOnBoard(page, from, to) {
+  const start = await squareCenter(page, from);
+  const end = await squareCenter(page, to);
+  await page.mouse.move(start.x, start.y);
+  await page.mouse.down();
+  await page.mouse.move(end.x, end.y, { steps: 10 });
+  await page.mouse.up();
+}
+
+async function waitForBoard(page, placement, what) {
+  let shown = null;
+  for (let wait = 0; wait < 100 && shown !== placement; ++wait) {
+    if (wait) await sleep(50);
+    shown = await boardPlacement(page);
+  }
+  assert.equal(shown, placement, what);
 }
 
 // Plays move (a chess.js move) on the board by two clicks (or taps).
@@ -209,6 +237,98 @@ await check('a whole game through the board with pondering, every engine move le
   for (const san of played.slice(0, game.turn() === 'w' ? -2 : -1)) expected.move(san);
   assert.deepEqual(back, [expected.fen(), null]);
   return `${game.history().length} plies, ${over}, ${pondered} ponder hits, learning ${saved.bytes} bytes saved`;
+});
+
+await check('a Chess960 game: both castlings from the board, the engine\'s replies legal, FEN and PGN', async () => {
+  // BBRKRNNQ: the king on d1 may castle queen side at once, king side once
+  // both knights are out. What the page tells the engine is kept.
+  const start = 'bbrkrnnq/pppppppp/8/8/8/8/PPPPPPPP/BBRKRNNQ w KQkq - 0 1';
+  await page.evaluate(() => {
+    const engine = window.morvek.engine;
+    window.talk = [];
+    engine.send = (line) => { window.talk.push(line); Object.getPrototypeOf(engine).send.call(engine, line); };
+  });
+  await page.select('#variant', '960');
+  await page.$eval('#number960', (e) => { e.value = '944'; });
+  await page.select('#color', 'w');
+  await page.click('#newGame');
+  assert.equal(await page.$eval('#fen', (e) => e.value), start);
+  assert.equal(await page.$eval('#game960', (e) => e.textContent), 'Chess960 no. 944');
+  const told = await page.evaluate(() => window.talk);
+  assert.ok(told.indexOf('setoption name UCI_Chess960 value true') < told.lastIndexOf('ucinewgame'), told.join(' | '));
+  // The arbiter (chessops) keeps the positions; each of our moves and the
+  // engine's replies must be legal there and shown on the board.
+  const positions = [Position960.fromSetup(parseFen(start).unwrap()).unwrap()];
+  const played = [];
+  const playAndAnswer = async (input) => {
+    await input();
+    const lans = await waitFor(page, (n) => {
+      const moves = window.morvek.state.game.history({ verbose: true });
+      return moves.length >= n + 2 && moves.slice(n).map((m) => m.lan);
+    }, 20000, 'our move and the engine\'s reply', played.length);
+    for (const lan of lans) {
+      const position = positions.at(-1).clone();
+      assert.ok(position.isLegal(parseUci(lan)), `${lan} after ${played.join(' ')}`);
+      position.play(parseUci(lan));
+      positions.push(position);
+      played.push(lan);
+    }
+    await waitForBoard(page, makeBoardFen(positions.at(-1).board), `the board after ${played.join(' ')}`);
+    return lans[0];
+  };
+  await playAndAnswer(() => playOnBoard(page, { from: 'f1', to: 'e3' }));
+  await playAndAnswer(() => playOnBoard(page, { from: 'g1', to: 'h3' }));
+  const castlings = [
+    // how, the input, the move the engine is told, its SAN
+    ['the king dragged onto its rook', () => dragOnBoard(page, 'd1', 'e1'), 'd1e1', 'O-O'],
+    ['the king dragged two squares', () => dragOnBoard(page, 'd1', 'b1'), 'd1c1', 'O-O-O'],
+    ['the king clicked, then its rook', async () => {
+      await clickSquare(page, 'd1');
+      await sleep(60);
+      await clickSquare(page, 'c1');
+    }, 'd1c1', 'O-O-O'],
+  ];
+  for (const [i, [how, input, lan, san]] of castlings.entries()) {
+    if (i > 0) {
+      await page.click('#takeBack');
+      positions.length -= 2;
+      played.length -= 2;
+    }
+    assert.equal(await playAndAnswer(input), lan, how);
+    assert.equal(await page.evaluate((n) => window.morvek.state.game.history()[n], played.length - 2), san, how);
+    const talk = await page.evaluate(() => window.talk);
+    assert.ok(talk.some((l) => l.startsWith(`position fen ${start} moves ${played.slice(0, -1).join(' ')}`)), `${how}: ${talk.slice(-6).join(' | ')}`);
+  }
+  const fen = makeFen(positions.at(-1).toSetup());
+  assert.equal(await page.$eval('#fen', (e) => e.value), fen, 'the FEN box shows the position');
+  await page.screenshot({ path: join(shots, 'desktop-960.png') });
+  // The PGN, as chessops reads it: its tags and the same game.
+  const [pgn] = parsePgn(await page.evaluate(() => window.morvek.pgnText()));
+  assert.deepEqual(['Variant', 'SetUp', 'FEN', 'Black'].map((tag) => pgn.headers.get(tag)), ['Chess960', '1', start, 'Morvek']);
+  const replay = startingPosition(pgn.headers).unwrap();
+  for (const node of pgn.moves.mainline()) replay.play(parseSan(replay, node.san));
+  assert.equal(makeFen(replay.toSetup()), fen);
+  // Analysis of the position reached: every line legal.
+  await page.click('#modeAnalyse');
+  const lines = await waitFor(page, () => {
+    const l = [...window.morvek.state.lines.values()];
+    return l.length && l.every((i) => i.depth >= 4) && l.map((i) => i.pv);
+  }, 30000, 'analysis lines');
+  for (const pv of lines) {
+    const position = positions.at(-1).clone();
+    for (const lan of pv) {
+      assert.ok(position.isLegal(parseUci(lan)), `${pv.join(' ')} from ${fen}`);
+      position.play(parseUci(lan));
+    }
+  }
+  // A standard game again: the engine is told so.
+  await page.select('#variant', 'standard');
+  await page.click('#newGame');
+  assert.equal(await page.evaluate(() => window.morvek.state.game.fen()), new Chess().fen());
+  const after = await page.evaluate(() => window.talk);
+  assert.ok(after.lastIndexOf('setoption name UCI_Chess960 value false') > after.lastIndexOf('setoption name UCI_Chess960 value true'));
+  await page.evaluate(() => { delete window.morvek.engine.send; });
+  return `${[...pgn.moves.mainline()].map((m) => m.san).join(' ')}; ${lines.length} analysis lines`;
 });
 
 await check('a level chosen on the page holds the engine to that level\'s work', async () => {
@@ -390,7 +510,7 @@ await check('offline once loaded: the page and the engine come from the offline 
   problems.splice(before).filter((p) => !p.startsWith('request failed')).forEach((p) => problems.push(p));
 });
 
-await check('phone size, playing Black: the engine opens, a reply by touch, the engine answers', async () => {
+await check('phone size, playing Black: the engine opens, a reply by touch, the engine answers; then a Chess960 game', async () => {
   const phone = await openPage({ width: 390, height: 844, isMobile: true, hasTouch: true, deviceScaleFactor: 2 });
   await phone.select('#clockKind', 'moves');
   await phone.select('#color', 'b');
@@ -418,7 +538,21 @@ await check('phone size, playing Black: the engine opens, a reply by touch, the 
   const width = await phone.$eval('#board', (e) => e.getBoundingClientRect().width);
   assert.ok(width <= 390 && width > 300, `board ${width} px wide`);
   await phone.screenshot({ path: join(shots, 'phone.png'), fullPage: true });
+  // A Chess960 game from a random start, the engine opening it.
+  await phone.select('#variant', '960');
+  await phone.select('#clockKind', 'fixed');
+  await phone.tap('#newGame');
+  const opened = await waitFor(phone, () => {
+    const s = window.morvek.state;
+    return s.chess960 && s.game.history().length === 1 && [s.startFen, s.game.history({ verbose: true })[0].lan];
+  }, 20000, 'the engine opening a Chess960 game');
+  const position = Position960.fromSetup(parseFen(opened[0]).unwrap()).unwrap();
+  assert.ok(position.isLegal(parseUci(opened[1])), opened.join(': '));
+  position.play(parseUci(opened[1]));
+  await waitForBoard(phone, makeBoardFen(position.board), 'the engine\'s opening on the board');
+  await phone.screenshot({ path: join(shots, 'phone-960.png'), fullPage: true });
   await phone.close();
+  return `Chess960 from ${opened.join(', the engine opened ')}`;
 });
 
 await browser.close();
