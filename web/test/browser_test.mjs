@@ -239,10 +239,12 @@ await check('a whole game through the board with pondering, every engine move le
   return `${game.history().length} plies, ${over}, ${pondered} ponder hits, learning ${saved.bytes} bytes saved`;
 });
 
+// Chess960 position 944, BBRKRNNQ: the king may castle queen side at once,
+// king side once both knights are out.
+const start944 = 'bbrkrnnq/pppppppp/8/8/8/8/PPPPPPPP/BBRKRNNQ w KQkq - 0 1';
+
 await check('a Chess960 game: both castlings from the board, the engine\'s replies legal, FEN and PGN', async () => {
-  // BBRKRNNQ: the king on d1 may castle queen side at once, king side once
-  // both knights are out. What the page tells the engine is kept.
-  const start = 'bbrkrnnq/pppppppp/8/8/8/8/PPPPPPPP/BBRKRNNQ w KQkq - 0 1';
+  // What the page tells the engine is kept.
   await page.evaluate(() => {
     const engine = window.morvek.engine;
     window.talk = [];
@@ -252,13 +254,14 @@ await check('a Chess960 game: both castlings from the board, the engine\'s repli
   await page.$eval('#number960', (e) => { e.value = '944'; });
   await page.select('#color', 'w');
   await page.click('#newGame');
-  assert.equal(await page.$eval('#fen', (e) => e.value), start);
+  assert.equal(await page.$eval('#fen', (e) => e.value), start944);
   assert.equal(await page.$eval('#game960', (e) => e.textContent), 'Chess960 no. 944');
   const told = await page.evaluate(() => window.talk);
-  assert.ok(told.indexOf('setoption name UCI_Chess960 value true') < told.lastIndexOf('ucinewgame'), told.join(' | '));
+  const told960 = told.indexOf('setoption name UCI_Chess960 value true');
+  assert.ok(told960 >= 0 && told960 < told.lastIndexOf('ucinewgame'), told.join(' | '));
   // The arbiter (chessops) keeps the positions; each of our moves and the
   // engine's replies must be legal there and shown on the board.
-  const positions = [Position960.fromSetup(parseFen(start).unwrap()).unwrap()];
+  const positions = [Position960.fromSetup(parseFen(start944).unwrap()).unwrap()];
   const played = [];
   const playAndAnswer = async (input) => {
     await input();
@@ -297,14 +300,14 @@ await check('a Chess960 game: both castlings from the board, the engine\'s repli
     assert.equal(await playAndAnswer(input), lan, how);
     assert.equal(await page.evaluate((n) => window.morvek.state.game.history()[n], played.length - 2), san, how);
     const talk = await page.evaluate(() => window.talk);
-    assert.ok(talk.some((l) => l.startsWith(`position fen ${start} moves ${played.slice(0, -1).join(' ')}`)), `${how}: ${talk.slice(-6).join(' | ')}`);
+    assert.ok(talk.some((l) => l.startsWith(`position fen ${start944} moves ${played.slice(0, -1).join(' ')}`)), `${how}: ${talk.slice(-6).join(' | ')}`);
   }
   const fen = makeFen(positions.at(-1).toSetup());
   assert.equal(await page.$eval('#fen', (e) => e.value), fen, 'the FEN box shows the position');
   await page.screenshot({ path: join(shots, 'desktop-960.png') });
   // The PGN, as chessops reads it: its tags and the same game.
   const [pgn] = parsePgn(await page.evaluate(() => window.morvek.pgnText()));
-  assert.deepEqual(['Variant', 'SetUp', 'FEN', 'Black'].map((tag) => pgn.headers.get(tag)), ['Chess960', '1', start, 'Morvek']);
+  assert.deepEqual(['Variant', 'SetUp', 'FEN', 'Black'].map((tag) => pgn.headers.get(tag)), ['Chess960', '1', start944, 'Morvek']);
   const replay = startingPosition(pgn.headers).unwrap();
   for (const node of pgn.moves.mainline()) replay.play(parseSan(replay, node.san));
   assert.equal(makeFen(replay.toSetup()), fen);
@@ -538,21 +541,31 @@ await check('phone size, playing Black: the engine opens, a reply by touch, the 
   const width = await phone.$eval('#board', (e) => e.getBoundingClientRect().width);
   assert.ok(width <= 390 && width > 300, `board ${width} px wide`);
   await phone.screenshot({ path: join(shots, 'phone.png'), fullPage: true });
-  // A Chess960 game from a random start, the engine opening it.
+  // A Chess960 game: the engine opens, we castle queen side by two taps,
+  // king then rook, and the board holds the position the game has (two
+  // seconds a move: the engine's reply, which redraws it, comes later).
   await phone.select('#variant', '960');
+  await phone.$eval('#number960', (e) => { e.value = '944'; });
   await phone.select('#clockKind', 'fixed');
   await phone.tap('#newGame');
   const opened = await waitFor(phone, () => {
     const s = window.morvek.state;
-    return s.chess960 && s.game.history().length === 1 && [s.startFen, s.game.history({ verbose: true })[0].lan];
+    return s.chess960 && s.game.history().length === 1 && s.game.history({ verbose: true })[0].lan;
   }, 20000, 'the engine opening a Chess960 game');
-  const position = Position960.fromSetup(parseFen(opened[0]).unwrap()).unwrap();
-  assert.ok(position.isLegal(parseUci(opened[1])), opened.join(': '));
-  position.play(parseUci(opened[1]));
+  const position = Position960.fromSetup(parseFen(start944).unwrap()).unwrap();
+  assert.ok(position.isLegal(parseUci(opened)), opened);
+  position.play(parseUci(opened));
   await waitForBoard(phone, makeBoardFen(position.board), 'the engine\'s opening on the board');
+  await clickSquare(phone, 'd8', true);
+  await sleep(60);
+  await clickSquare(phone, 'c8', true);
+  position.play(parseUci('d8c8'));
+  await sleep(300);
+  assert.deepEqual(await phone.evaluate(() => [window.morvek.state.game.history()[1], window.morvek.board.getPosition()]),
+    ['O-O-O', makeBoardFen(position.board)]);
+  await waitFor(phone, () => window.morvek.state.game.history().length >= 3, 20000, 'the engine reply');
   await phone.screenshot({ path: join(shots, 'phone-960.png'), fullPage: true });
   await phone.close();
-  return `Chess960 from ${opened.join(', the engine opened ')}`;
 });
 
 await browser.close();
