@@ -2,14 +2,17 @@
 // "variant fischerandom", both FEN dialects, each castling form, and the book
 // and learning file kept to standard chess.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <regex>
 #include <string>
 
+#include "search/tablebase.h"
 #include "tests/engine_process.h"
 #include "tests/test_support.h"
+#include "tests/uci_output.h"
 
 namespace {
 
@@ -42,6 +45,13 @@ TEST(Chess960Protocol, UciReadsBothDialectsAndCastlesKingTakesRook) {
       {kOn + "position fen r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1 moves e1h1 e8a8\n", "", "2kr3r/8/8/8/8/8/8/R4RK1 w -"},
       {kOn + "position fen " + kOnlyCastling + "\ngo depth 3\n", "(?:info [^\\n]*\\n)*bestmove g1h1(?: ponder \\S+)?\\n", ""},
       {kOn + "position fen " + kOnlyCastling + "\ngo perft 1\n", "g1h1: 1\\n\\nNodes searched: 1\\n", ""},
+      // Pondering (the hit and the miss) and analysis find the castling too.
+      {kOn + "position fen " + kOnlyCastling + "\ngo ponder wtime 1000 btime 1000\nponderhit\n",
+       "(?:info [^\\n]*\\n)*bestmove g1h1(?: ponder \\S+)?\\n", ""},
+      {kOn + "position fen " + kOnlyCastling + "\ngo ponder wtime 1000 btime 1000\nstop\nposition fen " + kOnlyCastling +
+           "\ngo depth 2\n",
+       "(?:info [^\\n]*\\n)*bestmove \\S+(?: ponder \\S+)?\\n(?:info [^\\n]*\\n)*bestmove g1h1(?: ponder \\S+)?\\n", ""},
+      {kOn + "position fen " + kOnlyCastling + "\ngo infinite\nstop\n", "(?:info [^\\n]*\\n)*bestmove g1h1(?: ponder \\S+)?\\n", ""},
       // Several lines, and a strength level, search Chess960 as any position.
       {kOn + "setoption name MultiPV value 3\nposition fen " + kTwoRooks + "\ngo depth 3\nsetoption name MultiPV value 1\n",
        "[\\s\\S]*info depth 3 [^\\n]* multipv 3 [\\s\\S]*bestmove \\S+(?: ponder \\S+)?\\n", ""},
@@ -80,6 +90,16 @@ TEST(Chess960Protocol, PerftListsEachRootMove) {
                 .find("a7a8q: 1\na7a8r: 1\na7a8b: 1\na7a8n: 1\n"), std::string::npos);
   EXPECT_NE(runLoopHere("uci\ngo perft 0\n", secondPerReading).find("info string perft needs a depth from 1 to "),
             std::string::npos);
+}
+
+// The tables hold no castling rights, so a Chess960 ending is theirs as any.
+TEST(Chess960Protocol, TablesAnswerChess960Endings) {
+  if (!tablebasesBuiltIn() || access(MORVEK_SYZYGY_TEST_DIR "/KQvK.rtbw", R_OK) != 0) GTEST_SKIP() << "no tables";
+  const std::vector<UciGo> goes = uciGoes(runLoopHere(
+      "uci\n" + kOn + "setoption name SyzygyPath value " MORVEK_SYZYGY_TEST_DIR "\nposition fen 8/8/8/8/8/k7/8/KQ5r b - - 0 1\n"
+      "go depth 4\nsetoption name SyzygyPath value\n" + kOff, secondPerReading));
+  ASSERT_EQ(goes.size(), 1u);
+  EXPECT_EQ(goes[0].last().scoreText() + " " + goes[0].best, "cp 0 h1b1");
 }
 
 // xboard: "variant fischerandom" after "new", set-ups in both dialects,
