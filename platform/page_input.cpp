@@ -26,8 +26,8 @@ EM_JS(int, pageInputReadJs, (char* buffer, int room, int wait), {
 });
 
 // A search asks this every few thousand nodes; the reader without shared
-// memory lets the worker's queued messages in every few tens of
-// milliseconds, else answers from what it already holds.
+// memory lets the worker's queued messages in every 10 milliseconds, else
+// answers from what it already holds.
 EM_JS(int, pageInputReadyJs, (), {
   var source = Module["pageInput"];
   if (!source) return 1;

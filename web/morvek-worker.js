@@ -11,7 +11,7 @@
 //
 // Two builds: "shared" (morvek.js, the above) and "async" (morvek-async.js),
 // for pages without isolation: the lines go as messages, which the engine
-// takes when it waits and, while searching, every few tens of milliseconds
+// takes when it waits and, while searching, every 10 milliseconds
 // (see morvek-core.js). The page names one in this script's address
 // (morvek-worker.js?build=async); without a name, "shared" where shared
 // memory can be had. {build: NAME} is posted first.

@@ -28,10 +28,10 @@ target_link_options(bench PRIVATE ${MORVEK_WEB_LINK_FLAGS})
 # service worker to add them): the same objects, linked with Asyncify, so
 # that a wait for input (platform/page_input.cpp) unwinds to the worker's
 # event loop, where the page's lines arrive as messages. The search looks
-# at its input every few thousand nodes and lets the messages in every few
-# tens of milliseconds. main.cpp is compiled again for this target, the
-# rest is shared. The unwound stack of a deep search needs more room than
-# Asyncify's default 4 KB.
+# at its input every few thousand nodes and lets the messages in every 10
+# milliseconds. main.cpp is compiled again for this target, the rest is
+# shared. The unwound stack of a search 90 plies deep needs more than
+# Asyncify's default 4 KB (16 KB was enough: 256 KB leaves room).
 add_executable(morvek-async engine/main.cpp)
 target_link_libraries(morvek-async PRIVATE morvek_core)
 target_link_options(morvek-async PRIVATE ${MORVEK_WEB_LINK_FLAGS}

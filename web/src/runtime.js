@@ -8,7 +8,7 @@
 // workers missing or refused: private windows, blocked storage, plain http
 // off localhost, old browsers; or a reload that left the page without
 // isolation), the build without shared memory runs (morvek-async.js: the
-// same moves, lines reach a search within a few tens of milliseconds).
+// same moves; a line reaches a search within some 10 ms).
 // The address may ask for it: ?engine=async.
 const kReloadKey = 'morvek-isolation-reload';
 const kTakeoverMs = 15000;
@@ -90,7 +90,7 @@ function show(build, why) {
   document.body.dataset.build = build;
   $('engineBuild').textContent = build === 'shared'
     ? `Engine: the shared-memory build (${why}).`
-    : `Engine: the build without shared memory, as ${why}; it plays the same, a stop reaches it within some 20 ms.`;
+    : `Engine: the build without shared memory, as ${why}; it plays the same moves and hears a stop up to some 10 ms later.`;
 }
 
 // The address of the UCI worker for the build chosen: a promise, which
