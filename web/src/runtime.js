@@ -22,7 +22,8 @@ const within = (promise, ms, otherwise) => Promise.race([promise, new Promise((d
 export function chooseBuild({ isolated, asked, offline, reloaded }) {
   if (asked === 'async') return { build: 'async', why: 'asked for in the address (?engine=async)' };
   if (isolated) {
-    return { build: 'shared', why: offline === 'controls' ? 'the offline copy adds the isolation headers' : 'the server sends the isolation headers' };
+    const by = offline === 'controls' ? 'the offline copy adds' : 'the server sends';
+    return { build: 'shared', why: `${by} the isolation headers` };
   }
   if ((offline === 'controls' || offline === 'ready') && !reloaded) return { reload: true };
   if (offline === 'controls' || offline === 'ready') {
@@ -65,7 +66,9 @@ function markReload(on) {
 // Registers the offline copy; says how far it got within kTakeoverMs.
 async function offlineCopy(wait) {
   if (!window.isSecureContext) return 'the address is not a secure one (https or localhost), so no service worker';
-  if (!('serviceWorker' in navigator) || !navigator.serviceWorker) return 'service workers are unavailable in this browser or window';
+  if (!('serviceWorker' in navigator) || !navigator.serviceWorker) {
+    return 'service workers are unavailable in this browser or window';
+  }
   const container = navigator.serviceWorker;
   const changed = new Promise((resolve) => container.addEventListener('controllerchange', resolve, { once: true }));
   let registration;

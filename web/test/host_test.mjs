@@ -160,11 +160,14 @@ const speed = (page) => page.evaluate(() => new Promise((done) => {
 const context = { async: await browser.createBrowserContext(), shared: browser.defaultBrowserContext() };
 for (const [build, hide] of [['async', hideServiceWorkers], ['shared', null]]) {
   let page = null;
-  await check(`${build} build, served with no headers${hide ? ', no service workers' : ''}: which build, a whole game, three lines, stops, learning across a reload`, async () => {
+  const what = 'which build, a whole game, three lines, stops, learning across a reload';
+  await check(`${build} build, served with no headers${hide ? ', no service workers' : ''}: ${what}`, async () => {
     page = await openPage(context[build], { width: 1280, height: 860 }, hide);
     await ready(page);
-    const seen = await page.evaluate(() => ({ build: document.body.dataset.build, worker: document.body.dataset.engineBuild,
-      isolated: crossOriginIsolated, load: performance.getEntriesByType('navigation')[0].type, why: document.getElementById('engineBuild').textContent }));
+    const seen = await page.evaluate(() => ({
+      build: document.body.dataset.build, worker: document.body.dataset.engineBuild, isolated: crossOriginIsolated,
+      load: performance.getEntriesByType('navigation')[0].type, why: document.getElementById('engineBuild').textContent,
+    }));
     assert.deepEqual([seen.build, seen.worker, seen.isolated], [build, build, build === 'shared'], seen.why);
     // With the offline copy, isolation comes from the one reload.
     assert.equal(seen.load, build === 'shared' ? 'reload' : 'navigate');
@@ -182,13 +185,16 @@ for (const [build, hide] of [['async', hideServiceWorkers], ['shared', null]]) {
     // A reload as the user makes it (DevTools' own reload passes by the service worker).
     await Promise.all([page.waitForNavigation(), page.evaluate(() => location.reload())]);
     await ready(page);
-    const loaded = await waitFor(page, () => window.morvek.learning && window.morvek.learning.digest !== undefined && window.morvek.learning, 10000, 'the learning read');
+    const loaded = await waitFor(page, () => window.morvek.learning?.digest !== undefined && window.morvek.learning,
+      10000, 'the learning read');
     assert.equal(loaded.digest, saved.digest);
     assert.equal(await page.evaluate(() => document.body.dataset.engineBuild), build);
-    return `${game.moves.length} plies, ${game.over}; stops ${stops.map((t) => t.toFixed(0)).join(', ')} ms; learning ${loaded.bytes} bytes kept`;
+    const times = stops.map((t) => t.toFixed(0)).join(', ');
+    return `${game.moves.length} plies, ${game.over}; stops ${times} ms; learning ${loaded.bytes} bytes kept`;
   });
   await check(`${build} build at phone size`, async () => {
-    const phone = await openPage(context[build], { width: 390, height: 844, isMobile: true, hasTouch: true, deviceScaleFactor: 2 }, hide);
+    const size = { width: 390, height: 844, isMobile: true, hasTouch: true, deviceScaleFactor: 2 };
+    const phone = await openPage(context[build], size, hide);
     await ready(phone);
     assert.equal(await phone.evaluate(() => document.body.dataset.engineBuild), build);
     await phone.screenshot({ path: join(shots, `static-${build}-phone.png`), fullPage: true });
