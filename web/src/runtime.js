@@ -14,12 +14,13 @@ const kReloadKey = 'morvek-isolation-reload';
 const kTakeoverMs = 15000;
 const $ = (id) => document.getElementById(id);
 const never = new Promise(() => {});
-const within = (promise, ms, otherwise) => Promise.race([promise, new Promise((done) => setTimeout(() => done(otherwise), ms))]);
+const within = (promise, ms, otherwise) =>
+  Promise.race([promise, new Promise((done) => setTimeout(() => done(otherwise), ms))]);
 
 // The choice from what the browser offers. offline: 'controls' (the copy
 // answers for this page), 'ready' (it took over after the page loaded), or
 // the reason there is none; reloaded: this tab already reloaded for it.
-export function chooseBuild({ isolated, asked, offline, reloaded }) {
+function chooseBuild({ isolated, asked, offline, reloaded }) {
   if (asked === 'async') return { build: 'async', why: 'asked for in the address (?engine=async)' };
   if (isolated) {
     const by = offline === 'controls' ? 'the offline copy adds' : 'the server sends';
@@ -32,7 +33,7 @@ export function chooseBuild({ isolated, asked, offline, reloaded }) {
   return { build: 'async', why: offline };
 }
 
-export function cannotStart(reason) {
+function cannotStart(reason) {
   document.body.dataset.engine = 'unavailable';
   const text = `Morvek cannot start in this browser: ${reason}`;
   $('status').textContent = text;
@@ -40,9 +41,10 @@ export function cannotStart(reason) {
   $('engineBuild').classList.add('fault');
 }
 
+// Without IndexedDB the engine runs all the same, its learning kept only
+// while the page is open.
 function missingFeatures() {
-  const needed = { WebAssembly: typeof WebAssembly === 'object', 'web workers': typeof Worker === 'function',
-    IndexedDB: typeof indexedDB === 'object' && indexedDB !== null };
+  const needed = { WebAssembly: typeof WebAssembly === 'object', 'web workers': typeof Worker === 'function' };
   return Object.keys(needed).filter((name) => !needed[name]);
 }
 
@@ -71,14 +73,20 @@ async function offlineCopy(wait) {
   }
   const container = navigator.serviceWorker;
   const changed = new Promise((resolve) => container.addEventListener('controllerchange', resolve, { once: true }));
+  const registering = container.register('sw.js');
+  if (!wait) {
+    // Isolated already: the copy is only for offline use, the engine needs not wait for it.
+    registering.catch(() => {});
+    return container.controller ? 'controls' : 'ready';
+  }
   let registration;
   try {
     // Without a network the registration's update check may wait long.
-    registration = await within(container.register('sw.js'), kTakeoverMs, null);
+    registration = await within(registering, kTakeoverMs, null);
   } catch (e) {
     return `the service worker was refused (${e.message || e})`;
   }
-  if (!wait || registration === null) return container.controller ? 'controls' : 'the offline copy did not take over in time';
+  if (registration === null) return container.controller ? 'controls' : 'the offline copy did not take over in time';
   if (container.controller) {
     // A copy answers but added no headers: an older one, updated now.
     await within(registration.update().catch(() => {}), kTakeoverMs);
