@@ -21,6 +21,7 @@ const { build } = await import('esbuild');
 mkdirSync(join(site, 'licenses'), { recursive: true });
 mkdirSync(join(site, 'pieces'), { recursive: true });
 mkdirSync(join(site, 'extensions/markers'), { recursive: true });
+mkdirSync(join(site, 'icons'), { recursive: true });
 
 await build({
   entryPoints: [join(web, 'src/page.js')],
@@ -40,6 +41,12 @@ const copies = [
   [join(web, 'morvek-core.js'), 'morvek-core.js'],
   [join(web, 'sw.js'), 'sw.js'],
   [join(web, 'bench-worker.js'), 'bench-worker.js'],
+  [join(web, 'manifest.webmanifest'), 'manifest.webmanifest'],
+  // The icons' PNGs are icon.svg drawn by chromium at each size:
+  //   chromium --headless --window-size=N,N --screenshot=icon-N.png (a page showing icon.svg)
+  [join(web, 'icons/icon.svg'), 'icons/icon.svg'],
+  [join(web, 'icons/icon-192.png'), 'icons/icon-192.png'],
+  [join(web, 'icons/icon-512.png'), 'icons/icon-512.png'],
   [join(root, 'data/Morvek.bk'), 'Morvek.bk'],
   [join(modules, 'cm-chessboard/assets/chessboard.css'), 'chessboard.css'],
   [join(modules, 'cm-chessboard/assets/extensions/markers/markers.css'), 'markers.css'],
@@ -59,5 +66,7 @@ const version = JSON.parse(readFileSync(join(web, 'package.json'), 'utf8')).vers
 writeFileSync(join(site, 'files.json'), JSON.stringify({ version, files: [
   './', 'index.html', 'page.js', 'page.css', 'chessboard.css', 'markers.css', 'pieces/standard.svg',
   'extensions/markers/markers.svg', 'promotion-dialog.css', 'licenses/cm-chessboard.txt',
-  'licenses/chess.js.txt', 'licenses/chessops.txt', 'licenses/badrap-result.txt', 'morvek-worker.js', 'morvek-core.js', 'morvek.js', 'morvek.wasm', 'Morvek.bk',
+  'licenses/chess.js.txt', 'licenses/chessops.txt', 'licenses/badrap-result.txt', 'morvek-worker.js', 'morvek-core.js',
+  'morvek.js', 'morvek.wasm', 'morvek-async.js', 'morvek-async.wasm', 'Morvek.bk', 'manifest.webmanifest',
+  'icons/icon.svg', 'icons/icon-192.png', 'icons/icon-512.png',
 ] }, null, 1));

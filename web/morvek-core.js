@@ -1,21 +1,32 @@
 // The engine's own worker: runs the WebAssembly engine's command loop, which
-// blocks on its input as it would on a pipe. Input comes from the shared
-// line buffer that morvek-worker.js fills (see PageInput); each output line
-// goes back as one message. When the engine ends ("quit") its learning file
-// goes back with the exit status.
+// blocks on its input as it would on a pipe. Each output line goes back as
+// one message; when the engine ends ("quit") its learning file goes back
+// with the exit status. The first message names the build and brings its
+// files. Input: with shared memory, the line buffer that morvek-worker.js
+// fills (PageInput); without, the lines come as later messages
+// (MessageInput) to the build that can wait for them (morvek-async.js).
 // Runs as a browser worker (importScripts) or a Node worker thread (require).
 'use strict';
 
 const inNode = typeof importScripts !== 'function';
 let post;
+let messageInput = null;
+const load = (glue) => {
+  if (inNode) return require(`./${glue}`);
+  importScripts(glue);
+  return self.MorvekModule;
+};
+const receive = (data) => {
+  if (messageInput) messageInput.receive(data);
+  else start(data, load(data.glue));
+};
 if (inNode) {
   const { parentPort } = require('worker_threads');
   post = (message) => parentPort.postMessage(message);
-  parentPort.once('message', (data) => start(data, require('./morvek.js')));
+  parentPort.on('message', receive);
 } else {
   post = (message) => self.postMessage(message);
-  importScripts('morvek.js');
-  self.onmessage = (event) => start(event.data, self.MorvekModule);
+  self.onmessage = (event) => receive(event.data);
 }
 
 const kDirectory = '/morvek';
@@ -49,11 +60,88 @@ function PageInput(shared) {
   };
 }
 
+// Lines as messages ({line} or {close}), for the build without shared
+// memory: they arrive only while the engine has left the stack, so a wait
+// for input resumes it from the message, and a search is let out to the
+// event loop (afterEvents) every kYieldMs, to resume behind the messages
+// already queued: in a browser from a message posted to ourselves (a timer
+// would be held back 4 ms), in Node from setImmediate (a port there takes
+// its own new messages before any other port's).
+const kYieldMs = 10;
+function MessageInput() {
+  let bytes = new Uint8Array(0);
+  let closed = false;
+  let waiting = null;
+  let resume = null;
+  let lastYield = performance.now();
+  let later;
+  if (inNode) later = () => setImmediate(resumeSearch);
+  else {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = () => resumeSearch();
+    later = () => channel.port2.postMessage(0);
+  }
+  // The engine runs on from here until its next wait.
+  const run = (then) => {
+    lastYield = performance.now();
+    try {
+      then();
+    } catch (e) {
+      failed(e);
+    }
+  };
+  const wake = () => {
+    const then = waiting;
+    waiting = null;
+    run(then);
+  };
+  const resumeSearch = () => {
+    const then = resume;
+    resume = null;
+    run(then);
+  };
+  this.ready = () => bytes.length > 0 || closed;
+  this.read = (into) => {
+    if (bytes.length === 0) return closed ? 0 : -1;
+    const count = Math.min(bytes.length, into.length);
+    into.set(bytes.subarray(0, count));
+    bytes = bytes.subarray(count);
+    return count;
+  };
+  this.whenReadable = (wait, then) => {
+    if (!wait || this.ready()) then();
+    else waiting = then;
+  };
+  this.afterEvents = (then) => {
+    if (performance.now() - lastYield < kYieldMs) then();
+    else {
+      resume = then;
+      later();
+    }
+  };
+  this.receive = (message) => {
+    if (message.close) closed = true;
+    else {
+      const added = new TextEncoder().encode(message.line);
+      const joined = new Uint8Array(bytes.length + added.length);
+      joined.set(bytes);
+      joined.set(added, bytes.length);
+      bytes = joined;
+    }
+    if (waiting) wake();
+  };
+}
+
+function failed(e) {
+  if (!(e && e.name === 'ExitStatus')) post({ exit: -1, error: String(e && e.stack || e) });
+}
+
 function start(data, factory) {
+  if (!data.input) messageInput = new MessageInput();
   const module = {
     wasmBinary: data.wasm,
     thisProgram: kProgram,
-    pageInput: new PageInput(data.input),
+    pageInput: data.input ? new PageInput(data.input) : messageInput,
     print: (line) => post(line),
     printErr: (line) => post({ stderr: line }),
     preRun: [() => {
@@ -80,9 +168,10 @@ function start(data, factory) {
   factory(module).then((instance) => {
     module.FS = instance.FS;
     try {
-      instance.callMain([]);
+      if (instance.runMain) instance.runMain([]);
+      else instance.callMain([]);
     } catch (e) {
-      if (!(e && e.name === 'ExitStatus')) post({ exit: -1, error: String(e && e.stack || e) });
+      failed(e);
     }
   }, (error) => post({ exit: -1, error: String(error) }));
 }

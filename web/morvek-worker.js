@@ -6,8 +6,15 @@
 // for messages and hands each line over through shared memory at once, so
 // that "stop", "ponderhit" and "isready" reach a running search at its next
 // look at the input (every 4096 nodes), and the search itself runs at full
-// speed. The page must be cross-origin isolated (COOP/COEP headers, see
-// serve.mjs) for the shared memory.
+// speed. Shared memory needs a cross-origin isolated page (COOP/COEP
+// headers, from the server or from the offline copy, sw.js).
+//
+// Two builds: "shared" (morvek.js, the above) and "async" (morvek-async.js),
+// for pages without isolation: the lines go as messages, which the engine
+// takes when it waits and, while searching, every 10 milliseconds
+// (see morvek-core.js). The page names one in this script's address
+// (morvek-worker.js?build=async); without a name, "shared" where shared
+// memory can be had. {build: NAME} is posted first.
 //
 // Learning: the engine writes its learning file when it ends. Posting the
 // object {save: true} ends the engine with "quit" once it is not searching,
@@ -19,9 +26,10 @@
 'use strict';
 
 const inNode = typeof importScripts !== 'function' && typeof require === 'function';
-let post, newCore, readAsset;
+let post, newCore, readAsset, asked;
 if (inNode) {
-  const { parentPort, Worker } = require('worker_threads');
+  const { parentPort, Worker, workerData } = require('worker_threads');
+  asked = workerData && workerData.build;
   const fs = require('fs');
   const path = require('path');
   post = (message) => parentPort.postMessage(message);
@@ -36,6 +44,7 @@ if (inNode) {
     return bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length);
   };
 } else {
+  asked = new URLSearchParams(self.location.search).get('build');
   post = (message) => self.postMessage(message);
   self.onmessage = (event) => receive(event.data);
   newCore = (onMessage) => {
@@ -49,6 +58,10 @@ if (inNode) {
     return response.arrayBuffer();
   };
 }
+
+const sharedMemory = typeof SharedArrayBuffer === 'function' && (inNode || self.crossOriginIsolated === true);
+const build = asked === 'shared' || asked === 'async' ? asked : sharedMemory ? 'shared' : 'async';
+const glue = build === 'shared' ? 'morvek' : 'morvek-async';
 
 // --- The learning file's store: IndexedDB in a browser, memory in Node ---
 // Two kinds of record: the file's versions under "learning:N", and
@@ -136,6 +149,12 @@ function LineBuffer() {
   };
 }
 
+// The same for the build without shared memory: each write is one message.
+function MessageLines(toCore) {
+  this.write = (text) => toCore.post({ line: text });
+  this.close = () => toCore.post({ close: true });
+}
+
 // --- The engine ---
 let assets = null;  // {wasm, book}
 let core = null;
@@ -177,10 +196,10 @@ function finished(message) {
 }
 
 async function startCore(learning) {
-  input = new LineBuffer();
   searching = 0;
   core = newCore(onCoreMessage);
-  core.post({ wasm: assets.wasm.slice(0), book: assets.book.slice(0), learning, input: input.shared });
+  input = build === 'shared' ? new LineBuffer() : new MessageLines(core);
+  core.post({ glue: `${glue}.js`, wasm: assets.wasm.slice(0), book: assets.book.slice(0), learning, input: input.shared });
 }
 
 function send(line) {
@@ -236,8 +255,9 @@ async function save() {
 }
 
 async function boot() {
+  post({ build });
   const [wasm, book, learning] = await Promise.all([
-    readAsset('morvek.wasm'), readAsset('Morvek.bk'), learningStore.load().catch(() => null)]);
+    readAsset(`${glue}.wasm`), readAsset('Morvek.bk'), learningStore.load().catch(() => null)]);
   assets = { wasm, book };
   post({ learning: { bytes: learning ? learning.byteLength : 0, digest: digest(learning) } });
   await startCore(learning);

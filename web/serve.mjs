@@ -18,6 +18,7 @@ const types = {
   '.mjs': 'text/javascript; charset=utf-8', '.css': 'text/css; charset=utf-8',
   '.wasm': 'application/wasm', '.svg': 'image/svg+xml', '.json': 'application/json',
   '.txt': 'text/plain; charset=utf-8', '.bk': 'text/plain; charset=utf-8', '.png': 'image/png',
+  '.webmanifest': 'application/manifest+json',
 };
 
 export function startServer(directory = root, listenPort = port) {

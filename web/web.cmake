@@ -24,7 +24,24 @@ add_executable(bench tools/bench.cpp)
 target_link_libraries(bench PRIVATE morvek_core)
 target_link_options(bench PRIVATE ${MORVEK_WEB_LINK_FLAGS})
 
-set_target_properties(morvek bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MORVEK_SITE_DIR})
+# The engine for pages without shared memory (no isolation headers and no
+# service worker to add them): the same objects, linked with Asyncify, so
+# that a wait for input (platform/page_input.cpp) unwinds to the worker's
+# event loop, where the page's lines arrive as messages. The search looks
+# at its input every few thousand nodes and lets the messages in every 10
+# milliseconds. main.cpp is compiled again for this target, the rest is
+# shared. The unwound stack of a search 90 plies deep needs more than
+# Asyncify's default 4 KB (16 KB was enough: 256 KB leaves room).
+add_executable(morvek-async engine/main.cpp)
+target_link_libraries(morvek-async PRIVATE morvek_core)
+target_link_options(morvek-async PRIVATE ${MORVEK_WEB_LINK_FLAGS}
+  -sMODULARIZE=1 -sEXPORT_NAME=MorvekModule -sINVOKE_RUN=0
+  "-sEXPORTED_RUNTIME_METHODS=['FS','callMain']"
+  -sASYNCIFY=1 "-sASYNCIFY_IMPORTS=['pageInputReadJs','pageInputReadyJs']" -sASYNCIFY_STACK_SIZE=262144
+  "SHELL:--post-js ${CMAKE_SOURCE_DIR}/web/async-main.js")
+set_property(TARGET morvek-async APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/async-main.js)
+
+set_target_properties(morvek morvek-async bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MORVEK_SITE_DIR})
 
 # The page: web/build.mjs bundles it with esbuild (npm ci --prefix web) and
 # copies the glue, the book and the licenses of what it bundles.
@@ -33,4 +50,4 @@ add_custom_target(site ALL
   WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
   COMMENT "Page, worker glue and book into ${MORVEK_SITE_DIR}"
   VERBATIM)
-add_dependencies(site morvek)
+add_dependencies(site morvek morvek-async)

@@ -11,6 +11,7 @@ import { Game960, startFen960, number960 } from './chess960.js';
 import { Engine, scoreText, whiteScore } from './uci.js';
 import { drawGraph } from './graph.js';
 import { learnedRecords, learnedSummary } from './learned.js';
+import { engineAddress, watchEngine } from './runtime.js';
 
 const $ = (id) => document.getElementById(id);
 
@@ -32,7 +33,8 @@ const state = {
   multipv: 1,            // the lines the engine was last asked for
 };
 
-const engine = new Engine('morvek-worker.js');
+const engine = new Engine(engineAddress());
+watchEngine(engine);
 
 const board = new Chessboard($('board'), {
   position: FEN.start,
@@ -565,9 +567,6 @@ function wire() {
 
 async function start() {
   wire();
-  if (!window.crossOriginIsolated) {
-    $('status').textContent = 'This page needs its own server (node web/serve.mjs): the engine shares memory with the page, which the browser allows only to an isolated page.';
-  }
   const ready = engine.waitFor((line) => line === 'uciok');
   engine.send('uci');
   await ready;
@@ -581,7 +580,4 @@ async function start() {
   newGame();
 }
 
-if ('serviceWorker' in navigator && location.protocol !== 'file:') {
-  navigator.serviceWorker.register('sw.js').catch((e) => console.warn(`no offline copy: ${e}`));
-}
 start();

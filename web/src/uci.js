@@ -43,8 +43,11 @@ export function scoreText(info, sideToMove) {
 // "bestmove"; a search the page no longer wants is stopped and its answer
 // dropped.
 export class Engine {
+  // url: the worker's address, or a promise of it; what is posted before
+  // the worker exists waits for it.
   constructor(url) {
-    this.worker = new Worker(url);
+    const early = [];
+    this.worker = { postMessage: (message) => early.push(message) };
     this.searches = [];      // {onInfo, onBest, dropped}, in the order of their "go"
     this.listeners = [];     // every line
     this.controls = [];      // non-line messages
@@ -52,7 +55,13 @@ export class Engine {
     this.lastStopAt = 0;
     this.stopDelays = [];    // ms from each "stop" to its bestmove
     this.recent = [];
-    this.worker.onmessage = (event) => this.receive(event.data);
+    Promise.resolve(url).then((address) => {
+      const worker = new Worker(address);
+      worker.onmessage = (event) => this.receive(event.data);
+      worker.onerror = (event) => this.receive({ stderr: `worker failed: ${event.message || 'its script did not load'}` });
+      for (const message of early) worker.postMessage(message);
+      this.worker = worker;
+    }).catch((error) => this.receive({ stderr: `worker failed: ${error.message || error}` }));
   }
 
   send(line) {

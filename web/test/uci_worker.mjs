@@ -1,10 +1,11 @@
 // A UCI worker in Node (morvek-worker.js in a worker thread) with the page's
-// side of the convention: post a line, wait for an output line.
+// side of the convention: post a line, wait for an output line. build:
+// "shared" or "async" (the build without shared memory), as a page names it.
 import { Worker } from 'node:worker_threads';
 import { join } from 'node:path';
 
-export function startWorker(site) {
-  const worker = new Worker(join(site, 'morvek-worker.js'));
+export function startWorker(site, build = 'shared') {
+  const worker = new Worker(join(site, 'morvek-worker.js'), { workerData: { build } });
   const lines = [];
   const errors = [];
   const controls = [];

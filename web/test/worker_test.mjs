@@ -1,4 +1,5 @@
-// The engine's UCI worker in Node: the transcripts a page relies on, the
+// The engine's UCI worker in Node, each case with both builds (shared
+// memory, and without: morvek-async): the transcripts a page relies on, the
 // lines that must act during a search, the learning kept across the
 // restart a save makes, and the bench signature of the same build.
 //   node --no-experimental-fetch web/test/worker_test.mjs build-web/site
@@ -15,15 +16,17 @@ const here = dirname(fileURLToPath(import.meta.url));
 const site = resolve(process.argv[2] ?? join(here, '../../build-web/site'));
 const results = [];
 async function check(name, body) {
-  const engine = startWorker(site);
-  try {
-    await body(engine);
-    results.push(`ok   ${name}`);
-  } catch (error) {
-    results.push(`FAIL ${name}: ${error.message}`);
-    process.exitCode = 1;
-  } finally {
-    await engine.end();
+  for (const build of ['shared', 'async']) {
+    const engine = startWorker(site, build);
+    try {
+      await body(engine);
+      results.push(`ok   ${build}: ${name}`);
+    } catch (error) {
+      results.push(`FAIL ${build}: ${name}: ${error.message}`);
+      process.exitCode = 1;
+    } finally {
+      await engine.end();
+    }
   }
 }
 const is = (word) => (line) => line === word || line.startsWith(word + ' ');
@@ -99,6 +102,21 @@ await check('stop, isready and ponderhit act during a search', async (engine) =>
   console.log(`isready answered in ${readyDelay.toFixed(1)} ms, stop to bestmove ${stopDelay.toFixed(1)} ms, ponderhit to bestmove ${(ponderBest.at - sent).toFixed(0)} ms`);
   assert.ok(readyDelay < 100, `readyok after ${readyDelay} ms`);
   assert.ok(stopDelay < 100, `bestmove after ${stopDelay} ms`);
+});
+
+// Searches 90 plies deep, where the build without shared memory leaves
+// and resumes its deepest stack for each look at the input.
+await check('stop deep in a search', async (engine) => {
+  engine.send('uci');
+  engine.send('position fen 8/8/1p6/8/8/2K5/8/k7 w - - 0 1');
+  engine.send('go infinite');
+  await engine.expect((l) => l.startsWith('info depth 90 '), 20000);
+  await new Promise((r) => setTimeout(r, 300));
+  const sent = performance.now();
+  engine.send('stop');
+  const best = await engine.expect(is('bestmove'));
+  assert.ok(best.at - sent < 100, `bestmove after ${best.at - sent} ms`);
+  assert.deepEqual(engine.errors, []);
 });
 
 await check('long lines: a whole game before every move, 1 MiB whole, 2 MiB refused', async (engine) => {
