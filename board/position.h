@@ -153,14 +153,19 @@ void initKeys();
 // after two half-word writes cannot be served from the store buffer and
 // stalls every make.
 static_assert(offsetof(Position, keyHigh) == offsetof(Position, keyLow) + 4, "key halves adjacent");
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "low half first");
+// keyLow comes first in memory, so a big-endian word holds it in its high half.
+inline uint64_t inMemoryOrder(uint64_t key) {
+  return __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? key : key << 32 | key >> 32;
+}
 inline uint64_t currentKey() {
   uint64_t key;
   std::memcpy(&key, &pos.keyLow, sizeof key);
-  return key;
+  return inMemoryOrder(key);
 }
 inline void xorKey(uint64_t k) {
-  const uint64_t key = currentKey() ^ k;
+  uint64_t key;
+  std::memcpy(&key, &pos.keyLow, sizeof key);
+  key ^= inMemoryOrder(k);
   std::memcpy(&pos.keyLow, &key, sizeof key);
 }
 

@@ -504,6 +504,7 @@ TEST_F(Book, TheProgramKeepsItsFilesBesideItselfAndSaysWhenItCannotSave) {
       {"bare name of a link", engine.path, "linked", engine.path + "/bin:" + oldPath},
       {"long path", deep, deep + "/morvek", oldPath}};
   for (const auto& c : cases) {
+    if (*MORVEK_ENGINE_EMULATOR && c.argument.find('/') == std::string::npos) continue;  // qemu takes a path, not a name
     ScopedVariable path("PATH", c.path.c_str());
     writeFile(c.programDirectory + "/Morvek.bk", "a2a3 h7h6\n");  // the saved table holds its two positions
     remove((c.programDirectory + "/zivorur12.dat").c_str());
@@ -606,7 +607,7 @@ TEST_F(Book, LearnedToolReportsWhatTheGamesChanged) {
   if (setFen(kStartFen) && playMoves("d2d4", true)) recordSearchResult(12, 4);
   writeFile(file("learned.dat"), save());
   auto output = [&](const std::string& args, const char* name = "learned.dat") {
-    FILE* pipe = popen((tool + " " + file(name) + " " + args + " 2>&1").c_str(), "r");
+    FILE* pipe = popen((MORVEK_ENGINE_EMULATOR " " + tool + " " + file(name) + " " + args + " 2>&1").c_str(), "r");
     std::string text;
     for (int c; pipe && (c = fgetc(pipe)) != EOF;) text += char(c);
     return pipe && pclose(pipe) == 0 ? text : "failed: " + text;

@@ -77,7 +77,8 @@ EngineProcess launchEngine(const EngineDir& dir, const std::vector<std::string>&
   env.push_back(&lockVariable[0]);
   env.push_back(nullptr);
   std::vector<std::string> words;
-  std::istringstream launcher(engineLauncher());
+  // A cross build's engine runs under the emulator that runs these tests.
+  std::istringstream launcher(MORVEK_ENGINE_EMULATOR " " + engineLauncher());
   for (std::string word; launcher >> word;) words.push_back(word);
   words.push_back(dir.binary);
   words.insert(words.end(), args.begin(), args.end());
@@ -92,7 +93,7 @@ EngineProcess launchEngine(const EngineDir& dir, const std::vector<std::string>&
     _exit(127);
   }
   close(in[0]), close(out[1]), close(err[1]);
-  return EngineProcess{pid, in[1], out[0], err[0], words.size() > args.size() + 1};
+  return EngineProcess{pid, in[1], out[0], err[0], !engineLauncher().empty()};
 }
 
 bool sendInput(EngineProcess& engine, const std::string& text) {

@@ -2,7 +2,8 @@
 // temporary directory holding a copy of it (its data files and lock stay
 // private to one test), or its command loop in this process. MORVEK_ENGINE_BINARY
 // names another program; MORVEK_ENGINE_LAUNCHER a command (split at blanks) that
-// runs it, e.g. "wine64 pipe_relay.exe", under which "\r\n" is read as "\n".
+// runs it, e.g. "wine64 pipe_relay.exe", under which "\r\n" is read as "\n". A cross
+// build runs the engine under MORVEK_ENGINE_EMULATOR (e.g. "qemu-aarch64 -L ...").
 #pragma once
 
 #include <signal.h>

@@ -7,12 +7,15 @@
 # beside the program is carried over once: its owner's first run moves it,
 # another user copies it. The unprivileged rows run as "nobody" (setpriv)
 # when the tests run as root, else with the install tree made read-only.
+# A cross build's EMULATOR (qemu-user) is handed the installed command's
+# path instead of the bare name: it looks nothing up in PATH.
 #
-#   install_test.sh BUILD_DIR BOOK_TEXT VERSION        (exit 77: skipped)
+#   install_test.sh BUILD_DIR BOOK_TEXT VERSION [EMULATOR]   (exit 77: skipped)
 set -u
 build="$1"
 bookText="$2"
 version="$3"
+emulator="${4:-}"
 root="$(mktemp -d /tmp/morvek-install.XXXXXX)"
 trap 'chmod -R u+w "$root" 2>/dev/null; rm -rf "$root"' EXIT
 chmod 755 "$root"
@@ -28,9 +31,11 @@ for f in lib/morvek/morvek lib/morvek/Morvek.bk lib/morvek/Morvek.installed game
   [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
 [ -L "$prefix/games/morvek" ] || fail "games/morvek is no link"
-[ "$("$prefix/games/morvek" --version | head -n 1)" = "Morvek $version" ] || fail "--version"
-"$prefix/games/morvek" --version | grep -q "GPLv3+" || fail "--version names no license"
-"$prefix/games/morvek" --help | grep -q "$program/Morvek.bk" || fail "--help names no book"
+[ "$($emulator "$prefix/games/morvek" --version | head -n 1)" = "Morvek $version" ] || fail "--version"
+$emulator "$prefix/games/morvek" --version | grep -q "GPLv3+" || fail "--version names no license"
+$emulator "$prefix/games/morvek" --help | grep -q "$program/Morvek.bk" || fail "--help names no book"
+command="morvek"
+[ -z "$emulator" ] || command="$emulator $prefix/games/morvek"
 gzip -dc "$prefix/share/man/man6/morvek.6.gz" | grep -q "^\.TH MORVEK 6 .*\"Morvek $version\"" ||
   fail "the man page names another version"
 
@@ -40,7 +45,7 @@ run() {
   as=""
   [ "$1" = self ] || as="setpriv --reuid=$1 --regid=$1 --clear-groups"
   (cd "$2" && printf '%s' "$4" | $as env PATH="$prefix/games:/usr/bin:/bin" \
-     XDG_DATA_HOME="$3" HOME="$3" MORVEK_INSTANCE_LOCK="$root/locks/$1" morvek)
+     XDG_DATA_HOME="$3" HOME="$3" MORVEK_INSTANCE_LOCK="$root/locks/$1" $command)
 }
 # One book answer and a search off the book. The book is tried at random
 # (nine times in ten at this ply), so a book answer is not certain; the
