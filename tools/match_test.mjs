@@ -18,7 +18,8 @@
 // the 0.5 s increment, 8 on a wrong movestogo (MPS set), 9 on a position after
 // "stop" that is not the ponder position with another last move, 10 on a
 // "ponderhit" with no ponder search; it writes every line it reads to $UCI_LOG
-// and, DELAY set, waits that many ms before every bestmove.
+// and, DELAY set, waits that many ms before every bestmove; the xboard one,
+// MOVE_DELAY set, as long before every move.
 // Its faulty kinds do one thing wrong at their third move of a game: uci-illegal (an
 // illegal bestmove), uci-pv (an illegal second pv move), uci-ponder (an
 // illegal ponder move), uci-early (bestmove while pondering, at once),
@@ -126,6 +127,7 @@ if (mode && mode.startsWith('uci')) {
     chess.move(move);
     const answer = () => out(`move ${move.lan}`);
     if (mode === 'slow') setTimeout(answer, 2500);
+    else if (process.env.MOVE_DELAY) setTimeout(answer, Number(process.env.MOVE_DELAY));
     else answer();
   };
   createInterface({ input: process.stdin }).on('line', (line) => {
@@ -241,7 +243,10 @@ if (mode && mode.startsWith('uci')) {
   for (const [m, fault, extra] of [['uci-illegal', 'illegal move', []], ['uci-pv', 'illegal pv', []],
     ['uci-ponder', 'illegal ponder move', []], ['uci-early', 'bestmove while pondering', ['--ponder1']],
     ['uci-stop', 'illegal move', ['--ponder1']], ['uci-crash', 'crash', []]]) {
-    const r = match(m, 'legal', ['--uci1', ...extra]);
+    // The opponent's moves come late enough that an early bestmove is read
+    // before the ponder search ends (on a loaded machine it could come after
+    // the stop, where it is only an answer to the stop).
+    const r = match(m, 'legal', ['--uci1', ...extra], undefined, m === 'uci-early' ? { ...process.env, MOVE_DELAY: '300' } : undefined);
     check(`UCI ${m}: ${fault} loses and fails`, r.code === 1 && r.out.includes('+0 =0 -2')
       && r.out.includes(`faults of node: ${fault} 2,`) && r.pgn.includes(`[Termination "${fault}"]`), r.out);
   }
