@@ -46,6 +46,8 @@ inline std::string readFile(const std::string& path) {  // empty when unreadable
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+inline std::string repeated(const std::string& text, int times) { return times > 0 ? text + repeated(text, times - 1) : ""; }
+
 inline Move boardMove(const char* from, const char* to, int piece, Move flags = 0) {
   return makeMoveWord(squareFromName(from), squareFromName(to), piece) | flags;
 }

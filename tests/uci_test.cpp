@@ -42,8 +42,6 @@ void expectGameAt(const std::string& fen, const std::string& why, int ply = -1) 
   EXPECT_EQ(now, head() + (ply < 0 ? "" : " ply " + std::to_string(ply))) << why;
 }
 
-std::string repeated(const std::string& text, int times) { return times > 0 ? text + repeated(text, times - 1) : ""; }
-
 // Each row's input must be answered as its pattern says and leave the game at fenAfter (when given).
 struct Exchange { std::string input, fenAfter, output; int ply = -1; };
 void expectExchanges(const std::vector<Exchange>& rows) {
@@ -119,26 +117,6 @@ TEST(UciOptions, EachRowSetsItsValueOrSaysWhy) {
     EXPECT_EQ(row.get(), row.want) << row.line;
   }
   uciRun("setoption name Hash value " + std::to_string(kDefaultTableMegabytes) + "\n");
-}
-
-// docs/options.md has one row for each option, in order, with the type, default and range announced.
-TEST(UciOptions, TheDocumentedListIsTheTable) {
-  const char* const kTypes[] = {"check", "spin", "button", "string", "combo"};
-  std::ifstream file(MORVEK_SOURCE_DIR "/docs/options.md");
-  int i = 0;
-  for (std::string line; std::getline(file, line);) {
-    if (line.rfind("| `", 0) != 0) continue;
-    ASSERT_LT(i, kUciOptionCount) << line;
-    const UciOption& o = kUciOptions[i++];
-    const int value = o.announced ? o.announced() : 0;
-    std::string row = "| `" + std::string(o.name) + "` | " + kTypes[int(o.type)] + " | ";
-    const std::string shown[] = {value ? "true |" : "false |", std::to_string(value) + " | " + std::to_string(o.least) + " to " +
-                                 std::to_string(o.most), "|", "<empty> |", o.choices ? o.choices[value] + std::string(" |") : ""};
-    row += shown[int(o.type)];
-    for (int c = 0; o.type == OptionType::kCombo && o.choices[c]; ++c) row += (c ? ", " : " ") + std::string(o.choices[c]);
-    EXPECT_EQ(line.substr(0, row.size() + 1), row + " ");  // a blank ends the range
-  }
-  EXPECT_EQ(i, kUciOptionCount);
 }
 
 // Scores, mates and their win/draw/loss; depths kept to 2..90; "go mate N"; the position unchanged by "go".
@@ -238,26 +216,6 @@ TEST(UciWords, PonderhitCreditsTheTimePondered) {
 std::string positionLine(const std::string& moves, size_t length) {
   const std::string line = "position startpos moves e2e4", last = " " + moves + "\n";
   return line + std::string(length - line.size() - last.size() + 1, ' ') + last;
-}
-
-// A whole game in one "position" line before every move, as GUIs send it (260 random plies, each one's FEN).
-TEST(UciLongInput, AGameSentWholeBeforeEveryMoveIsPlayedFromItsPosition) {
-  std::ifstream file(MORVEK_TEST_DATA "/long_game.txt");
-  std::string line, input, moves;
-  std::getline(file, line);
-  std::istringstream words(line);
-  for (std::string move; words >> move;) input += "position startpos moves" + (moves += " " + move) + "\ngo depth 1\n";
-  std::vector<std::string> fens;
-  while (std::getline(file, line)) fens.push_back(line);
-  const std::string output = uciRun(input);
-  expectGameAt(fens.back(), "the last position", 260);
-  EXPECT_EQ(output.find("error"), std::string::npos);
-  const std::vector<UciGo> goes = uciGoes(output);
-  ASSERT_TRUE(fens.size() == 260 && goes.size() == 260) << fens.size() << " " << goes.size();
-  for (size_t k = 0; k < goes.size(); ++k) {
-    Move move = 0;
-    EXPECT_TRUE(setFen(fens[k].c_str()) && parseMove(goes[k].best.c_str(), &move)) << "ply " << k + 1 << ": " << goes[k].best;
-  }
 }
 
 // Lines beyond the limit or not UTF-8 are refused whole (at once while searching); thousands of plies are not.
@@ -426,22 +384,6 @@ TEST_F(UciProgram, MultiPvStoppedEarlyAndMultiPvOne) {
   seen.pop_back();  // the last line before bestmove is new: the end of the search again
   EXPECT_EQ(seen, today);
   EXPECT_TRUE(deeper);
-}
-
-// Hash: a smaller table fills sooner and changes the search; "Clear Hash" empties it.
-TEST_F(UciProgram, HashSizesAndClearHash) {
-  const std::string search = "position fen " + std::string(kTestPositions[1]) + "\ngo depth 7\n";
-  const std::vector<UciGo> result =
-      run(search + "setoption name Hash value 1\n" + search + "setoption name Hash value 64\n" + search +
-          "setoption name Hash value 16\nsetoption name Clear Hash\n" + search + "setoption name Hash value 100\n" + search);
-  ASSERT_EQ(result.size(), 5u);
-  const UciInfo byDefault = result[0].last(), one = result[1].last(), big = result[2].last();
-  EXPECT_NE(one.nodes, byDefault.nodes);
-  EXPECT_TRUE(one.hashfull > big.hashfull && byDefault.hashfull > big.hashfull) << one.hashfull << " " << big.hashfull;
-  EXPECT_EQ(result[3].last().nodes, byDefault.nodes);
-  EXPECT_EQ(result[4].last().nodes, big.nodes);  // 100 MB rounds down to 64
-  EXPECT_EQ(result[4].count("info string Hash 64 MB, rounded down to a power of two"), 1u);
-  for (const UciGo& go : result) EXPECT_EQ(go.count("info string unknown option"), 0u);
 }
 
 // A scored line, the latest, before every bestmove; movetime T ends at T - 10 - T/40 ms (under load: nearly all).
