@@ -26,10 +26,7 @@ std::vector<int> blackKingTable() { return std::vector<int>(pieceSquare[kBlack][
 
 TEST(EvalTables, CurvesPhaseAndKingBlend) {
   initEngineOnce();
-  // The tables hold the exact expressions; the anchors catch a wrong constant in both.
-  for (int type = kBishop; type <= kQueen; type++)
-    for (int n = 0; n <= kMaxMobility; n++) ASSERT_EQ(mobilityCurve[type][n], int(mobilityValue(type, n)));
-  for (int n = 0; n <= kMaxKingAttacks; n++) ASSERT_EQ(kingAttackCurve[n], kingAttackValue(n)) << n;
+  // Anchors of the mobility and king attack curves.
   const int anchors[][3] = {{kBishop, 7, 9}, {kRook, 10, 11}, {kRook, 14, 13}, {kQueen, 27, 13}};
   for (const auto& a : anchors) EXPECT_EQ(mobilityCurve[a[0]][a[1]], a[2]) << a[0] << " " << a[1];
   EXPECT_NEAR(kingAttackCurve[1], 17.556, 0.001);
