@@ -1,16 +1,10 @@
 // Whole evaluations: worked positions, dead draws, the lazy window, "score".
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 #include <vector>
 
-#include "board/movegen.h"
-#include "eval/attack_map.h"
-#include "eval/eval_cache.h"
 #include "eval/evaluate.h"
-#include "eval/pawns.h"
-#include "eval/phase.h"
 #include "eval/pieces.h"
 #include "engine_process.h"
 #include "test_support.h"

@@ -108,17 +108,4 @@ TEST(EvalTerms, OnePieceAtATime) {
   EXPECT_EQ(hanging, 4);
 }
 
-// Set-up refuses such pawns; should one stand there, nothing is read off the board.
-TEST(EvalPawn, PawnOnItsLastRowIsReadSafely) {
-  ASSERT_TRUE(setFen("4k3/8/8/8/8/8/8/4K3 w - -"));
-  placePiece(kWhite, sq("a8"), kPawn, 1);
-  placePiece(kBlack, sq("h1"), kPawn, 17);
-  pos.listLast[kWhite] = 1, pos.listLast[kBlack] = 17;
-  prepareEvaluation();
-  buildAttackMaps();
-  for (const auto& p : {std::make_pair(kWhite, "a8"), {kBlack, "h1"}})
-    EXPECT_EQ(evaluatePawn(p.first, sq(p.second), 0.0), 3 - 1 - 12 + 26 + 128 + 8 * 128) << p.second;
-  evaluate(-1000000, 1000000);  // the whole evaluation reads them safely too
-}
-
 }  // namespace

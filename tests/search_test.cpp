@@ -1,7 +1,6 @@
-// Searches on small positions, repetitions, the tables and the thinking line.
+// Searches on small positions, repetitions, learned records and the tables.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -141,35 +140,6 @@ TEST(SearchTables, ProbeReplacementAndHistory) {
   queen = kHistoryLimit, historyScore[kWhite][kKnight][5] = 3, historyScore[kBlack][kPawn][40] = 9;
   updateHistory(boardMove("a7", "a8", kQueen, kPromotion), 200, 200);  // a cutoff credits 2
   EXPECT_TRUE(queen == 8192 && historyScore[kWhite][kKnight][5] == 1 && historyScore[kBlack][kPawn][40] == 9);
-}
-
-TEST(SearchTables, ThinkingLineAndRootRecords) {
-  char buffer[kThinkingBufferSize];
-  Move line[kMaxLine] = {e2e4, e7e5};
-  formatThinking(buffer, -1234, 12, 345, 17, line);
-  EXPECT_STREQ(buffer, "12 -127  345         17 e2e4 e7e5 \n");
-  formatThinking(buffer, 999995, 9, 10, 1, line + 2);  // wide mate score, no moves
-  EXPECT_STREQ(buffer, " 9 100004   10          1 \n");
-  ASSERT_TRUE(setFen(kStartFen));
-  clearSearchTables();
-  listStart[0] = 0, listStart[1] = 2;
-  moveStack[0] = rootMoves[0].move = e2e4, moveStack[1] = rootMoves[1].move = d2d4;
-  startClock();
-  searchClock.pollCount = 5000;  // elapsed 0: the rate divides by 1
-  std::fill(line, line + kMaxLine, e7e5);
-  testing::internal::CaptureStdout();
-  recordRootMove(line, d2d4, 1234, 1000000, 7);
-  const RootMove& r = rootMoves[1];
-  EXPECT_TRUE(r.depth == 7 && r.bound == 3 && r.line[95] == e7e5 && r.line[96] == 0);  // 96 moves at most
-  line[2] = 0;  // a shorter line clears the old tail
-  searchClock.now = searchClock.searchStart + 250;
-  recordRootMove(line, d2d4, 40, 40, 8);
-  EXPECT_TRUE(r.bound == 2 && r.line[2] == 0 && rootMoves[0].depth == 0);
-  const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out.substr(0, 29), " 7  127    0    5000000 d2d4 ");
-  EXPECT_EQ(out.find('\n'), 24u + 14u * 5u);  // 14 moves shown at most
-  EXPECT_EQ(out.substr(out.find('\n') + 1), " 8    4  250      20000 d2d4 e7e5 \n");
-  EXPECT_DEATH(recordRootMove(line, e7e5, 0, 100, 2), "");  // no such root move
 }
 
 }  // namespace

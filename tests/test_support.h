@@ -63,5 +63,4 @@ struct PositionImage {
 };
 
 constexpr const char* kMateInOne = "6k1/5ppp/8/8/8/8/8/R5K1 w - -";  // a1a8 mates
-constexpr const char* kMatedByRook = "R5k1/5ppp/8/8/8/8/8/6K1 b - -";  // after it
 constexpr const char* kRookEnding = "4k3/8/8/8/8/8/8/4K2R w K - 0 1";

@@ -76,7 +76,7 @@ TEST(UciWords, ClockWordsAndMoveOverheadGiveTheBudget) {
   };
   for (const auto& row : rows) {
     const std::string output = uciRun("setoption name Move Overhead value " + std::to_string(row.overhead) + "\nposition fen " +
-                                      (row.white ? "6k1/8/8/8/8/8/5PPP/r5K1 w - -" : kMatedByRook) + "\ngo " + row.words +
+                                      (row.white ? "6k1/8/8/8/8/8/5PPP/r5K1 w - -" : "R5k1/5ppp/8/8/8/8/8/6K1 b - -") + "\ngo " + row.words +
                                       "\nsetoption name Move Overhead value 0\n");
     const std::string why = std::to_string(row.overhead) + (row.white ? " white: " : " black: ") + row.words;
     EXPECT_TRUE(std::regex_match(output, std::regex(std::string(row.said) + "(?:info [^\\n]*\\n)*bestmove 0000\\n"))) << why;

@@ -4,7 +4,6 @@
 #include <tuple>
 
 #include "engine/wdl.h"
-#include "test_support.h"
 
 namespace {
 
