@@ -7,7 +7,6 @@
 #include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -117,6 +116,26 @@ TEST(UciOptions, EachRowSetsItsValueOrSaysWhy) {
     EXPECT_EQ(row.get(), row.want) << row.line;
   }
   uciRun("setoption name Hash value " + std::to_string(kDefaultTableMegabytes) + "\n");
+}
+
+// docs/options.md has one row for each option, in order, with the type, default and range announced.
+TEST(UciOptions, TheDocumentedListIsTheTable) {
+  const char* const kTypes[] = {"check", "spin", "button", "string", "combo"};
+  std::ifstream file(MORVEK_SOURCE_DIR "/docs/options.md");
+  int i = 0;
+  for (std::string line; std::getline(file, line);) {
+    if (line.rfind("| `", 0) != 0) continue;
+    ASSERT_LT(i, kUciOptionCount) << line;
+    const UciOption& o = kUciOptions[i++];
+    const int value = o.announced ? o.announced() : 0;
+    std::string row = "| `" + std::string(o.name) + "` | " + kTypes[int(o.type)] + " | ";
+    const std::string shown[] = {value ? "true |" : "false |", std::to_string(value) + " | " + std::to_string(o.least) + " to " +
+                                 std::to_string(o.most), "|", "<empty> |", o.choices ? o.choices[value] + std::string(" |") : ""};
+    row += shown[int(o.type)];
+    for (int c = 0; o.type == OptionType::kCombo && o.choices[c]; ++c) row += (c ? ", " : " ") + std::string(o.choices[c]);
+    EXPECT_EQ(line.substr(0, row.size() + 1), row + " ");  // a blank ends the range
+  }
+  EXPECT_EQ(i, kUciOptionCount);
 }
 
 // Scores, mates and their win/draw/loss; depths kept to 2..90; "go mate N"; the position unchanged by "go".
