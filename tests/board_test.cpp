@@ -14,11 +14,6 @@ namespace {
 
 bool commit(const char* moves) { return playMoves(moves, true); }
 
-TEST(HashKeys, ComeFromTheFreshGenerator) {
-  initEngineOnce();
-  EXPECT_TRUE(pieceKey[kWhite][kPawn][0] == 0x9904662FB3C24AE1ull && pieceKey[kWhite][kPawn][1] == 0xC59ADCABB4A95F90ull);
-}
-
 // A success empties the game record; a refusal leaves the whole record as it was.
 TEST(FenSetup, AcceptsWhatTheRulesAllowAndRefusesTheRestWhole) {
   const std::string fits = "4k3/8/8/8/8/8/8/4K3" + std::string(kFenBufferSize - 22, ' ') + " b";
@@ -160,15 +155,6 @@ TEST(GenerateMoves, AgreesWithMakeAndUnmakeOverRandomGames) {
     while (searchPly > 0) unmakeMove(lastMove());
     EXPECT_TRUE(atStart.unchanged());
   }
-}
-
-// Fifteen queens: a legal text whose list is longer than any game position's.
-TEST(MoveStack, HoldsTheLongestListAtEveryPly) {
-  ASSERT_TRUE(setFen("1q4q1/3q4/q4q1q/2q4q/4q3/1q4q1/3q2PP/qkq2qNK b"));
-  for (searchPly = 0; searchPly < kMaxPlies; ++searchPly) ASSERT_EQ(generateMoves(), 1);
-  searchPly = 0;
-  const int size = listStart[1] - listStart[0];
-  EXPECT_TRUE(size > kMaxLegalMoves && listStart[kMaxPlies] == kMaxPlies * size && listStart[kMaxPlies] <= kMoveStackSize);
 }
 
 }  // namespace

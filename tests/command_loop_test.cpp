@@ -96,12 +96,6 @@ std::string withoutThinking(const std::string& out) {
   return std::regex_replace("\n" + out, std::regex("(\\n *\\d+ [^\\n]*)+"), "\n..").substr(1);
 }
 
-std::string repeated(const std::string& text, int times) {
-  std::string all;
-  while (times-- > 0) all += text;
-  return all;
-}
-
 // The xboard loop on scripted input: silence unless asked, "#error: WORD" for a line that is no
 // whole keyword or legal move, nothing read after "quit", and the moves it plays.
 TEST(XboardLoop, AnswersExactly) {
@@ -199,32 +193,6 @@ TEST(Transcript, TheInterfaceGoingAwayStillSavesLearning) {
     EXPECT_EQ(rest.exitCode, 0) << row.signal << " " << row.thinking;  // also -1 on a timeout
     EXPECT_EQ(countOf(seen + rest.out, "move "), row.thinking ? 1u : 0u) << seen + rest.out;
     EXPECT_TRUE(dir.has("zivorur12.dat")) << row.signal << " " << row.thinking;
-  }
-}
-
-// The recorded node count at depth, from tools/bench_signature.txt.
-long long recordedSignature(int depth) {
-  std::ifstream file(MORVEK_SOURCE_DIR "/tools/bench_signature.txt");
-  for (std::string line; std::getline(file, line);)
-    if (line.rfind(std::to_string(depth) + " ", 0) == 0) return std::stoll(line.substr(line.find(' ') + 1));
-  return -2;
-}
-
-// "morvek bench [DEPTH]" ends with the signature as OpenBench reads it.
-TEST(BenchCommand, PrintsTheSignatureLast) {
-  const struct { std::vector<std::string> arguments; int status; long long nodes; } rows[] = {
-      {{"bench"}, 0, recordedSignature(8)}, {{"bench", "5"}, 0, recordedSignature(5)}, {{"bench", "1"}, 2, -1}, {{"bench", "x"}, 2, -1}};
-  EngineDir dir;
-  for (const auto& row : rows) {
-#ifndef NDEBUG
-    if (row.arguments.size() == 1) continue;  // depth 8 is for optimised builds: the sanitizers' takes minutes
-#endif
-    const EngineRun run = runEngine(dir, "", 120000, row.arguments);
-    EXPECT_EQ(run.exitCode, row.status) << row.arguments.back();
-    if (row.nodes < 0) continue;
-    std::smatch match;
-    ASSERT_TRUE(std::regex_search(run.out, match, std::regex("\\n([0-9]+) nodes ([0-9]+) nps\\n$"))) << run.out;
-    EXPECT_TRUE(std::stoll(match[1]) == row.nodes && std::stoll(match[2]) > 0) << run.out;
   }
 }
 

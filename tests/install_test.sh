@@ -3,10 +3,9 @@
 # by its bare name through PATH, from another directory. An installed engine
 # must play a book move, keep its learning file in $XDG_DATA_HOME/morvek and
 # read it back from there, and write nothing into the working directory nor
-# under the prefix, also as root. A learning file an earlier version left
-# beside the program is carried over once: its owner's first run moves it,
-# another user copies it. The unprivileged rows run as "nobody" (setpriv)
-# when the tests run as root, else with the install tree made read-only.
+# under the prefix, also as root. The unprivileged row runs as "nobody"
+# (setpriv) when the tests run as root, else with the install tree made
+# read-only.
 # A cross build's EMULATOR (qemu-user) is handed the installed command's
 # path instead of the bare name: it looks nothing up in PATH.
 #
@@ -58,40 +57,18 @@ go
 quit
 "
 
-# row WHAT USER OLD: a fresh working and data directory for USER (self or a
-# uid); OLD "moved" or "copied" first leaves the learning file $root/old
-# beside the program, which the run must move (its owner) or copy.
-# A game, then a run that only quits, which must read back what was saved.
+# row WHAT USER: a fresh working and data directory for USER (self or a
+# uid); a game, then a run that only quits, which must read back what was saved.
 row() {
-  what="$1"; user="$2"; old="$3"
+  what="$1"; user="$2"
   work="$root/work-$what"; data="$root/data-$what"; learned="$data/morvek/zivorur12.dat"
   mkdir "$work" "$data" || fail "$what: mkdir"
   [ "$user" = self ] || chown "$user:$user" "$work" "$data"
-  if [ "$old" != none ]; then  # as the earlier version did, whoever may write now
-    mode="$(stat -c %a "$program")"
-    chmod u+w "$program" && cp "$root/old" "$program/zivorur12.dat" && chmod "$mode" "$program" ||
-      fail "$what: cannot leave the old learning file"
-  fi
   before="$(find "$prefix" -printf '%p %s\n' | sort)"
-  if [ "$old" != none ]; then
-    # A run that only quits saves the table it read (in another order): the
-    # old file's, whole, which holds more than the book text gives.
-    run "$user" "$work" "$data" "quit
-" >/dev/null || fail "$what: the engine failed"
-    [ "$(wc -c <"$learned")" = "$(wc -c <"$root/old")" ] ||
-      fail "$what: the old learning file was not carried over whole"
-    if [ "$old" = moved ]; then
-      [ ! -e "$program/zivorur12.dat" ] || fail "$what: the old learning file is still beside the program"
-      before="$(printf '%s\n' "$before" | grep -v "/zivorur12.dat ")"
-    else
-      cmp -s "$program/zivorur12.dat" "$root/old" || fail "$what: the learning file beside the program changed"
-    fi
-  else
-    out="$(run "$user" "$work" "$data" "$game")" || fail "$what: the engine failed"
-    printf '%s\n' "$out" | grep -q '^move ' || fail "$what: no answer to e2e4"
-    printf '%s\n' "$out" | grep -q '^move a1a8$' || fail "$what: no mate found off the book"
-    [ "$(wc -c <"$learned")" -gt 500000 ] || fail "$what: no learning file with the book in $learned"
-  fi
+  out="$(run "$user" "$work" "$data" "$game")" || fail "$what: the engine failed"
+  printf '%s\n' "$out" | grep -q '^move ' || fail "$what: no answer to e2e4"
+  printf '%s\n' "$out" | grep -q '^move a1a8$' || fail "$what: no mate found off the book"
+  [ "$(wc -c <"$learned")" -gt 500000 ] || fail "$what: no learning file with the book in $learned"
   [ -z "$(ls -A "$work")" ] || fail "$what: wrote into the working directory: $(ls -A "$work")"
   [ "$(find "$prefix" -printf '%p %s\n' | sort)" = "$before" ] || fail "$what: wrote under the prefix"
   size="$(wc -c <"$learned")"
@@ -101,20 +78,15 @@ row() {
   echo "$what: learning in $learned ($size bytes)"
 }
 
-# Rows as the owner of the install (root when the tests run as root).
-row own self none
-cp "$root/data-own/morvek/zivorur12.dat" "$root/old"  # a learned table, more than the book
-row carried self moved
-
-# Rows as a user who cannot write the install tree.
+# As the owner of the install (root when the tests run as root), then as a
+# user who cannot write the install tree.
+row own self
 if [ "$(id -u)" = 0 ]; then
   command -v setpriv >/dev/null 2>&1 || { echo "SKIP: root without setpriv"; exit 77; }
   user=65534
   chmod -R a+rX "$prefix"
-  chmod a+r "$root/old"
 else
   user=self
   chmod -R a-w "$prefix"
 fi
-row shared "$user" none
-row copied "$user" copied
+row shared "$user"

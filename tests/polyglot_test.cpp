@@ -1,6 +1,5 @@
-// Polyglot ".bin" books: the key, entries, Debian's gnuchess book, the draw and bad files.
+// Polyglot ".bin" books: the key, entries, the draw, and a book through UCI.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,18 +17,13 @@ namespace {
 
 std::vector<std::string> written;  // removed when each test ends
 
-std::string tempPath(const char* name) {
-  written.push_back(std::string("/tmp/morvek-polyglot-") + std::to_string(getpid()) + "-" + name);
-  return written.back();
-}
-
-// Writes entries (and any extra bytes) as a book file; returns its path.
-std::string writeBook(const char* name, const std::vector<PolyglotEntry>& entries, size_t extraBytes = 0) {
-  const std::string path = tempPath(name);
+// Writes entries as a book file; returns its path.
+std::string writeBook(const char* name, const std::vector<PolyglotEntry>& entries) {
+  const std::string path = "/tmp/morvek-polyglot-" + std::to_string(getpid()) + "-" + name;
+  written.push_back(path);
   FILE* f = fopen(path.c_str(), "wb");
   unsigned char bytes[kPolyglotEntrySize] = {};
   for (const PolyglotEntry& e : entries) encodePolyglotEntry(e, bytes), fwrite(bytes, 1, sizeof bytes, f);
-  for (size_t i = 0; i < extraBytes; ++i) fputc(0, f);
   fclose(f);
   return path;
 }
@@ -135,80 +129,6 @@ TEST_F(BookFixture, PicksByWeightOnlyLegalMovesAndNeverAWeightOfZero) {
   EXPECT_EQ(e4 + d4, 4000);  // never the illegal e2e5 nor the weightless g1f3
   EXPECT_NEAR(e4 / 4000.0, 0.25, 0.03);
   EXPECT_TRUE(playMoves("e2e4", true) && atRoot() == 0u);  // not in the book
-}
-
-TEST_F(BookFixture, DebianBookGivesTheMovesPolyglotShows) {
-  if (access(MORVEK_GNUCHESS_BOOK, R_OK) != 0) GTEST_SKIP() << "no gnuchess-book (apt-get install gnuchess-book)";
-  ASSERT_TRUE(open(MORVEK_GNUCHESS_BOOK)) << message;
-  // Shares as "polyglot dump-book -bin book.bin -color white" prints them (rounded).
-  const char* const sicilian = "e2e4 c7c6 d2d4 d7d6 b1c3 g7g6 c1e3 f8g7 d1d2 b7b5 f2f3 g8f6";
-  const struct { const char* moves; const char* move; int percent; } rows[] = {
-      {"", "e2e4", 39},
-      {"e2e4 b7b6 d2d4 e7e6 f1d3 c8b7 g1f3 d7d6", "e1g1", 100},  // castling, written e1h1
-      {sicilian, "g2g4", 30}, {sicilian, "e1c1", 16} /* written e1a1 */, {sicilian, "h2h4", 16},
-  };
-  PolyglotEntry found[kMaxPolyglotMoves];
-  for (const auto& row : rows) {
-    ASSERT_TRUE(setFen(kStartFen) && playMoves(row.moves, true)) << row.moves;
-    const int n = polyglotEntries(polyglotKey(), found, kMaxPolyglotMoves);
-    double total = 0, weight = -1;
-    for (int i = 0; i < n; ++i) {
-      const Move m = atRoot(found[i].move);
-      EXPECT_NE(m, 0u) << "an entry that is no legal move after " << row.moves;
-      total += found[i].weight;
-      if (m != 0 && moveText(m) == row.move) weight = found[i].weight;
-    }
-    EXPECT_NEAR(weight < 0 ? -100 : 100 * weight / total, row.percent, 1.0) << row.move << " after " << row.moves;
-  }
-}
-
-TEST_F(BookFixture, BadFilesAreRefusedWithTheirReasonAndTheBookIsClosed) {
-  const uint64_t key = (setFen(kStartFen), polyglotKey());
-  const std::vector<PolyglotEntry> good = {{key, rawMove("e2e4"), 1, 0}, {key + 1, rawMove("d2d4"), 1, 0}};
-  const std::string goodPath = writeBook("good.bin", good);
-  const struct { std::string path; const char* reason; } rows[] = {
-      {tempPath("missing.bin"), "cannot be opened"},
-      {"/tmp", "is not a readable file"},
-      {writeBook("odd.bin", good, 1), "has 33 bytes, not a multiple of 16"},
-      {writeBook("unsorted.bin", {good[1], good[0]}), "keys out of order at entry 1"},
-  };
-  for (const auto& row : rows) {
-    ASSERT_TRUE(open(goodPath));
-    EXPECT_FALSE(open(row.path)) << row.path;
-    const std::string said = message;
-    EXPECT_TRUE(said.find(row.path + " ") != std::string::npos && said.find(row.reason) != std::string::npos) << said;
-    EXPECT_TRUE(!polyglotBookOpen() && atRoot() == 0u);
-  }
-  // A book cut short after it was opened: the probe fails, the book closes.
-  ASSERT_TRUE(open(goodPath));
-  ASSERT_EQ(truncate(goodPath.c_str(), 8), 0);
-  PolyglotEntry found[4];
-  EXPECT_TRUE(polyglotEntries(key, found, 4) == -1 && !polyglotBookOpen());
-}
-
-TEST_F(BookFixture, ALargeBookIsProbedWithoutBeingReadIntoMemory) {
-  // 64 MB of entries, keys spread over the whole range.
-  const uint64_t count = uint64_t(4) << 20, step = ~0ull / count;
-  const std::string path = tempPath("large.bin");
-  FILE* f = fopen(path.c_str(), "wb");
-  std::vector<unsigned char> chunk(65536 * kPolyglotEntrySize);
-  for (uint64_t done = 0; done < count; done += 65536) {
-    for (uint64_t i = 0; i < 65536; ++i)
-      encodePolyglotEntry(PolyglotEntry{(done + i) * step, uint16_t(i), 1, 0}, &chunk[i * kPolyglotEntrySize]);
-    fwrite(chunk.data(), 1, chunk.size(), f);
-  }
-  fclose(f);
-  rusage before, after;
-  getrusage(RUSAGE_SELF, &before);
-  ASSERT_TRUE(open(path)) << message;
-  PolyglotEntry found[2];
-  for (uint64_t index : {uint64_t(0), uint64_t(123457), count - 1}) {
-    ASSERT_EQ(polyglotEntries(index * step, found, 2), 1);
-    EXPECT_EQ(found[0].move, uint16_t(index % 65536));
-  }
-  EXPECT_EQ(polyglotEntries(step / 2, found, 2), 0);
-  getrusage(RUSAGE_SELF, &after);
-  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 8 * 1024) << "kilobytes";
 }
 
 // A game move comes from the book at once, an analysis searches; <empty> is the own book again.

@@ -1,17 +1,14 @@
-// Searches on small positions, repetitions, the move picker, the tables and the thinking line.
+// Searches on small positions, repetitions, learned records and the tables.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "board/movegen.h"
-#include "platform/memory.h"
 #include "book/book_table.h"
 #include "book/learning.h"
 #include "engine/clock.h"
-#include "search/move_picker.h"
 #include "search/quiesce.h"
 #include "search/search.h"
 #include "search/search_tables.h"
@@ -81,30 +78,6 @@ TEST(Search, FiftyReversiblePliesDraw) {
 
 using Moves = std::vector<Move>;
 
-Moves drain(MovePicker& picker) {
-  Moves out;
-  for (Move m; nextMove(picker, &m);) out.push_back(m);
-  return out;
-}
-
-// Ply 1 lists laid by hand against black Qd5 Nf5 h5 and white e4 Ng3 Ra1; the picker trusts them.
-Moves pickedFrom(const Moves& moves, Move prev = 0, Move hash = 0) {
-  EXPECT_TRUE(setFen("4k3/8/8/3q1n1p/4P3/6N1/8/R3K3 w - -"));
-  inNullMove = 0, searchPly = 1, listStart[1] = 20, listStart[2] = 20 + int(moves.size());
-  pos.moveHistory[pos.gamePly + 1] = prev;
-  std::copy(moves.begin(), moves.end(), moveStack + 20);
-  MovePicker picker;
-  resetPicker(picker, 0);
-  picker.hashMove = hash;
-  const Moves out = drain(picker);
-  searchPly = 0;
-  return out;
-}
-
-const Move exd5 = boardMove("e4", "d5", kPawn, kCapture), exf5 = boardMove("e4", "f5", kPawn, kCapture);
-const Move nxf5 = boardMove("g3", "f5", kKnight, kCapture), nxh5 = boardMove("g3", "h5", kKnight, kCapture);
-const Move ra2 = boardMove("a1", "a2", kRook), rb1 = boardMove("a1", "b1", kRook), ra3 = boardMove("a1", "a3", kRook),
-           kd1 = boardMove("e1", "d1", kKing), kf1 = boardMove("e1", "f1", kKing);
 const Move e2e4 = boardMove("e2", "e4", kPawn), d2d4 = boardMove("d2", "d4", kPawn), e7e5 = boardMove("e7", "e5", kPawn);
 
 // Records "lost, whatever the depth" for every position plies further on.
@@ -130,41 +103,6 @@ TEST(Search, LearnedResultsAnswerOnlyBeyondPly4) {
     plain = ply == 0 ? score : plain;
     EXPECT_EQ(score == plain, ply != 5) << "records at ply " << ply << ": " << score << " against " << plain;
   }
-}
-
-TEST(MovePicker, GoodMovesThenHistoryThenTheRestInExchangeOrder) {
-  clearSearchTables();
-  bestAtPly[1] = kd1;  // 1990: after knight captures, before a plain pawn capture
-  pvAtPly[1] = kf1;    // 990: after every capture
-  EXPECT_EQ(pickedFrom({ra2, nxh5, kd1, exf5, kf1, exd5, nxf5, rb1}), (Moves{exd5, exf5, nxf5, kd1, nxh5, kf1, ra2, rb1}));
-  EXPECT_EQ(pickedFrom({exd5, kd1, ra2}, 0, kd1)[0], kd1);  // the hash move before every capture
-  clearSearchTables();
-  const auto history = [](int side, int piece, const char* at) -> int& { return historyScore[side][piece][squareFromName(at)]; };
-  history(kWhite, kRook, "b1") = 5, history(kWhite, kKing, "f1") = 9, history(kWhite, kKing, "d1") = -3;
-  history(kBlack, kRook, "a2") = 50;  // the other side's entry
-  // The partitions exchange exf5, then rb1 and kf1 forward: ra3 kd1 ra2 remain.
-  EXPECT_EQ(pickedFrom({ra2, kd1, rb1, ra3, kf1, exf5}, boardMove("h7", "h5", kPawn)), (Moves{exf5, kf1, rb1, ra3, kd1, ra2}));
-}
-
-TEST(MovePicker, RootListOnlyThenTreeRepliesUntilABogusNode) {
-  prepareSearch(kStartFen);
-  generateMoves();
-  auto push = [](TreeNode** head, Move m) { pushFront(head, newTreeNode(0, 0, 0, 0, m, 0, 0)); };
-  for (Move m : {d2d4, e2e4}) push(&searchTree->rootList, m);
-  MovePicker picker;
-  resetPicker(picker, 1);
-  EXPECT_EQ(drain(picker), (Moves{e2e4, d2d4}));  // the root searches the root list only
-  // Below: d7d5 from the tree; the bogus node ends the tree stage, so h7h6 comes once, in its place.
-  const Move d7d5 = boardMove("d7", "d5", kPawn), h7h6 = boardMove("h7", "h6", kPawn);
-  for (Move m : {h7h6, makeMoveWord(0, 0, kPawn), d7d5}) push(&searchTree->rootList->firstChild, m);
-  makeMove(e2e4);
-  generateMoves();
-  resetPicker(picker, 1);
-  Move m = 0;
-  EXPECT_TRUE(nextMove(picker, &m) && m == d7d5 && picker.fromTree == 1);
-  const Moves rest = drain(picker);
-  EXPECT_TRUE(std::count(rest.begin(), rest.end(), h7h6) == 1 && int(rest.size()) + 1 == listStart[2] - listStart[1]);
-  unmakeMove(e2e4);
 }
 
 TableEntry& slot() { return transTable[pos.sideToMove][pos.keyLow & kTableMask]; }
@@ -202,53 +140,6 @@ TEST(SearchTables, ProbeReplacementAndHistory) {
   queen = kHistoryLimit, historyScore[kWhite][kKnight][5] = 3, historyScore[kBlack][kPawn][40] = 9;
   updateHistory(boardMove("a7", "a8", kQueen, kPromotion), 200, 200);  // a cutoff credits 2
   EXPECT_TRUE(queen == 8192 && historyScore[kWhite][kKnight][5] == 1 && historyScore[kBlack][kPawn][40] == 9);
-}
-
-TEST(SearchTables, ThinkingLineAndRootRecords) {
-  char buffer[kThinkingBufferSize];
-  Move line[kMaxLine] = {e2e4, e7e5};
-  formatThinking(buffer, -1234, 12, 345, 17, line);
-  EXPECT_STREQ(buffer, "12 -127  345         17 e2e4 e7e5 \n");
-  formatThinking(buffer, 999995, 9, 10, 1, line + 2);  // wide mate score, no moves
-  EXPECT_STREQ(buffer, " 9 100004   10          1 \n");
-  ASSERT_TRUE(setFen(kStartFen));
-  clearSearchTables();
-  listStart[0] = 0, listStart[1] = 2;
-  moveStack[0] = rootMoves[0].move = e2e4, moveStack[1] = rootMoves[1].move = d2d4;
-  startClock();
-  searchClock.pollCount = 5000;  // elapsed 0: the rate divides by 1
-  std::fill(line, line + kMaxLine, e7e5);
-  testing::internal::CaptureStdout();
-  recordRootMove(line, d2d4, 1234, 1000000, 7);
-  const RootMove& r = rootMoves[1];
-  EXPECT_TRUE(r.depth == 7 && r.bound == 3 && r.line[95] == e7e5 && r.line[96] == 0);  // 96 moves at most
-  line[2] = 0;  // a shorter line clears the old tail
-  searchClock.now = searchClock.searchStart + 250;
-  recordRootMove(line, d2d4, 40, 40, 8);
-  EXPECT_TRUE(r.bound == 2 && r.line[2] == 0 && rootMoves[0].depth == 0);
-  const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out.substr(0, 29), " 7  127    0    5000000 d2d4 ");
-  EXPECT_EQ(out.find('\n'), 24u + 14u * 5u);  // 14 moves shown at most
-  EXPECT_EQ(out.substr(out.find('\n') + 1), " 8    4  250      20000 d2d4 e7e5 \n");
-  EXPECT_DEATH(recordRootMove(line, e7e5, 0, 100, 2), "");  // no such root move
-}
-
-TEST(HashTables, ASizeThatCannotBeHadKeepsThePreviousTables) {
-  initEngineOnce();
-  TableEntry* const before[2] = {transTable[0], transTable[1]};
-  const uint32_t mask = tableMask;
-  const auto kept = [&] { return tableMask == mask && transTable[0] == before[0] && transTable[1] == before[1]; };
-  for (const long allowance : {0L, 1L}) {
-    tableAllocationAllowance = allowance;
-    EXPECT_TRUE(resizeTranspositionTables(64) == 0 && kept()) << allowance;
-  }
-  tableAllocationAllowance = -1;
-  // More than the machine has: refused before the system promises it and ends the process once touched.
-  EXPECT_TRUE(availableMemory() >= (uint64_t(64) << 30) || (resizeTranspositionTables(65536) == 0 && kept()));
-  ASSERT_EQ(resizeTranspositionTables(3), 1);
-  EXPECT_TRUE(tableMegabytes() == 2u && tableMask == (1u << 16) - 1);
-  ASSERT_EQ(resizeTranspositionTables(16), 1);
-  EXPECT_EQ(tableMask, kTableMask);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Strength levels: limits, the choice among scored moves, limited thinks, options and learning.
+// Strength levels: limits, the choice among scored moves, limited thinks and learning.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -107,24 +107,6 @@ TEST(StrengthLevels, LimitedThinksPlayLegalMovesAndLearnNothing) {
   setTickSource(nullptr);
   pauseStepMs = 10;
   strength = saved;
-}
-
-// The options show the level the engine started at; a bad value is said and clamped or refused.
-TEST(StrengthLevels, OptionsAndTheCommandLine) {
-  EngineDir dir;
-  const std::string clamp = "uci\nsetoption name UCI_Elo value 1400\nsetoption name UCI_Elo value 12x\n"
-                            "setoption name UCI_LimitStrength value true\nuci\n";
-  const std::string noNumber = "morvek: --elo needs a number\n";
-  const struct { std::vector<std::string> args; std::string input, out, err; int code; } rows[] = {
-      {{}, clamp, kGreeting + uciIdentity() + "info string UCI_Elo needs a number, not \"12x\"; kept at 1400\n" + uciIdentity(true, 1400), "", 0},
-      {{"--elo", "1234"}, "uci\n", kGreeting + uciIdentity(true, 1234), "", 0},
-      {{"--elo", "5000"}, "uci\n", kGreeting + uciIdentity(true, 1900), "morvek: --elo 5000 is out of range, playing at 1900\n", 0},
-      {{"--elo", "-3"}, "", kGreeting, "morvek: --elo -3 is out of range, playing at 1000\n", 0},
-      {{"--elo"}, "uci\n", "", noNumber, 2}, {{"--elo", "fast"}, "uci\n", "", noNumber, 2}};
-  for (const auto& r : rows) {
-    const EngineRun run = runEngine(dir, r.input, 30000, r.args);
-    EXPECT_EQ(std::make_tuple(run.exitCode, run.out, run.err), std::make_tuple(r.code, r.out, r.err)) << r.input;
-  }
 }
 
 // Only limited play leaves the learning file absent; a full-strength move in the run is saved.

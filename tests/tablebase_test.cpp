@@ -132,21 +132,4 @@ TEST_F(TablesTranscript, UciShowsTableScoresMatesAndWhatTheOptionFound) {
                          "info string SyzygyPath empty: no endgame tables\n"), std::string::npos) << run.out;
 }
 
-TEST_F(TablesTranscript, CommandLineFilesForXboard) {
-  if (access(MORVEK_GNUCHESS_BOOK, R_OK) != 0) GTEST_SKIP() << "needs gnuchess-book";
-  // The book answers the first move at once, without a search (no thinking line).
-  const EngineRun book = runEngine(dir, "new\ngo\nquit\n", 30000, {"--book", MORVEK_GNUCHESS_BOOK});
-  EXPECT_EQ(book.err.find("BookFile " MORVEK_GNUCHESS_BOOK ": 180358 entries\n"), 0u) << book.err;
-  const std::vector<std::string> moves = linesStarting(book.out, "move ");
-  ASSERT_EQ(moves.size(), 1u) << book.out;
-  EXPECT_TRUE(std::string(" e2e4 d2d4 c2c4 g1f3 b2b3 f2f4 g2g3 b1c3 e2e3 ").find(" " + moves[0].substr(5) + " ") != std::string::npos &&
-              book.out.find(" 0 ") == std::string::npos) << book.out;
-  // The only move that keeps the draw, by the tables.
-  const EngineRun tables = runEngine(dir, "new\nforce\nsetboard 8/8/8/8/8/k7/8/KQ5r b - - 0 1\nst 1\ngo\nquit\n", 30000,
-                                     {"--syzygy", MORVEK_SYZYGY_TEST_DIR});
-  EXPECT_TRUE(tables.out.find("move h1b1\n") != std::string::npos && tables.err.find(kFound) == 0u) << tables.out << tables.err;
-  const EngineRun bad = runEngine(dir, "new\nquit\n", 30000, {"--book", "/nonexistent.bin"});
-  EXPECT_EQ(bad.err.find("BookFile /nonexistent.bin cannot be opened (No such file or directory), not used\n"), 0u) << bad.err;
-}
-
 }  // namespace

@@ -46,6 +46,8 @@ inline std::string readFile(const std::string& path) {  // empty when unreadable
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+inline std::string repeated(const std::string& text, int times) { return times > 0 ? text + repeated(text, times - 1) : ""; }
+
 inline Move boardMove(const char* from, const char* to, int piece, Move flags = 0) {
   return makeMoveWord(squareFromName(from), squareFromName(to), piece) | flags;
 }
@@ -61,5 +63,4 @@ struct PositionImage {
 };
 
 constexpr const char* kMateInOne = "6k1/5ppp/8/8/8/8/8/R5K1 w - -";  // a1a8 mates
-constexpr const char* kMatedByRook = "R5k1/5ppp/8/8/8/8/8/6K1 b - -";  // after it
 constexpr const char* kRookEnding = "4k3/8/8/8/8/8/8/4K2R w K - 0 1";

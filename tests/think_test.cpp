@@ -1,5 +1,5 @@
-// Move choice: the search tree of principal lines, root ordering, iterative
-// deepening under the clock, and what a think leaves behind.
+// Move choice: root ordering, iterative deepening under the clock, and what a
+// think leaves behind.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,56 +18,8 @@
 
 namespace {
 
-using Moves = std::vector<Move>;
-
 // A quiet move by its text; the board is not consulted.
 Move mv(const char* text, int piece = kPawn) { return boardMove(text, text + 2, piece); }
-
-Moves listMoves(const TreeNode* node) {
-  Moves moves;
-  for (; node; node = node->next) moves.push_back(node->move);
-  return moves;
-}
-
-void freshTree() {
-  ASSERT_TRUE(setFen(kStartFen) && allocateSearchTree() == 1);
-  clearSearchTree();
-}
-
-TEST(SearchTree, StoredLinesComeToTheFrontShareNodesAndStopWhenThePoolIsFull) {
-  freshTree();
-  const Moves r = {mv("e2e4"), mv("d2d4"), mv("g1f3", kKnight), mv("c2c4")};
-  for (Move m : r) pushFront(&searchTree->rootList, newTreeNode(0, 0, 0, 0, m, pos.keyLow, pos.keyHigh));  // as seeded
-  const Moves line = {mv("d2d4"), mv("d7d5"), mv("c2c4"), 0};
-  storeRootLine(line.data(), 5, 120);
-  TreeNode* root = searchTree->rootList;
-  // d2d4 sat third: front now, stamp one above the old front, the rest in order.
-  EXPECT_EQ(listMoves(root), (Moves{r[1], r[3], r[2], r[0]}));
-  TreeNode* reply = root->firstChild;
-  ASSERT_NE(reply, nullptr);
-  EXPECT_TRUE(root->stamp == 5 && reply->depth == 4 && reply->score == 120 && reply->sideToMove == kWhite);
-  EXPECT_TRUE(reply->firstChild->depth == 3 && searchTree->nodeCount == 6);
-  storeRootLine(line.data(), 6, -50);  // again: only the depths change
-  EXPECT_TRUE(searchTree->nodeCount == 6 && root->stamp == 5 && reply->depth == 5 && reply->score == 120);
-  const Moves other = {mv("d2d4"), mv("g8f6", kKnight), 0};
-  storeRootLine(other.data(), 7, 0);
-  EXPECT_EQ(listMoves(root->firstChild), (Moves{other[1], line[1]}));
-  EXPECT_TRUE(searchTree->keyBuckets[root->firstChild->keyLow & 0x3FF] == root->firstChild && searchPly == 0);
-
-  freshTree();
-  Moves knights(86, 0);
-  for (int i = 0; i < 85; ++i) knights[i] = mv("g1f3g8f6f3g1f6g8" + 4 * (i % 4), kKnight);
-  storeRootLine(knights.data(), 85, 0);
-  EXPECT_EQ(searchTree->nodeCount, kMaxStoredLine);  // only the first 80 moves
-  const Moves early = {mv("d2d4"), mv("g8f6", kKnight), mv("c2c4"), 0}, late = {mv("d2d4"), mv("d7d5"), mv("c2c4"), 0};
-  storeRootLine(early.data(), 4, 0);
-  TreeNode* c2c4 = searchTree->rootList->firstChild->firstChild;
-  searchTree->nodeCount = kTreeNodes;
-  storeRootLine(late.data(), 9, 0);  // no node for d7d5: the rest must not land under g8f6
-  EXPECT_EQ(searchTree->rootList->depth, 9);  // existing nodes still take the new depth
-  EXPECT_EQ(listMoves(searchTree->rootList->firstChild), (Moves{early[1]}));
-  EXPECT_TRUE(c2c4->depth == 2 && searchPly == 0);
-}
 
 // One centisecond per clock reading; the largest budget seen shows the doubling.
 uint32_t fakeMilliseconds = 0;

@@ -55,12 +55,3 @@ inline std::vector<UciGo> uciGoes(const std::string& out) {
   result.pop_back();
   return result;
 }
-
-// The lines of the output that start with prefix.
-inline std::vector<std::string> linesStarting(const std::string& out, const std::string& prefix) {
-  std::vector<std::string> found;
-  std::istringstream lines(out);
-  for (std::string line; std::getline(lines, line);)
-    if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
-  return found;
-}

@@ -4,7 +4,6 @@
 #include <tuple>
 
 #include "engine/wdl.h"
-#include "test_support.h"
 
 namespace {
 
@@ -28,12 +27,6 @@ TEST(WinDrawLoss, PerMilleSummingTo1000MonotoneAndSymmetric) {
   EXPECT_EQ(winDrawLoss(0, 78).win, winDrawLoss(0, 78).loss);
   EXPECT_TRUE(winDrawLoss(0, 10).draw > winDrawLoss(0, 78).draw && winDrawLoss(100, 78).win > winDrawLoss(100, 10).win);
   EXPECT_TRUE(winDrawLoss(300, 40).win > 800 && winDrawLoss(300, 40).win < 1000 && winDrawLoss(3000, 40).win == 1000);
-}
-
-TEST(WinDrawLoss, MaterialCountsPiecesAsTheModelDoes) {
-  const struct { const char* fen; int material; } rows[] = {{kStartFen, 78}, {"4k3/8/8/8/8/8/8/4K3 w - -", 0},
-      {"4k3/1p6/8/8/8/8/8/QN2K2B w - -", 1 + 9 + 3 + 3}, {"r3k3/8/8/8/8/8/8/4K3 b - -", 5}};
-  for (const auto& row : rows) EXPECT_EQ(setFen(row.fen) ? materialCount() : -1, row.material) << row.fen;
 }
 
 }  // namespace
