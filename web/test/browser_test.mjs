@@ -20,6 +20,7 @@ import { parseSan } from 'chessops/san';
 import { parseUci } from 'chessops/util';
 import puppeteer from 'puppeteer-core';
 import { startServer } from '../serve.mjs';
+import { checker, clickSquare, collectProblems, dragOnBoard, sleep, waitFor } from './page_driver.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const site = resolve(process.argv[2] ?? join(here, '../../build-web/site'));
@@ -39,31 +40,17 @@ const browser = await puppeteer.launch({
 });
 const problems = [];
 const results = [];
-const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
-
+const check = checker(results);
 async function openPage(viewport) {
   const page = await browser.newPage();
   await page.setViewport(viewport);
-  page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warn') problems.push(`console ${m.type()}: ${m.text()}`); });
+  collectProblems(page, problems);
   await page.evaluateOnNewDocument(() => {
     addEventListener('unhandledrejection', (e) => console.error(`unhandled rejection: ${e.reason && (e.reason.stack || e.reason)}`));
   });
-  page.on('pageerror', (e) => problems.push(`page error: ${e.message}`));
-  page.on('requestfailed', (r) => problems.push(`request failed: ${r.url()}`));
   await page.goto(url);
   await page.waitForSelector('body[data-engine="ready"]', { timeout: 30000 });
   return page;
-}
-
-async function check(name, body) {
-  const started = performance.now();
-  try {
-    const note = await body();
-    results.push(`ok   ${name} (${((performance.now() - started) / 1000).toFixed(1)} s)${note ? ': ' + note : ''}`);
-  } catch (error) {
-    results.push(`FAIL ${name}: ${error.stack}`);
-    process.exitCode = 1;
-  }
 }
 
 // The piece placement the board shows, as a FEN's first field.
@@ -85,35 +72,6 @@ const boardPlacement = (page) => page.evaluate(() => {
   }
   return fen;
 });
-
-async function squareCenter(page, square) {
-  // The board may be redrawing (a new game turns it): wait for the square.
-  // On a phone the board may be scrolled away (New game is below it).
-  let box = null;
-  for (let tries = 0; tries < 40 && !box; ++tries) {
-    const element = await page.$(`#board rect[data-square="${square}"]`);
-    if (element) await element.evaluate((e) => e.scrollIntoView({ block: 'nearest' }));
-    box = element && (await element.boundingBox());
-    if (!box) await sleep(50);
-  }
-  assert.ok(box, `square ${square} on the board`);
-  return { x: box.x + box.width / 2, y: box.y + box.height / 2 };
-}
-
-async function clickSquare(page, square, tap = false) {
-  const { x, y } = await squareCenter(page, square);
-  if (tap) await page.touchscreen.tap(x, y);
-  else await page.mouse.click(x, y);
-}
-
-async function dragOnBoard(page, from, to) {
-  const start = await squareCenter(page, from);
-  const end = await squareCenter(page, to);
-  await page.mouse.move(start.x, start.y);
-  await page.mouse.down();
-  await page.mouse.move(end.x, end.y, { steps: 10 });
-  await page.mouse.up();
-}
 
 async function waitForBoard(page, placement, what) {
   let shown = null;
@@ -140,19 +98,6 @@ function moveGiving(game, placement) {
   const found = game.moves({ verbose: true }).filter((m) => m.after.split(' ')[0] === placement);
   assert.ok(found.length >= 1, `no legal move of ${game.fen()} gives ${placement}`);
   return found[0];
-}
-
-async function waitFor(page, test, timeoutMs, what, arg) {
-  const deadline = performance.now() + timeoutMs;
-  for (;;) {
-    const value = await page.evaluate(test, arg);
-    if (value) return value;
-    if (performance.now() > deadline) {
-      const recent = await page.evaluate(() => window.morvek.engine.recent.slice(-12).join(' | '));
-      throw new Error(`timed out waiting for ${what}; the engine's last lines: ${recent}`);
-    }
-    await sleep(50);
-  }
 }
 
 const page = await openPage({ width: 1280, height: 860 });

@@ -17,12 +17,12 @@ import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { Chess } from 'chess.js';
 import puppeteer from 'puppeteer-core';
+import { checker, clickSquare, collectProblems, sleep, waitFor } from './page_driver.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const site = resolve(process.argv[2] ?? join(here, '../../build-web/site'));
 const shots = join(dirname(site), 'screenshots');
 mkdirSync(shots, { recursive: true });
-const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
 const server = spawn('python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '0', '--directory', site],
   { stdio: ['ignore', 'pipe', 'ignore'] });
@@ -38,51 +38,19 @@ const browser = await puppeteer.launch({
 });
 const problems = [];
 const results = [];
-
-async function check(name, body) {
-  const started = performance.now();
-  try {
-    const note = await body();
-    results.push(`ok   ${name} (${((performance.now() - started) / 1000).toFixed(1)} s)${note ? ': ' + note : ''}`);
-  } catch (error) {
-    results.push(`FAIL ${name}: ${error.stack}`);
-    process.exitCode = 1;
-  }
-}
-
-async function waitFor(page, test, timeoutMs, what, arg) {
-  const deadline = performance.now() + timeoutMs;
-  for (;;) {
-    const value = await page.evaluate(test, arg);
-    if (value) return value;
-    if (performance.now() > deadline) throw new Error(`timed out waiting for ${what}`);
-    await sleep(50);
-  }
-}
+const check = checker(results);
 
 // A page of context; hide takes a global away before the page's scripts run.
 async function openPage(context, viewport, hide, query = '') {
   const page = await context.newPage();
   await page.setViewport(viewport);
-  page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warn') problems.push(`console ${m.type()}: ${m.text()}`); });
-  page.on('pageerror', (e) => problems.push(`page error: ${e.message}`));
-  page.on('requestfailed', (r) => problems.push(`request failed: ${r.url()}`));
+  collectProblems(page, problems);
   if (hide) await page.evaluateOnNewDocument(hide);
   await page.goto(url + query);
   return page;
 }
 const ready = (page) => page.waitForSelector('body[data-engine="ready"]', { timeout: 60000 });
 const hideServiceWorkers = () => { delete Navigator.prototype.serviceWorker; };
-
-async function clickSquare(page, square) {
-  let box = null;
-  for (let tries = 0; tries < 40 && !box; ++tries) {
-    const element = await page.$(`#board rect[data-square="${square}"]`);
-    box = element && (await element.boundingBox());
-    if (!box) await sleep(50);
-  }
-  await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
-}
 
 // We play White with moves drawn from a seeded sequence, none that allows
 // a mate at once, the most valuable capture first; the engine, at 0.1 s a
