@@ -15,6 +15,8 @@ TEST(Exchange, WinsWhatTheFightOnItsSquareLeaves) {
       {"4k3/8/8/3p4/8/2N5/8/4K3 w - - 0 1", "c3e4", -3000},                                // a quiet move into a pawn's reach
       {"3rk3/8/8/3p4/8/8/3R4/3RK3 w - - 0 1", "d2d5", 1000},                               // the rook behind joins in
       {"3rk3/8/8/3p4/8/8/3R4/4K3 w - - 0 1", "d2d5", -4000},                               // no rook behind it
+      {"3rk3/3r4/8/3p4/8/8/3R4/3RK3 w - - 0 1", "d2d5", -4000},                            // the rook behind the recapturer joins too
+      {"4k3/5p2/8/7B/8/8/8/4KR2 w - - 0 1", "h5f7", 1000},                                 // the king may not take back
       {"4k3/8/2p5/3q4/4P3/8/8/4K3 w - - 0 1", "e4d5", 9000},                               // a pawn takes a defended queen
       {"4k3/8/8/8/8/8/p7/1N2K3 b - - 0 1", "a2b1q", 12000},                                // a capture that promotes
       {"4k3/8/8/8/8/8/3q4/4K3 w - - 0 1", "e1d2", 10000},                                  // the king takes what nothing guards
