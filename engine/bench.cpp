@@ -40,7 +40,7 @@ BenchResult runBench(int depth, void (*onPosition)(int index, uint64_t nodes, Mo
     searchClock.budget = int64_t(1) << 40;  // the clock never ends an iteration
     const auto start = std::chrono::steady_clock::now();
     Move best = 0;
-    if (prepareRoot() > 0) best = deepen(depth, nullptr, 0, threads);
+    if (prepareRoot() > 0) best = deepen(depth, nullptr, 0, threads, searchKind);
     result.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const uint64_t nodes = searchNodes();
     result.nodes += nodes;

@@ -1,6 +1,7 @@
 #include "engine/deepen.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "board/attacks.h"
@@ -17,6 +18,7 @@
 #include "search/search_clock.h"
 #include "search/search_tables.h"
 #include "search/search_tree.h"
+#include "search/strong_search.h"
 #include "search/tablebase.h"
 #include "search/trans_table.h"
 
@@ -45,6 +47,30 @@ Move bestRootRecord() {
 int runIteration(int depth) {
   iterationDepth = depth;
   return principalSearch(SearchArgs{-kInfinity, kInfinity, depth, inCheck(), rootLine, 0, 1});
+}
+
+// The strong search looks first in a window around the last iteration's
+// score and widens it on the side that failed, falling back to the whole
+// range once it has grown past a few pawns.
+constexpr int kAspirationDepth = 5;
+constexpr int kAspirationWindow = 250;
+constexpr int kAspirationLimit = 4000;
+
+int aspiredIteration(int depth, int lastScore) {
+  if (!uses(kAspiration) || !strongSearchOn() || depth < kAspirationDepth || std::abs(lastScore) >= kMateThreshold) return runIteration(depth);
+  iterationDepth = depth;
+  int delta = kAspirationWindow;
+  int alpha = lastScore - delta, beta = lastScore + delta;
+  for (;;) {
+    const int score = principalSearch(SearchArgs{alpha, beta, depth, inCheck(), rootLine, 0, 1});
+    if (searchClock.stopFlag || (score > alpha && score < beta)) return score;
+    delta += delta / 2;
+    if (delta > kAspirationLimit) return runIteration(depth);
+    if (score <= alpha)
+      alpha = std::max(score - delta, -kInfinity);
+    else
+      beta = std::min(score + delta, kInfinity);
+  }
 }
 
 // "searchmoves": the root moves outside searchMoves are passed over, unless
@@ -201,7 +227,9 @@ void budgetSearchProper() {
   if (pos.gamePly < kDoublingPlies) doubleBudget();
 }
 
-Move deepen(int lastDepth, const Move* searchMoves, int searchMoveCount, int threads) {
+Move deepen(int lastDepth, const Move* searchMoves, int searchMoveCount, int threads, SearchKind kind) {
+  // Without the memory of its tables the strong search would be the exact one.
+  activeSearch = kind == kSearchStrong && prepareStrongTables() ? kSearchStrong : kSearchExact;
   // Null moves only while both sides keep enough material; a fresh root line.
   nullMoveAllowed = pos.material[kWhite] - kPieceValue[kKing] > kNullMoveMaterial &&
                     pos.material[kBlack] - kPieceValue[kKing] > kNullMoveMaterial;
@@ -218,7 +246,7 @@ Move deepen(int lastDepth, const Move* searchMoves, int searchMoveCount, int thr
     if (wanted > 1) {
       score = searchLines(depth, wanted, &worst);
     } else {
-      score = runIteration(depth);
+      score = aspiredIteration(depth, lastScore);
       // A score on the window's edge is no result: search the depth once more.
       if (!pollTime() && (score <= -kInfinity || score >= kInfinity)) score = runIteration(depth);
       worst = score;

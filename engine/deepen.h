@@ -5,6 +5,7 @@
 
 #include "search/root_move.h"
 #include "search/search_tables.h"
+#include "search/strong_search.h"
 
 // Fills rootMoves and the ply-0 list of moveStack with the legal root moves,
 // each record scored by the static value after the move.
@@ -25,8 +26,10 @@ void budgetSearchProper();
 // to play. With searchMoveCount > 0 only those of searchMoves that are root
 // moves are searched (all of them when none is). Reads the lines wanted and
 // the mate asked for from searchLimits. With threads above 1 the helpers
-// (engine/search_threads.h) search beside it until it ends.
-Move deepen(int lastDepth, const Move* searchMoves = nullptr, int searchMoveCount = 0, int threads = 1);
+// (engine/search_threads.h) search beside it until it ends. kind: the
+// exact search or the strong one.
+Move deepen(int lastDepth, const Move* searchMoves = nullptr, int searchMoveCount = 0, int threads = 1,
+            SearchKind kind = kSearchExact);
 
 // After the move played is on the board: the reply the last deepening's
 // principal line expects, when that is legal here; 0 otherwise.

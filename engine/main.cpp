@@ -9,6 +9,7 @@
 #include "engine/search_threads.h"
 #include "engine/strength.h"
 #include "engine/version.h"
+#include "search/strong_search.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ void printUsage(const char* programPath) {
   printf(
       "Usage: morvek [--version | --help | bench [DEPTH]] [--elo N] [--book FILE.bin] [--syzygy DIR]\n"
       "              [--learning on|read-only|off] [--learning-file FILE] [--threads N]\n"
+      "              [--search exact|strong]\n"
       "A chess engine for graphical interfaces. It speaks the xboard (CECP) protocol,\n"
       "or UCI when the first command is \"uci\", on standard input and output;\n"
       "an interface starts it by name, for example: xboard -fcp morvek\n"
@@ -27,6 +29,8 @@ void printUsage(const char* programPath) {
       "  --learning MODE  on (learn and keep it), read-only (play from what was\n"
       "           learned, never change it) or off (the book text alone)\n"
       "  --threads N  search with N threads (1 to %d), as the option Threads does\n"
+      "  --search KIND  exact (the engine's own search, which levels are measured\n"
+      "           with) or strong (more pruning and reductions), as the option Search\n"
       "\n"
       "Files:\n"
       "  opening book   %s\n"
@@ -36,22 +40,37 @@ void printUsage(const char* programPath) {
       "(~/.local/share/morvek); a build keeps it beside the program when that\n"
       "directory can be written, else there too.\n"
       "\n"
-      "bench [DEPTH] searches the built-in test positions to DEPTH (default 8)\n"
+      "bench [DEPTH] [--search KIND] searches the built-in test positions to DEPTH (default 8)\n"
       "without book or learning and ends with the line \"NODES nodes NPS nps\".\n",
       kMinElo, kMaxElo, kMaxSearchThreads,
       files.bookTextPath[0] ? files.bookTextPath : "(none)",
       files.learningPath[0] ? files.learningPath : "(none)");
 }
 
+// "--search KIND": false, said on standard error, for another word.
+bool readSearchArgument(const char* text) {
+  for (int i = 0; kSearchKindNames[i] != nullptr; ++i) {
+    if (text != nullptr && strcmp(text, kSearchKindNames[i]) == 0) {
+      searchKind = SearchKind(i);
+      return true;
+    }
+  }
+  fprintf(stderr, "morvek: --search needs exact or strong\n");
+  return false;
+}
+
 // "morvek bench [DEPTH]": for testing farms, which read the node count and
 // the speed from the last line. Touches no data file and no instance lock.
 int runBenchCommand(int argc, char** argv) {
+  int next = 2;
   char* end = nullptr;
-  const long depth = argc > 2 ? strtol(argv[2], &end, 10) : kBenchDepth;
-  if (argc > 2 && (end == argv[2] || *end != '\0' || depth < 2 || depth > 90)) {
+  const bool depthGiven = argc > next && strncmp(argv[next], "--", 2) != 0;
+  const long depth = depthGiven ? strtol(argv[next++], &end, 10) : kBenchDepth;
+  if (depthGiven && (end == argv[2] || *end != '\0' || depth < 2 || depth > 90)) {
     fprintf(stderr, "morvek bench: DEPTH must be a whole number from 2 to 90\n");
     return 2;
   }
+  if (argc > next && strcmp(argv[next], "--search") == 0 && !readSearchArgument(argv[next + 1])) return 2;
   prepareBench();
   const BenchResult result = runBench(int(depth), nullptr);
   if (result.refused) {
@@ -126,7 +145,7 @@ int main(int argc, char** argv) {
   }
   if (argc > 1 && strcmp(argv[1], "bench") == 0) return runBenchCommand(argc, argv);
   // "--elo N", "--book FILE", "--syzygy DIR", "--learning MODE" and
-  // "--learning-file FILE", "--threads N": what an xboard user cannot set by option.
+  // "--learning-file FILE", "--threads N", "--search KIND": what an xboard user cannot set by option.
   const char* bookFile = nullptr;
   const char* syzygyPath = nullptr;
   const char* learningFile = nullptr;
@@ -143,6 +162,8 @@ int main(int argc, char** argv) {
       learningFile = argv[++i];
     } else if (strcmp(argv[i], "--threads") == 0) {
       if (!readThreadsArgument(i + 1 < argc ? argv[++i] : nullptr)) return 2;
+    } else if (strcmp(argv[i], "--search") == 0) {
+      if (!readSearchArgument(i + 1 < argc ? argv[++i] : nullptr)) return 2;
     }
   }
   CommandLoop loop;

@@ -15,6 +15,7 @@
 #include "search/search_clock.h"
 #include "search/search_tables.h"
 #include "search/search_tree.h"
+#include "search/strong_search.h"
 
 #ifdef __EMSCRIPTEN__
 // The page's engine runs in one worker: one thread, always.
@@ -38,6 +39,7 @@ struct RootSnapshot {
   int skippedCount;
   int rootSide;
   int nullMoveAllowed;
+  SearchKind kind;
 };
 RootSnapshot snapshot;
 
@@ -77,6 +79,7 @@ void searchSnapshot(int index) {
   inNullMove = 0;
   selDepth = 0;
   if (allocateSearchTree()) seedSearchTree();
+  activeSearch = root.kind == kSearchStrong && prepareStrongTables() ? kSearchStrong : kSearchExact;
 
   startHelperClock();
   for (int depth = firstDepth(index); depth <= kLastIteration; ++depth) {
@@ -111,6 +114,7 @@ void helperLoop(int index, int seen) {
   }
   releaseEvalCacheOfThisThread();
   releaseSearchTree();
+  releaseStrongTables();
 }
 
 void endHelpers() {
@@ -157,6 +161,7 @@ void startHelpers(int threads) {
   root.skippedCount = skippedRootCount;
   root.rootSide = rootSide;
   root.nullMoveAllowed = nullMoveAllowed;
+  root.kind = activeSearch;
   helpersStop.store(false, std::memory_order_relaxed);
   {
     std::lock_guard<std::mutex> hold(poolLock);

@@ -60,7 +60,7 @@ int thinkWithLimits(RootMove& result, const SearchRequest& request) {
     beginLevelSearch(level);
     result.move = endLevelSearch(level, deepen(request.lastDepth, request.searchMoves, request.searchMoveCount));
   } else {
-    result.move = deepen(request.lastDepth, request.searchMoves, request.searchMoveCount, searchThreadCount());
+    result.move = deepen(request.lastDepth, request.searchMoves, request.searchMoveCount, searchThreadCount(), searchKind);
   }
 
   const bool learnable = !pos.chess960 || learningFileChosen;

@@ -13,6 +13,7 @@
 #include "engine/session.h"
 #include "engine/strength.h"
 #include "search/root_lines.h"
+#include "search/strong_search.h"
 #include "search/trans_table.h"
 
 UciSettings uciSettings;
@@ -73,6 +74,8 @@ const UciOption kUciOptions[] = {
      [](Session& session, int, const char* path) {
        if (!setLearningFile(session, path)) printf("info string Learning File not changed\n");
      }},
+    {"Search", OptionType::kCombo, 0, 1, false, [] { return int(searchKind); },
+     [](Session&, int kind, const char*) { searchKind = SearchKind(kind); }, kSearchKindNames},
 };
 const int kUciOptionCount = int(sizeof kUciOptions / sizeof kUciOptions[0]);
 

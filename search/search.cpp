@@ -8,18 +8,20 @@
 #include "board/per_thread.h"
 #include "book/book_table.h"
 #include "eval/eval_cache.h"
+#include "search/legal_move.h"
+#include "search/draws_and_lines.h"
 #include "search/move_picker.h"
 #include "search/quiesce.h"
 #include "search/root_lines.h"
 #include "search/search_clock.h"
 #include "search/search_tables.h"
 #include "search/search_tree.h"
+#include "search/strong_search.h"
 #include "search/tablebase.h"
 #include "search/trans_table.h"
 
 PER_THREAD Move rootLine[kMaxLine];
 PER_THREAD int iterationDepth;
-PER_THREAD int rootSide;
 PER_THREAD int nullMoveAllowed;
 
 namespace {
@@ -28,24 +30,11 @@ namespace {
 constexpr int kSeventhRow[2] = {1, 6};
 // Below this ply the game record is too short for the book to know anything useful.
 constexpr int kBookProbePly = 4;
-constexpr int kFiftyPlies = 50;
 
 inline int listSize(int ply) { return listStart[ply + 1] - listStart[ply]; }
 
 inline int pushesToSeventh(Move m, int side) {
   return movePiece(m) == kPawn && (moveTarget(m) >> 3) == kSeventhRow[side];
-}
-
-// Makes a pseudo-legal move when it is legal: castling only when its path is
-// free of attacks, and no move that leaves the mover's own king attacked.
-inline bool makeLegalMove(Move m) {
-  if ((m & kCastleMask) && !castleIsLegal(m)) return false;
-  makeMove(m);
-  if (sideAttacks(pos.sideToMove, pos.kingSquare[pos.opponent])) {
-    unmakeMove(m);
-    return false;
-  }
-  return true;
 }
 
 // First in both searches: when in check, count the evasions. Returns 1 with
@@ -86,33 +75,18 @@ inline SearchArgs childArgs(int alpha, int beta, int depth, int isInCheck, Move*
   return SearchArgs{alpha, beta, depth, isInCheck, line, noNull, followTree};
 }
 
-}  // namespace
-
-int isRepetition() {
-  const int n = pos.gamePly + searchPly;
-  if (n - 1 < 4) return 0;
-  const uint64_t key = currentKey();
-  int matches = 0;
-  for (int j = 0; n - j >= 1; ++j) {
-    if (j > 0 && pos.keyHistory[n - j] == key) {
-      // Inside the search line one earlier occurrence is enough; before the
-      // root it takes a third occurrence.
-      if (++matches == 2 || n - j >= pos.gamePly) return 1;
-    }
-    const Move mv = pos.moveHistory[n - j];
-    if (mv == 0 || (mv & (kPromotion | kCapture | kCastleMask)) || movePiece(mv) == kPawn) return 0;
-    if (j + 1 >= kFiftyPlies) return 1;
+// A root move searched by the strong search: the first with the open
+// window, the rest with a null window first and again only when they rise.
+int strongRootChild(int alpha, int beta, int depth, int givesCheck, Move* childLine, int legal) {
+  if (legal > 1) {
+    const int score = -strongSearch(-alpha - 1, -alpha, depth, givesCheck, childLine, false, false);
+    if (score <= alpha || score >= beta) return score;
+    childLine[1] = 0;
   }
-  return 0;
+  return -strongSearch(-beta, -alpha, depth, givesCheck, childLine, true, false);
 }
 
-void copyLine(const Move* childLine, Move* line, Move move) {
-  const int ply = searchPly;
-  line[ply] = move;
-  int i = ply + 1;
-  for (; i < kDeepestSearchPly && childLine[i] != 0; ++i) line[i] = childLine[i];
-  line[i] = 0;
-}
+}  // namespace
 
 int principalSearch(SearchArgs args) {
   const int ply = searchPly;
@@ -166,7 +140,9 @@ int principalSearch(SearchArgs args) {
     const int fromTree = picker.fromTree;
 
     childLine[ply + 1] = 0;
-    if ((fromTree && legal == 1 && alpha == -kInfinity && beta == kInfinity) || newDepth <= 0) {
+    if (ply == 0 && strongSearchOn()) {
+      score = strongRootChild(alpha, beta, newDepth, givesCheck, childLine, legal);
+    } else if ((fromTree && legal == 1 && alpha == -kInfinity && beta == kInfinity) || newDepth <= 0) {
       score = -principalSearch(childArgs(-beta, -alpha, newDepth, givesCheck, childLine, 0, fromTree));
     } else {
       score = -innerSearch(childArgs(-alpha - 1, -alpha, newDepth, givesCheck, childLine, 0, fromTree));

@@ -5,6 +5,7 @@
 #include "board/position.h"
 #include "board/score.h"
 #include "search/root_move.h"
+#include "search/draws_and_lines.h"
 #include "search/search_tables.h"
 
 // The history arrays hold every game move plus the search line, and the move
@@ -27,12 +28,7 @@ struct SearchArgs {
 
 extern PER_THREAD Move rootLine[kMaxLine];
 extern PER_THREAD int iterationDepth;
-extern PER_THREAD int rootSide;
 extern PER_THREAD int nullMoveAllowed;
 
 int principalSearch(SearchArgs args);
 int innerSearch(SearchArgs args);
-// 1 when the current position is a draw by repetition or by 50 reversible plies.
-int isRepetition();
-// Writes move at the current ply of line, followed by the child's line.
-void copyLine(const Move* childLine, Move* line, Move move);

@@ -65,6 +65,11 @@ int probeTable(int alpha, int beta, int depth, int* value, Move* hashMove) {
   return 1;
 }
 
+int findTableEntry(TableEntry* entry) {
+  *entry = loadEntry(entryOfPosition());
+  return entry->bound != kBoundNone && entry->keyTop == (pos.keyLow >> kTableBits) && entry->keyHigh == pos.keyHigh;
+}
+
 void storeTable(int score, Move bestMove, int depth, int beta) {
   TableEntry& slot = entryOfPosition();
   TableEntry e = loadEntry(slot);

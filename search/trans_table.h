@@ -46,6 +46,9 @@ extern long tableAllocationAllowance;
 // when it is too shallow to decide anything.
 int probeTable(int alpha, int beta, int depth, int* value, Move* hashMove);
 
+// 1 with the entry of the current position in *entry, 0 when the slot holds another.
+int findTableEntry(TableEntry* entry);
+
 // Records a searched node; bestMove 0 means no move raised alpha.
 void storeTable(int score, Move bestMove, int depth, int beta);
 

@@ -80,5 +80,6 @@ inline std::string uciIdentity(bool limited = false, int elo = 1900) {
          "option name Move Overhead type spin default 0 min 0 max 5000\noption name UCI_Chess960 type check default false\n"
          "option name UCI_ShowWDL type check default false\n"
          "option name Learning type combo default on var on var read-only var off\n"
-         "option name Learning File type string default <empty>\nuciok\n";
+         "option name Learning File type string default <empty>\n"
+         "option name Search type combo default exact var exact var strong\nuciok\n";
 }

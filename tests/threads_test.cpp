@@ -8,13 +8,14 @@
 
 #include "engine/search_threads.h"
 #include "engine/strength.h"
+#include "search/strong_search.h"
 #include "tests/engine_process.h"
 
 namespace {
 
 struct ThreadsTest : ::testing::Test {
   const StrengthSetting saved = strength;  // a level set here must not reach other tests
-  void TearDown() override { setSearchThreads(1), strength = saved; }
+  void TearDown() override { setSearchThreads(1), strength = saved, searchKind = kSearchExact; }
 };
 
 const std::string kMidgame = "position fen r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3\n";
@@ -36,7 +37,7 @@ uint64_t lastNodes(const std::string& out) {
 
 }  // namespace
 
-// Every kind of search, at 2, 4 and 8 threads: the answer, and readyok.
+// Every kind of search, at 2, 4 and 8 threads, by both searches: the answer, and readyok.
 TEST_F(ThreadsTest, EverySearchKindEndsWithALegalAnswer) {
   const std::string any = "bestmove [a-h][1-8][a-h][1-8]";
   const struct { std::string commands, answer; } rows[] = {
@@ -46,12 +47,13 @@ TEST_F(ThreadsTest, EverySearchKindEndsWithALegalAnswer) {
       {"position fen 6k1/5ppp/8/8/8/8/5PPP/1R4K1 w - - 0 1\ngo mate 1\n", "bestmove b1b8"},
       {kMidgame + "setoption name MultiPV value 3\ngo depth 6\n",
        "multipv 1 [^\\n]*\\n[^\\n]*multipv 2 [^\\n]*\\n[^\\n]*multipv 3 [^\\n]*\\n(?:info[^\\n]*\\n)*bestmove"}};
-  for (int threads : {2, 4, 8})
-    for (const auto& row : rows) {
-      const std::string out = uciAt(threads, row.commands);
-      EXPECT_TRUE(std::regex_search(out, std::regex(row.answer)) && out.find("readyok\n") != std::string::npos &&
-                  searchThreadCount() == threads) << threads << " threads:\n" << row.commands << out;
-    }
+  for (const std::string kind : {"exact", "strong"})
+    for (int threads : {2, 4, 8})
+      for (const auto& row : rows) {
+        const std::string out = uciAt(threads, "setoption name Search value " + kind + "\n" + row.commands);
+        EXPECT_TRUE(std::regex_search(out, std::regex(row.answer)) && out.find("readyok\n") != std::string::npos &&
+                    searchThreadCount() == threads) << kind << ", " << threads << " threads:\n" << row.commands << out;
+      }
 }
 
 // A node limit counts every thread's nodes, and the info lines report them all;

@@ -19,6 +19,7 @@
 #include "engine/wdl.h"
 #include "platform/input.h"
 #include "search/search_clock.h"
+#include "search/strong_search.h"
 #include "search/trans_table.h"
 #include "tests/engine_process.h"
 #include "tests/test_support.h"
@@ -90,7 +91,8 @@ TEST(UciOptions, EachRowSetsItsValueOrSaysWhy) {
             kept = [] { return int(lastLoopSession().learningKept); }, learning = [] { return int(learningMode); },
             ponder = [] { return int(uciSettings.ponder); }, pvs = [] { return uciSettings.multiPv; }, hash = [] { return int(tableMegabytes()); },
             overhead = [] { return int(uciSettings.moveOverheadMs * 1000 + moveOverheadCs); }, elo = [] { return strength.elo; },
-            limited = [] { return int(strength.limited); }, threads = [] { return searchThreadCount(); };
+            limited = [] { return int(strength.limited); }, threads = [] { return searchThreadCount(); },
+            search = [] { return int(searchKind); };
   const std::string kMultiPv = "info string MultiPV must be a whole number from 1 to 256\n",
                     kHash = "info string Hash must be a whole number from 1 to 65536\n";
   const struct { const char* line; std::string said; Get get; int want; } rows[] = {
@@ -109,7 +111,8 @@ TEST(UciOptions, EachRowSetsItsValueOrSaysWhy) {
       {"UCI_Elo value 2500", "info string UCI_Elo 2500 is out of range, set to 1900\n", elo, 1900},
       {"UCI_Elo value strong", "info string UCI_Elo needs a number, not \"strong\"; kept at 1900\n", elo, 1900},
       {"UCI_LimitStrength value false", "", limited, 0},  {"threads value 3", "", threads, 3},  {"Threads value 257", "info string Threads must be a whole number from 1 to 256\n", threads, 3},
-      {"Threads value 1", "", threads, 1},  {"Contempt value 4", "info string unknown option Contempt\n", threads, 1},
+      {"Threads value 1", "", threads, 1},  {"search value STRONG", "", search, 1},
+      {"Search value fast", "info string Search must be one of exact, strong\n", search, 1},  {"Search value exact", "", search, 0},  {"Contempt value 4", "info string unknown option Contempt\n", threads, 1},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(uciRun("setoption name " + std::string(row.line) + "\n"), row.said) << row.line;
@@ -166,6 +169,53 @@ TEST(UciWords, ScoresMatesDepthsAndThePositionAfterGo) {
 }
 
 // Looks every 4096 nodes: "nodes" stops at the first that reaches it; Move Overhead 20 shortens a move time.
+// The mates and draws of the exact search's tests, and sacrifices and quiet
+// first moves that pruning could hide, answered alike by both searches.
+TEST(UciSearch, TheStrongSearchFindsWhatTheExactSearchFinds) {
+  const struct { const char* fen; const char* go; const char* best; const char* score; } rows[] = {
+      {kMateInOne, "depth 3", "a1a8", "mate 1"},
+      {"2k5/8/1K6/8/8/8/8/7R w - -", "depth 4", "h1d1", "mate 2"},        // a quiet first move
+      {"3k4/8/2K5/8/8/8/8/7R w - -", "mate 2", "h1e1", "mate 2"},
+      {"k7/8/8/3K4/8/8/8/6Q1 w - -", "mate 3", "d5c6", "mate 3"},
+      {"r6k/6pp/7N/8/8/1Q6/8/6K1 w - - 0 1", "mate 2", "b3g8", "mate 2"},  // the queen given for a smothered mate
+      {"k7/8/1K6/8/8/8/8/7R b - -", "depth 10", "a8b8", "mate -1"},
+      {"7k/8/5KQ1/8/8/8/8/8 w - - 0 1", "depth 6", "g6g7", "mate 1"},
+      {"4k3/8/8/8/8/8/8/3NKN2 w - -", "depth 6", "", "cp 0"},            // a dead draw
+      {"7k/5Q2/5K2/8/8/8/8/8 w - - 0 1", "depth 8", "", "mate 1"},        // mate, not the stalemate beside it
+  };
+  for (const char* kind : {"exact", "strong"}) {
+    for (const auto& row : rows) {
+      const std::vector<UciGo> goes = uciGoes(uciRun(std::string("setoption name Search value ") + kind + "\nsetoption name OwnBook value false\n" +
+                                                     "position fen " + row.fen + "\ngo " + row.go + "\nsetoption name Search value exact\n"));
+      ASSERT_EQ(goes.size(), 1u) << kind << " " << row.fen;
+      EXPECT_EQ(goes[0].last().scoreText(), row.score) << kind << " " << row.fen;
+      if (row.best[0]) {
+        EXPECT_EQ(goes[0].best, row.best) << kind << " " << row.fen;
+      }
+      // Every line shown is legal from the root.
+      for (const UciInfo& info : goes[0].infos) {
+        ASSERT_TRUE(setFen(row.fen));
+        for (const std::string& move : info.pv) {
+          Move m = 0;
+          ASSERT_TRUE(parseMove(move.c_str(), &m)) << kind << " " << row.fen << " " << move;
+          makeMove(m);
+        }
+      }
+      ASSERT_TRUE(setFen(row.fen));  // back at ply 0 for the next run
+    }
+  }
+  EXPECT_EQ(searchKind, kSearchExact);
+}
+
+// A strength level keeps the exact search its calibration was made with.
+TEST(UciSearch, LevelsSearchExactly) {
+  for (const bool limited : {true, false}) {
+    uciRun(std::string("setoption name Search value strong\nsetoption name OwnBook value false\nsetoption name UCI_LimitStrength value ") +
+           (limited ? "true" : "false") + "\nposition startpos\ngo movetime 300\nsetoption name Search value exact\nsetoption name UCI_LimitStrength value false\n");
+    EXPECT_EQ(activeSearch, limited ? kSearchExact : kSearchStrong);
+  }
+}
+
 TEST(UciWords, SearchesStopAtTheRightLook) {
   const auto looks = [](const std::string& input, uint32_t (*ticks)()) { return uciRun(input, ticks), searchClock.pollCount / 4096; };
   for (const auto& [nodes, want] : {std::pair<int, uint64_t>{1, 1}, {4096, 1}, {4097, 2}})

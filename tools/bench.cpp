@@ -4,6 +4,7 @@
 // search's behaviour changes, never with the machine or the build type.
 //
 //   bench [depth] [--expect N | --expect-file FILE] [--watch-input] [--syzygy DIR] [--threads N]
+//         [--search exact|strong]
 //
 // --watch-input makes the search look at standard input as the protocols do
 // while they think (a line waiting is left there): the node count must stay,
@@ -12,7 +13,8 @@
 // --threads N searches with N threads: the time is the time to depth, the
 // nodes all threads' (no signature then: they vary from run to run).
 // With --expect the exit code is 1 when the node count differs from N;
-// FILE holds lines "depth nodes" (the recorded signatures, # for comments).
+// FILE holds lines "depth nodes" (the recorded signatures, # for comments),
+// and "strong depth nodes" for the strong search.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +22,7 @@
 #include "engine/bench.h"
 #include "engine/search_threads.h"
 #include "search/search_clock.h"
+#include "search/strong_search.h"
 #include "search/tablebase.h"
 
 namespace {
@@ -30,10 +33,14 @@ long long recordedSignature(const char* path, int depth) {
   if (!file) return -1;
   char text[256];
   long long found = -1;
+  const bool strong = searchKind == kSearchStrong;
   while (std::fgets(text, sizeof text, file)) {
     int d = 0;
     long long nodes = 0;
-    if (text[0] != '#' && std::sscanf(text, "%d %lld", &d, &nodes) == 2 && d == depth) found = nodes;
+    const char* row = text;
+    if (strong != (std::strncmp(row, "strong ", 7) == 0)) continue;
+    if (strong) row += 7;
+    if (row[0] != '#' && std::sscanf(row, "%d %lld", &d, &nodes) == 2 && d == depth) found = nodes;
   }
   std::fclose(file);
   return found;
@@ -56,6 +63,8 @@ int main(int argc, char** argv) {
       syzygyPath = argv[++i];
     else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc)
       threads = setSearchThreads(std::atoi(argv[++i]));
+    else if (std::strcmp(argv[i], "--search") == 0 && i + 1 < argc)
+      searchKind = std::strcmp(argv[++i], "strong") == 0 ? kSearchStrong : kSearchExact;
     else if (std::strcmp(argv[i], "--watch-input") == 0)
       searchLimits.onInputWaiting = [] { return false; };
     else

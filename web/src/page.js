@@ -514,6 +514,11 @@ function wire() {
   $('go').onclick = () => analyse();
   $('stop').onclick = () => engine.stop();
   $('multipv').onchange = () => { if (state.mode === 'analyse') analyse(); };
+  // Said only on a change: a game with the default search sends what it always sent.
+  $('searchKind').onchange = () => {
+    engine.send(`setoption name Search value ${$('searchKind').value}`);
+    if (state.mode === 'analyse' && state.analysing) analyse();
+  };
   $('ponder').onchange = () => {
     engine.send(`setoption name Ponder value ${$('ponder').checked}`);
     if (!$('ponder').checked && state.ponderSearch) {
@@ -573,6 +578,7 @@ async function start() {
   $('multipvRow').hidden = !engine.options.has('MultiPV');
   $('strengthRow').hidden = !engine.options.has('UCI_LimitStrength');
   $('variantRow').hidden = !engine.options.has('UCI_Chess960');
+  $('searchRow').hidden = !engine.options.has('Search');
   const isReady = engine.waitFor((line) => line === 'readyok');
   engine.send('isready');
   await isReady;

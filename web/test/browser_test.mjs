@@ -256,7 +256,8 @@ await check('a Chess960 game: both castlings from the board, the engine\'s repli
   const replay = startingPosition(pgn.headers).unwrap();
   for (const node of pgn.moves.mainline()) replay.play(parseSan(replay, node.san));
   assert.equal(makeFen(replay.toSetup()), fen);
-  // Analysis of the position reached: every line legal.
+  // Analysis of the position reached, by the strong search: every line legal.
+  await page.select('#searchKind', 'strong');
   await page.click('#modeAnalyse');
   const lines = await waitFor(page, () => {
     const l = [...window.morvek.state.lines.values()];
@@ -269,6 +270,8 @@ await check('a Chess960 game: both castlings from the board, the engine\'s repli
       position.play(parseUci(lan));
     }
   }
+  assert.ok((await page.evaluate(() => window.talk)).includes('setoption name Search value strong'));
+  await page.select('#searchKind', 'exact');
   // A standard game again: the engine is told so.
   await page.select('#variant', 'standard');
   await page.click('#newGame');

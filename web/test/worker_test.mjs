@@ -178,16 +178,16 @@ await check('a save keeps the learning file and the engine goes on as before', a
   assert.deepEqual(engine.errors, []);
 });
 
-{
-  // The search signature of the WebAssembly build.
-  const out = execFileSync(process.execPath, ['--no-experimental-fetch', join(site, 'bench.js'), '8'], { encoding: 'utf8' });
-  const expected = readFileSync(join(here, '../../tools/bench_signature.txt'), 'utf8')
-    .split('\n').find((l) => l.startsWith('8 ')).split(' ')[1];
+// The search signatures of the WebAssembly build: the exact search's and the strong one's.
+const signatures = readFileSync(join(here, '../../tools/bench_signature.txt'), 'utf8').split('\n');
+for (const [row, args] of [['8 ', ['8']], ['strong 12 ', ['12', '--search', 'strong']]]) {
+  const out = execFileSync(process.execPath, ['--no-experimental-fetch', join(site, 'bench.js'), ...args], { encoding: 'utf8' });
+  const expected = signatures.find((l) => l.startsWith(row)).slice(row.length);
   const found = /Bench: (\d+)/.exec(out)?.[1];
   console.log(out.trim().split('\n').slice(-2)[0]);
-  if (found === expected) results.push(`ok   bench signature ${found} at depth 8`);
+  if (found === expected) results.push(`ok   bench signature ${found} (${args.join(' ')})`);
   else {
-    results.push(`FAIL bench signature ${found}, expected ${expected}`);
+    results.push(`FAIL bench signature ${found} (${args.join(' ')}), expected ${expected}`);
     process.exitCode = 1;
   }
 }
