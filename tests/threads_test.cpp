@@ -46,12 +46,15 @@ TEST_F(ThreadsTest, EverySearchKindEndsWithALegalAnswer) {
       {kMidgame + "go depth 7 searchmoves a2a3 h2h4\n", "bestmove (a2a3|h2h4)"},
       {"position fen 6k1/5ppp/8/8/8/8/5PPP/1R4K1 w - - 0 1\ngo mate 1\n", "bestmove b1b8"},
       {kMidgame + "setoption name MultiPV value 3\ngo depth 6\n",
-       "multipv 1 [^\\n]*\\n[^\\n]*multipv 2 [^\\n]*\\n[^\\n]*multipv 3 [^\\n]*\\n(?:info[^\\n]*\\n)*bestmove"}};
+       "multipv 1 [^\\n]*\\n[^\\n]*multipv 2 [^\\n]*\\n[^\\n]*multipv 3 "}};
   for (const std::string kind : {"exact", "strong"})
     for (int threads : {2, 4, 8})
       for (const auto& row : rows) {
         const std::string out = uciAt(threads, "setoption name Search value " + kind + "\n" + row.commands);
-        EXPECT_TRUE(std::regex_search(out, std::regex(row.answer)) && out.find("readyok\n") != std::string::npos &&
+        // Two searches, not one pattern over the whole output: a repeated group
+        // recurses once per line in std::regex and overflows a sanitizer's stack.
+        EXPECT_TRUE(std::regex_search(out, std::regex(row.answer)) && std::regex_search(out, std::regex(any)) &&
+                    out.find("readyok\n") != std::string::npos &&
                     searchThreadCount() == threads) << kind << ", " << threads << " threads:\n" << row.commands << out;
       }
 }
