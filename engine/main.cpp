@@ -47,16 +47,20 @@ void printUsage(const char* programPath) {
       files.learningPath[0] ? files.learningPath : "(none)");
 }
 
-// "--search KIND": false, said on standard error, for another word.
+// A word of names (nullptr after the last) as its index; -1, said on
+// standard error, for another word or none.
+int readChoiceArgument(const char* option, const char* text, const char* const* names, const char* choices) {
+  for (int i = 0; names[i] != nullptr; ++i)
+    if (text != nullptr && strcmp(text, names[i]) == 0) return i;
+  fprintf(stderr, "morvek: %s needs %s\n", option, choices);
+  return -1;
+}
+
+// "--search KIND": false for another word.
 bool readSearchArgument(const char* text) {
-  for (int i = 0; kSearchKindNames[i] != nullptr; ++i) {
-    if (text != nullptr && strcmp(text, kSearchKindNames[i]) == 0) {
-      searchKind = SearchKind(i);
-      return true;
-    }
-  }
-  fprintf(stderr, "morvek: --search needs exact or strong\n");
-  return false;
+  const int kind = readChoiceArgument("--search", text, kSearchKindNames, "exact or strong");
+  if (kind >= 0) searchKind = SearchKind(kind);
+  return kind >= 0;
 }
 
 // "morvek bench [DEPTH]": for testing farms, which read the node count and
@@ -113,16 +117,11 @@ bool readThreadsArgument(const char* text) {
   return true;
 }
 
-// "--learning MODE": false, said on standard error, for another word.
+// "--learning MODE": false for another word.
 bool readLearningArgument(const char* text) {
-  for (int i = 0; kLearningModeNames[i] != nullptr; ++i) {
-    if (text != nullptr && strcmp(text, kLearningModeNames[i]) == 0) {
-      learningMode = LearningMode(i);
-      return true;
-    }
-  }
-  fprintf(stderr, "morvek: --learning needs on, read-only or off\n");
-  return false;
+  const int mode = readChoiceArgument("--learning", text, kLearningModeNames, "on, read-only or off");
+  if (mode >= 0) learningMode = LearningMode(mode);
+  return mode >= 0;
 }
 
 }  // namespace
