@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "board/score.h"
 #include "book/learning.h"
 #include "engine/clock.h"
 #include "engine/search_threads.h"
@@ -205,6 +206,34 @@ TEST(UciSearch, TheStrongSearchFindsWhatTheExactSearchFinds) {
     }
   }
   EXPECT_EQ(searchKind, kSearchExact);
+}
+
+// The strong search keeps its table across the nodes of a search, so a mate
+// stored at one ply must read right at another: each node of the line holds
+// its mate counted from itself.
+TEST(UciSearch, TheStrongTableCountsMatesFromTheNode) {
+  const struct { const char* fen; const char* go; int matePly; } rows[] = {
+      {"3k4/8/2K5/8/8/8/8/7R w - -", "mate 2", 3},
+      {"k7/8/8/3K4/8/8/8/6Q1 w - -", "mate 3", 5},
+  };
+  for (const auto& row : rows) {
+    const std::vector<UciGo> goes = uciGoes(uciRun(std::string("setoption name Search value strong\nsetoption name OwnBook value false\n") +
+                                                   "position fen " + row.fen + "\ngo " + row.go + "\nsetoption name Search value exact\n"));
+    ASSERT_EQ(goes.size(), 1u) << row.fen;
+    const std::vector<std::string>& line = goes[0].last().pv;
+    ASSERT_EQ(int(line.size()), row.matePly) << row.fen;
+    ASSERT_TRUE(setFen(row.fen));
+    for (int ply = 1; ply < row.matePly; ++ply) {
+      Move m = 0;
+      ASSERT_TRUE(parseMove(line[ply - 1].c_str(), &m)) << row.fen << " " << line[ply - 1];
+      makeMove(m);
+      TableEntry entry;
+      ASSERT_TRUE(findTableEntry(&entry)) << row.fen << " ply " << ply;
+      const int left = row.matePly - ply;  // the mating side moves at even plies
+      EXPECT_EQ(entry.value, ply % 2 ? left - kMatedAtZero : kMatedAtZero - left) << row.fen << " ply " << ply;
+    }
+    ASSERT_TRUE(setFen(row.fen));
+  }
 }
 
 // A strength level keeps the exact search its calibration was made with.
